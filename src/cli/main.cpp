@@ -1,0 +1,97 @@
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <map>
+
+#include "cli/command.h"
+
+namespace trivexa::cli {
+namespace {
+
+struct Command {
+    std::string usage;
+    CommandFn fn;
+};
+
+std::map<std::string, Command, std::less<>>& Commands() {
+    static std::map<std::string, Command, std::less<>> commands;
+    return commands;
+}
+
+void PrintUsage() {
+    std::cerr << "usage: trivexa-cli COMMAND [ARGS]\n";
+    for (const auto& [name, cmd] : Commands()) std::cerr << "  " << name << ' ' << cmd.usage << '\n';
+}
+
+}  // namespace
+
+Registration::Registration(std::string_view name, std::string_view usage, CommandFn fn) {
+    Commands().emplace(std::string(name), Command{std::string(usage), fn});
+}
+
+int Fail(int code, std::string_view message) {
+    std::cerr << "trivexa-cli: " << message << '\n';
+    return code;
+}
+
+bool ParsedArgs::Has(std::string_view flag) const {
+    return std::find(switches.begin(), switches.end(), flag) != switches.end();
+}
+
+const std::string* ParsedArgs::Value(std::string_view flag) const {
+    for (const auto& [k, v] : values)
+        if (k == flag) return &v;
+    return nullptr;
+}
+
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& switches,
+               const std::vector<std::string>& valued, ParsedArgs& out) {
+    bool operandsOnly = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (operandsOnly || a.size() < 2 || a[0] != '-' || a[1] != '-') {
+            out.operands.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            operandsOnly = true;
+            continue;
+        }
+        if (std::find(switches.begin(), switches.end(), a) != switches.end()) {
+            out.switches.push_back(a);
+        } else if (std::find(valued.begin(), valued.end(), a) != valued.end()) {
+            if (i + 1 >= args.size()) {
+                Fail(kUsage, "option " + a + " needs a value");
+                return false;
+            }
+            out.values.emplace_back(a, args[++i]);
+        } else {
+            Fail(kUsage, "unknown option " + a);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace trivexa::cli
+
+int main(int argc, char** argv) {
+    using namespace trivexa::cli;
+    if (argc < 2) {
+        PrintUsage();
+        return kUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage();
+        return kOk;
+    }
+    auto it = Commands().find(name);
+    if (it == Commands().end()) {
+        std::cerr << "trivexa-cli: unknown command " << name << '\n';
+        PrintUsage();
+        return kUsage;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    return it->second.fn(args);
+}

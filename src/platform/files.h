@@ -1,0 +1,61 @@
+#pragma once
+// File and folder services of the operating system: listing with hidden
+// entries, the FAT hidden attribute, trash, rename without replacing, and the
+// well-known folders. Every file-system call outside memory mapping goes
+// through here so that the core never includes an OS header.
+//
+// All functions are safe to call from any thread, take UTF-8 paths with '/'
+// as separator and report failures through their return value; none throws.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trivexa::platform {
+
+// One entry of a folder listing ("." and ".." are never reported).
+struct DirEntry {
+    std::string name;        // final component only
+    bool isFolder = false;   // a directory, or a symbolic link to one
+    bool isHidden = false;   // name starts with '.', or the FAT hidden attribute is set
+    bool isSymlink = false;  // the entry itself is a symbolic link
+    std::uint64_t size = 0;  // bytes of a regular file (after following a link), else 0
+};
+
+// Lists `folder` in the order the file system returns. On FAT and exFAT
+// volumes the hidden attribute is read as well. False when the folder cannot
+// be opened; entries that vanish while listing are skipped.
+bool ListDirectory(const std::string& folder, std::vector<DirEntry>& out);
+
+// Sets the FAT hidden attribute (keeping the other attributes) of the file or
+// folder at `path`. On volumes without DOS attributes this is a no-op that
+// succeeds. False when the path cannot be opened or the volume refuses.
+bool SetHiddenAttribute(const std::string& path);
+
+// True when the FAT hidden attribute of `path` is set (false on volumes
+// without DOS attributes and on any failure).
+bool HasHiddenAttribute(const std::string& path);
+
+// Moves a file or folder to the user's trash (freedesktop.org trash on Linux),
+// creating the trash folders first when they do not exist yet.
+bool MoveToTrash(const std::string& path);
+
+// Renames `from` to `to` without ever replacing an existing `to`.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
+// Existence tests that never throw; symbolic links are followed.
+bool PathExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+bool IsRegularFile(const std::string& path);
+
+// The system's folder for temporary files ($TMPDIR, else /tmp), no trailing '/'.
+std::string TempDirectory();
+
+// The process's working directory as it was when the program started.
+const std::string& StartupDirectory();
+
+// Folder holding the settings file: $TRIVEXA_SETTINGS_DIR when set and not
+// empty, else the start-up directory. Captured once, at program start.
+const std::string& SettingsDirectory();
+
+}  // namespace trivexa::platform

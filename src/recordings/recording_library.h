@@ -1,0 +1,199 @@
+#pragma once
+// The recording library: turns a source (a card written by the recorder, a
+// folder or one clip) into the folder tree and the list of recordings the
+// viewer shows. It lists folders, recognises recording files by their names,
+// pairs each front file with the rear file of the same recording, runs the
+// integrity check on both, sorts the entries and groups consecutive
+// recordings into virtual group nodes of the tree.
+//
+// Everything except CMovieResource's watcher runs on the caller's thread (the
+// browser panel's thread, the file commands' worker). Paths are UTF-8 with
+// '/' as separator; '\' is accepted in input where a final component is taken.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "recordings/folder_tree.h"
+#include "recordings/recording_name.h"
+
+namespace trivexa {
+
+// One listed recording, copied by value into vectors. Paths and names are
+// empty for an absent file.
+struct RecordingEntry {
+    std::string frontPath;
+    std::string frontName;
+    std::string rearPath;
+    std::string rearName;
+    // Running number from the process-wide counter; -1 in placeholders.
+    std::int32_t serial = 0;
+    // Set to 1 by the join command on the entries it concatenated.
+    std::int32_t joined = 0;
+    // 1 when the name (front if present, else rear) is a parking recording.
+    std::int32_t parking = 0;
+    // 1 when the integrity check answered "damaged" for that file.
+    std::int32_t frontDamaged = 0;
+    std::int32_t rearDamaged = 0;
+    // Set by the list's row drawing when a damaged file has no repaired copy.
+    std::int32_t frontRepairPending = 0;
+    std::int32_t rearRepairPending = 0;
+    // Set by the main window when playback starts.
+    std::int32_t qualityClass = 0;
+    // Set by the main window when the recording is loaded for playback.
+    SystemTime startTime{};
+    // Size each file should have according to the integrity check (0 when not
+    // computed); -1 in placeholders.
+    std::int64_t frontExpectedSize = 0;
+    std::int64_t rearExpectedSize = 0;
+};
+
+// One directory entry found by a listing.
+struct FileListing {
+    std::string name;  // final component
+    std::string path;  // full path (for ListFrontForms: the front-form path)
+    bool isFolder = false;
+    bool isHidden = false;
+    std::uint64_t size = 0;
+};
+
+// ---- Process-wide values (browser panel's thread) -------------------------
+
+// The serial counter stamped into new entries.
+void ResetSerialCounter();
+std::int32_t SerialCounter();
+// How many consecutive recordings one group node may hold (200 at start; the
+// browser sets 200, 100 or 50 from the card's capacity class).
+void SetGroupSizeLimit(int limit);
+int GroupSizeLimit();
+
+inline constexpr std::size_t kMaxScanEntries = 1000;  // entries a scan adds
+inline constexpr std::size_t kMaxTreeNodes = 1500;    // nodes a scan inserts
+inline constexpr int kMaxScanDepth = 3;               // folder recursion stops below
+
+// ---- Folder listings -----------------------------------------------------
+
+// Lists the folder, skipping hidden entries. False when it cannot be listed.
+bool ListFolder(const std::string& folder, std::vector<FileListing>& out);
+// Like ListFolder but descends into every subfolder (hidden ones included),
+// adding the subfolders' contents instead of the subfolders; hidden files are
+// skipped. A folder reached twice (through a link loop) is listed once.
+bool ListTree(const std::string& folder, std::vector<FileListing>& out);
+// ListTree with each file's path replaced by its front-form path; a path
+// already present is not added again (a recording is listed once).
+bool ListFrontForms(const std::string& folder, std::vector<FileListing>& out);
+// Folders first, then files, each by full path (bytewise). With no files the
+// whole vector is sorted by path.
+void SortListing(std::vector<FileListing>& listing);
+// Recording names first, then the others, each by name positions 19-24.
+void SortByNameNumber(std::vector<FileListing>& listing);
+// 2 when the folder cannot be listed; 1 when it holds a subfolder "Front" or
+// a front recording file; else 0. The listing made is returned in `listing`.
+int IsRecordingFolder(const std::string& folder, std::vector<FileListing>* listing = nullptr);
+
+// True when the file opens read-only for mapping and is not empty (what the
+// players check before they open a file).
+bool IsPlayableFile(const std::string& path);
+
+// ---- Entries -------------------------------------------------------------
+
+struct PairPaths {
+    std::string front;
+    std::string rear;
+};
+// Front and rear paths of the recording `path` belongs to; false when the
+// name is no recording name or either path is already in `entries`.
+bool ResolvePair(const std::string& path, const std::vector<RecordingEntry>& entries,
+                 PairPaths& out);
+// Checks both files and appends an entry; false (nothing appended) when the
+// front path does not end in ".AVI".
+bool MakeEntry(const std::string& frontPath, const std::string& rearPath,
+               std::vector<RecordingEntry>& entries);
+// Appends a placeholder carrying only `path` and its name.
+void MakePlaceholder(const std::string& path, std::vector<RecordingEntry>& entries);
+// ResolvePair + MakeEntry for one file; always true.
+bool AddRecordingForFile(const std::string& path, std::vector<RecordingEntry>& entries);
+// Non-parking recordings, parking recordings, others; each by sequence text.
+void SortRecordings(std::vector<RecordingEntry>& entries);
+// Appends `from` to `to`; returns the number appended.
+std::size_t AppendEntries(std::vector<RecordingEntry>& to, const std::vector<RecordingEntry>& from);
+// Keeps only the entries whose key path (front, else rear) matches no entry
+// of `removed`.
+void RemoveEntries(std::vector<RecordingEntry>& list, const std::vector<RecordingEntry>& removed);
+// Front path, or rear path when the front path is empty.
+const std::string& KeyPath(const RecordingEntry& entry);
+// Front name, or rear name when the front name is empty.
+const std::string& KeyName(const RecordingEntry& entry);
+
+// ---- Scans ---------------------------------------------------------------
+
+// Everything a scan needs besides the folder. `tree` may be null (no nodes
+// are made); `placeholders` may be null (card subfolders are then not
+// entered); `found` counts the recordings seen.
+struct ScanTarget {
+    FolderTree* tree = nullptr;
+    std::vector<RecordingEntry>* entries = nullptr;
+    std::vector<RecordingEntry>* placeholders = nullptr;
+    bool cardMode = false;
+    int found = 0;
+};
+
+// Fills the tree under `parent` and the entries from `folder`. `outPath`
+// (may be null) receives the folder that holds the files. False only when a
+// nested scan failed, which ends the whole walk.
+bool ScanFolder(const std::string& folder, std::string* outPath, TreeNode parent,
+                ScanTarget& target, int depth);
+// The folder holds no recordings itself: subfolder nodes and loose files.
+bool ScanSubfolders(const std::string& folder, std::vector<FileListing>& listing, TreeNode parent,
+                    ScanTarget& target, int depth);
+// The folder holds recordings. Tree mode (`groupName` null): one node per
+// recording group under `parent`. List mode: the entries of that group.
+// False when the folder cannot be listed.
+bool ScanGroups(const std::string& folder, TreeNode parent, ScanTarget& target,
+                const std::string* groupName);
+// Group names of the front-form recordings of `folder` in scan order (the
+// names the tree would show); for tools and tests.
+std::vector<std::string> GroupNamesOf(const std::string& folder);
+// Every recording under `folder` down to depth 3, for the file commands
+// (no entry limit). `fileCounter` counts the files seen.
+bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& entries,
+                       int& fileCounter, int depth);
+
+// ---- Source watcher ------------------------------------------------------
+
+// Watches the opened source: a worker thread polls the watched path every
+// 100 ms and, when it no longer exists, sets the removed flag, empties the
+// path and calls the loss callback (on the worker thread; the browser turns
+// it into a posted UM_SOURCE_LOST). The destructor stops and joins the thread.
+class CMovieResource {
+public:
+    using LostCallback = std::function<void()>;
+
+    explicit CMovieResource(LostCallback onLost = {});
+    virtual ~CMovieResource();
+    CMovieResource(const CMovieResource&) = delete;
+    CMovieResource& operator=(const CMovieResource&) = delete;
+
+    // Replaces the watched path (empty: watch nothing).
+    void SetPath(const std::string& path);
+    std::string Path() const;
+    bool Removed() const { return removed_.load(); }
+    void ClearRemoved() { removed_.store(false); }
+
+private:
+    void Run(std::stop_token stop);
+
+    LostCallback onLost_;
+    mutable std::mutex mutex_;  // guards path_
+    std::string path_;
+    std::atomic<bool> removed_{false};
+    std::condition_variable_any wake_;
+    std::jthread thread_;  // last member: started after the others exist
+};
+
+}  // namespace trivexa

@@ -1,0 +1,90 @@
+#pragma once
+// Integrity check of clips and repair of clips whose index was lost when the
+// recorder lost power. A damaged clip is never changed: its chunks are found
+// again by scanning the data and a repaired copy with a new index and
+// corrected header sizes is written to the repair folder.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "container/avi_reader.h"
+
+namespace trivexa {
+
+// CheckClip results.
+inline constexpr int kClipIntact = 0;
+inline constexpr int kClipDamaged = 1;
+inline constexpr int kClipUnreadable = 2;
+
+// 0 intact, 1 damaged (sizes or index lost), 2 cannot be opened or read. When
+// `expectedSize` is given and the clip has an index chunk it receives the size
+// the file should have: idx1 offset + 8 + idx1 size, plus the sensor block
+// when the last 28 bytes begin with "CSMEND". Called by the recording library
+// for every listed clip and before playback, from any thread.
+int CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSize = nullptr);
+
+namespace repair {
+// The scan walks the file in windows this far apart, each this long.
+inline constexpr std::uint64_t kScanStep = 16ull * 1024 * 1024;
+inline constexpr std::uint64_t kScanWindow = 32ull * 1024 * 1024;
+// Bulk copies map at most this many bytes per view.
+inline constexpr std::uint64_t kCopyView = 16ull * 1024 * 1024;
+// Chunks of this many data bytes or fewer are not taken.
+inline constexpr std::uint32_t kMinChunkData = 16;
+// Audio defaults for a header that left them 0.
+inline constexpr std::uint32_t kDefaultAudioRate = 16000;
+inline constexpr std::uint32_t kDefaultAudioAvgBytes = 4000;
+// Written between the new index and the trailer copy.
+inline constexpr std::string_view kIndexTrailerGap = "CCCCCCCC";
+inline constexpr const char* kRepairFolderName = "repaired_movie_files";
+}  // namespace repair
+
+// One repair, owned by a playback engine. The engine may set `abort` from
+// another thread; everything else is used by the thread running the repair.
+struct RepairJob {
+    std::filesystem::path sourcePath;
+    ClipLayout layout = ClipLayout::kFull;
+    // The source header up to and including the movi list header (396 / 292
+    // bytes), with sizes and counts corrected by RebuildIndex.
+    std::vector<std::byte> header;
+    std::vector<IndexEntry> index;       // the new idx1 entries
+    std::uint64_t indexChunkLength = 0;  // 8 + 16 x entries
+    std::uint32_t moviListSize = 0;      // the new movi list size
+    std::atomic<bool> abort{false};
+    bool repairedCopyInUse = false;
+};
+
+// The repaired copy's path for a clip file name: the temporary directory +
+// "repaired_movie_files" + name. False only for an empty name.
+bool RepairFolderPath(std::string_view fileName, std::filesystem::path& out);
+
+// Decides which file a player opens for `path`: the path itself (intact,
+// unreadable, or not a camera clip; the latter returns false) or a repaired
+// copy, made when none exists yet. An intact clip's stale copy is deleted.
+bool PrepareForPlayback(RepairJob& job, const std::filesystem::path& path,
+                        std::filesystem::path& playPath);
+
+// Rebuilds the index of `source` and writes the repaired copy to `target`
+// (under a temporary name in the target's folder, renamed into place only
+// when complete). False on failure or abort; no partial file is left.
+bool RepairClip(RepairJob& job, const std::filesystem::path& source,
+                const std::filesystem::path& target);
+
+// Finds the chunks of job.sourcePath's movi data; appends them to `entries`
+// in file order and returns how many were found.
+std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries);
+
+// ScanChunks plus the corrected header; job.header must hold the source
+// header. 0 failed (no chunk), 1 built, 2 aborted.
+int RebuildIndex(RepairJob& job);
+
+// Writes the header, the chunk data covered by the new index, the index,
+// "CCCCCCCC" and the source's last 28 bytes with the record count zeroed.
+// Writes to `target` directly; RepairClip wraps it in a temporary name.
+bool WriteRepaired(RepairJob& job, const std::filesystem::path& target);
+
+}  // namespace trivexa

@@ -1,0 +1,330 @@
+#include "container/integrity.h"
+
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <system_error>
+
+#include "platform/files.h"
+#include "recordings/drive_utils.h"
+#include "recordings/recording_name.h"
+
+namespace trivexa {
+namespace {
+
+using namespace avi;
+
+constexpr char kSensorTrailerMagic[] = "CSMEND";
+
+// The 32-bit value at `offset`, or nothing when the window cannot hold it.
+std::optional<std::uint32_t> ReadDword(const MappedFile& file, std::uint64_t offset) {
+    const MappedWindow w = file.MapWindow(offset, 4);
+    if (!w || w.size() < 4) return std::nullopt;
+    return LoadLe32(w.data());
+}
+
+// Chunk end as the index rules measure it: data padded to an even length.
+constexpr std::uint64_t PaddedEnd(std::uint64_t offset, std::uint32_t size) {
+    return offset + kChunkHeaderSize + size + (size % 2);
+}
+
+// A file name for the copy being written next to `target`: hidden, and not
+// ending in ".AVI", so that nobody takes a half-written copy for a clip.
+std::filesystem::path TemporaryNameFor(const std::filesystem::path& target) {
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    return target.parent_path() /
+           ("." + target.filename().string() + ".partial-" + std::to_string(rng() & 0xFFFFFFFF));
+}
+
+void RemoveQuietly(const std::filesystem::path& p) {
+    std::error_code ec;
+    std::filesystem::remove(p, ec);
+}
+
+}  // namespace
+
+int CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSize) {
+    if (expectedSize != nullptr) *expectedSize = 0;
+    MappedFile file;
+    if (!file.Open(path)) return kClipUnreadable;
+    const ClipLayout layout = LayoutForPath(path);
+    const std::uint64_t size = file.Size();
+
+    const std::optional<std::uint32_t> riffSize = ReadDword(file, kRiffSizeOffset);
+    if (!riffSize) return kClipUnreadable;
+    if (*riffSize == 0) return kClipDamaged;
+
+    const std::optional<std::uint32_t> moviSize = ReadDword(file, MoviSizeOffset(layout));
+    if (!moviSize || *moviSize == 0 || *moviSize >= size) return kClipDamaged;
+
+    const std::uint64_t indexAt = MoviFourccOffset(layout) + *moviSize;
+    std::uint32_t indexSize = 0;
+    {
+        const MappedWindow w = file.MapWindow(indexAt, kChunkHeaderSize);
+        if (!w || w.size() < kChunkHeaderSize || LoadLe32(w.data()) != kIndexChunk)
+            return kClipDamaged;
+        indexSize = LoadLe32(w.data() + 4);
+    }
+    if (indexSize == 0 || indexSize >= size) return kClipDamaged;
+
+    if (expectedSize != nullptr) {
+        std::uint64_t expected = indexAt + kChunkHeaderSize + indexSize;
+        if (size >= kSensorTrailerSize) {
+            const MappedWindow t = file.MapWindow(size - kSensorTrailerSize, kSensorTrailerSize);
+            if (t && t.size() >= kSensorTrailerSize &&
+                std::memcmp(t.data(), kSensorTrailerMagic, 6) == 0) {
+                const std::uint64_t n = LoadBe32(t.data() + kSensorTrailerCountOffset);
+                expected += kSensorBlockOverhead + kSensorRecordSize * n;
+            }
+        }
+        *expectedSize = expected;
+    }
+
+    const MappedWindow index = file.MapWindow(indexAt, kChunkHeaderSize + indexSize);
+    if (!index) return kClipUnreadable;
+    return indexSize >= kIndexEntrySize ? kClipIntact : kClipDamaged;
+}
+
+bool RepairFolderPath(std::string_view fileName, std::filesystem::path& out) {
+    const std::string_view name = FileNameOf(fileName);
+    if (name.empty()) return false;
+    out = std::filesystem::path(platform::TempDirectory()) / repair::kRepairFolderName /
+          std::string(name);
+    return true;
+}
+
+bool PrepareForPlayback(RepairJob& job, const std::filesystem::path& path,
+                        std::filesystem::path& playPath) {
+    playPath = path;
+    job.repairedCopyInUse = false;
+    const std::string text = path.string();
+    bool cameraClip = false;
+    for (const char* suffix : {"F.AVI", "F.avi", "R.AVI", "R.avi"})
+        if (text.find(suffix) != std::string::npos) cameraClip = true;
+    if (!cameraClip) return false;
+
+    std::filesystem::path copy;
+    if (!RepairFolderPath(text, copy)) return false;
+
+    switch (CheckClip(path)) {
+        case kClipIntact:
+            // A copy made while the clip looked damaged is stale now.
+            if (platform::PathExists(copy.string())) ShellDeleteAndWait(copy.string());
+            return true;
+        case kClipUnreadable:
+            return true;
+        default:
+            break;
+    }
+    playPath = copy;
+    if (platform::IsRegularFile(copy.string())) {
+        job.repairedCopyInUse = true;
+        return true;
+    }
+    if (RepairClip(job, path, copy)) {
+        job.repairedCopyInUse = true;
+        return true;
+    }
+    return job.abort.load();
+}
+
+bool RepairClip(RepairJob& job, const std::filesystem::path& source,
+                const std::filesystem::path& target) {
+    job.abort = false;
+    job.sourcePath = source;
+    job.layout = LayoutForPath(source);
+    job.header.clear();
+    job.index.clear();
+
+    bool ok = false;
+    {
+        MappedFile file;
+        if (!file.Open(source)) return false;
+        const MappedWindow w = file.MapWindow(0, FirstChunkOffset(job.layout));
+        if (!w) return false;
+        job.header.assign(static_cast<std::size_t>(FirstChunkOffset(job.layout)), std::byte{0});
+        std::memcpy(job.header.data(), w.data(), std::min(job.header.size(), w.size()));
+    }
+
+    if (RebuildIndex(job) == 1 && !job.abort) {
+        std::error_code ec;
+        if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
+        const std::filesystem::path temporary = TemporaryNameFor(target);
+        ok = WriteRepaired(job, temporary) && !job.abort;
+        if (ok) {
+            std::filesystem::rename(temporary, target, ec);
+            ok = !ec;
+        }
+        if (!ok) RemoveQuietly(temporary);
+    }
+
+    job.header.clear();
+    job.header.shrink_to_fit();
+    job.index.clear();
+    job.index.shrink_to_fit();
+    if (job.abort && platform::PathExists(target.string())) ShellDeleteAndWait(target.string());
+    return ok && !job.abort;
+}
+
+std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
+    const std::size_t before = entries.size();
+    MappedFile file;
+    if (!file.Open(job.sourcePath)) return 0;
+    const std::uint64_t size = file.Size();
+    const std::uint64_t base = MoviFourccOffset(job.layout);
+    constexpr std::uint64_t kLimit = 0xFFFFFFFFull;
+
+    std::uint64_t next = base;  // first position not tested yet
+    for (std::uint64_t windowStart = base; windowStart < size; windowStart += repair::kScanStep) {
+        if (job.abort) break;
+        const MappedWindow w = file.MapWindow(windowStart, repair::kScanWindow);
+        if (!w) break;
+        const std::byte* view = w.data();
+        const std::uint64_t viewEnd = windowStart + w.size();
+        // Positions past the first step of this window belong to the next one.
+        const std::uint64_t stepEnd = std::min(windowStart + repair::kScanStep, viewEnd);
+        std::uint64_t p = std::max(next, windowStart);
+        while (p < stepEnd && p + 4 <= viewEnd) {
+            // Both chunk ids begin with '0': let memchr skip the bytes that
+            // cannot start a match.
+            const std::uint64_t last = std::min(stepEnd, viewEnd - 3);
+            const void* hit = std::memchr(view + (p - windowStart), '0', last - p);
+            if (hit == nullptr) {
+                p = last;
+                break;
+            }
+            const std::uint64_t o = windowStart + (static_cast<const std::byte*>(hit) - view);
+            const std::byte* at = view + (o - windowStart);
+            const std::uint32_t id = LoadLe32(at);
+            if (id != kVideoChunk && id != kAudioChunk) {
+                p = o + 1;
+                continue;
+            }
+            // The size field and the first data bytes lie inside the view
+            // unless the chunk runs past the end of the file, which ends the
+            // scan anyway.
+            if (o + kChunkHeaderSize > viewEnd) return entries.size() - before;
+            const std::uint32_t s = LoadLe32(at + 4);
+            const std::uint64_t v = o - base;
+            if (PaddedEnd(o, s) >= size) return entries.size() - before;
+            // Index offsets and the movi size are 32-bit in the file.
+            if (PaddedEnd(v, s) > kLimit) return entries.size() - before;
+            if (entries.size() > before) {
+                const IndexEntry& prev = entries.back();
+                const std::uint64_t e = PaddedEnd(prev.offset, prev.size);
+                if (v < e) {
+                    // A chunk id inside the previous chunk's data: that chunk
+                    // cannot be trusted.
+                    entries.pop_back();
+                    return entries.size() - before;
+                }
+                if (v > e) return entries.size() - before;
+            }
+            if (s > repair::kMinChunkData) {
+                if (id == kAudioChunk) {
+                    entries.push_back({id, kKeyFrameFlag, static_cast<std::uint32_t>(v), s});
+                } else {
+                    const std::byte* data = at + kChunkHeaderSize;
+                    if (data[0] == std::byte{0} && data[1] == std::byte{0} &&
+                        data[2] == std::byte{0} && data[3] == std::byte{1}) {
+                        const unsigned nal = static_cast<unsigned>(data[4]) & 0x0F;
+                        const std::uint32_t flags =
+                            (nal % 5 == 0 || nal % 5 == 2) ? kKeyFrameFlag : 0;
+                        entries.push_back({id, flags, static_cast<std::uint32_t>(v), s});
+                    }
+                }
+            }
+            p = o + 4;
+        }
+        next = p;
+    }
+    return entries.size() - before;
+}
+
+int RebuildIndex(RepairJob& job) {
+    job.index.clear();
+    const std::size_t n = ScanChunks(job, job.index);
+    if (job.abort) return 2;
+    if (n < 1) return 0;
+    if (job.header.size() < FirstChunkOffset(job.layout)) return 0;
+
+    const std::uint64_t indexLength = kChunkHeaderSize + kIndexEntrySize * n;
+    const IndexEntry& last = job.index.back();
+    const std::uint64_t movi = PaddedEnd(last.offset, last.size);
+    const std::uint64_t riff = FirstChunkOffset(job.layout) + movi + indexLength - 12;
+    if (riff > 0xFFFFFFFFull) return 0;
+    job.indexChunkLength = indexLength;
+    job.moviListSize = static_cast<std::uint32_t>(movi);
+
+    std::byte* h = job.header.data();
+    StoreLe32(h + MoviSizeOffset(job.layout), job.moviListSize);
+    StoreLe32(h + kRiffSizeOffset, static_cast<std::uint32_t>(riff));
+    std::uint32_t frames = 0;
+    std::uint32_t audio = 0;
+    for (const IndexEntry& e : job.index) {
+        if (e.chunkId == kVideoChunk) ++frames;
+        if (e.chunkId == kAudioChunk) ++audio;
+    }
+    StoreLe32(h + kVideoLengthOffset, frames);
+    StoreLe32(h + kTotalFramesOffset, frames);
+    if (job.layout == ClipLayout::kFull) {
+        StoreLe32(h + kAudioLengthOffset, audio);
+        if (LoadLe32(h + kAudioRateOffset) == 0)
+            StoreLe32(h + kAudioRateOffset, repair::kDefaultAudioRate);
+        if (LoadLe32(h + kWaveAvgBytesPerSecOffset) == 0)
+            StoreLe32(h + kWaveAvgBytesPerSecOffset, repair::kDefaultAudioAvgBytes);
+    }
+    return job.abort ? 2 : 1;
+}
+
+bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
+    const std::uint64_t first = FirstChunkOffset(job.layout);
+    if (job.header.size() < first || job.index.empty()) return false;
+    MappedFile file;
+    if (!file.Open(job.sourcePath)) return false;
+    const std::uint64_t size = file.Size();
+    const std::uint64_t end = MoviFourccOffset(job.layout) + job.moviListSize;
+    if (end > size || size < kSensorTrailerSize || end < first) return false;
+
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    auto write = [&out](const std::byte* p, std::uint64_t n) {
+        out.write(reinterpret_cast<const char*>(p), static_cast<std::streamsize>(n));
+        return static_cast<bool>(out);
+    };
+
+    if (!write(job.header.data(), first)) return false;
+    for (std::uint64_t at = first; at < end;) {
+        if (job.abort) return false;
+        const std::uint64_t want = std::min(repair::kCopyView, end - at);
+        const MappedWindow w = file.MapWindow(at, want);
+        if (!w || w.size() < want || !write(w.data(), want)) return false;
+        at += want;
+    }
+
+    std::vector<std::byte> index;
+    index.reserve(static_cast<std::size_t>(job.indexChunkLength));
+    index.resize(kChunkHeaderSize);
+    StoreLe32(index.data(), kIndexChunk);
+    StoreLe32(index.data() + 4, static_cast<std::uint32_t>(kIndexEntrySize * job.index.size()));
+    EncodeIndexEntries(job.index, index);
+    if (!write(index.data(), index.size())) return false;
+    if (!write(reinterpret_cast<const std::byte*>(repair::kIndexTrailerGap.data()),
+               repair::kIndexTrailerGap.size()))
+        return false;
+
+    std::array<std::byte, kSensorTrailerSize> trailer{};
+    {
+        const MappedWindow w = file.MapWindow(size - kSensorTrailerSize, kSensorTrailerSize);
+        if (!w || w.size() < kSensorTrailerSize) return false;
+        std::memcpy(trailer.data(), w.data(), kSensorTrailerSize);
+    }
+    // The copy carries no sensor records, so its trailer says none.
+    StoreBe32(trailer.data() + kSensorTrailerCountOffset, 0);
+    if (!write(trailer.data(), trailer.size())) return false;
+    out.close();
+    return static_cast<bool>(out);
+}
+
+}  // namespace trivexa

@@ -1,0 +1,175 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace trivexa::platform {
+namespace {
+
+// Owns a file descriptor.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+// Only FAT and exFAT keep DOS attributes; asking other volumes would cost an
+// open per entry for nothing.
+bool HasDosAttributes(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) return false;
+    return fs.f_type == MSDOS_SUPER_MAGIC || fs.f_type == static_cast<long>(EXFAT_SUPER_MAGIC);
+}
+
+// An ioctl the file system does not implement: the volume has no DOS attributes.
+bool IsUnsupported(int err) {
+    return err == ENOTTY || err == ENOSYS || err == EOPNOTSUPP || err == EINVAL;
+}
+
+bool ReadDosAttributes(int fd, std::uint32_t& attrs) {
+    return ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attrs) == 0;
+}
+
+std::string CurrentDirectory() {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::current_path(ec);
+    return ec ? std::string(".") : p.string();
+}
+
+// Captures the working directory before main() runs, so that a later change
+// of directory (a file dialog, a library) cannot move the settings file.
+struct StartupCapture {
+    StartupCapture() {
+        StartupDirectory();
+        SettingsDirectory();
+    }
+} const startupCapture;
+
+}  // namespace
+
+bool ListDirectory(const std::string& folder, std::vector<DirEntry>& out) {
+    out.clear();
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) return false;
+    const int dirFd = ::dirfd(dir.get());
+    const bool dosAttributes = HasDosAttributes(dirFd);
+    while (dirent* e = ::readdir(dir.get())) {
+        const std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        DirEntry entry;
+        entry.name = std::string(name);
+        entry.isHidden = name.front() == '.';
+        struct stat st {};
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
+            entry.isSymlink = S_ISLNK(st.st_mode);
+        }
+        // A dangling link stays in the listing as a file of size 0.
+        if (::fstatat(dirFd, e->d_name, &st, 0) == 0) {
+            entry.isFolder = S_ISDIR(st.st_mode);
+            if (S_ISREG(st.st_mode)) entry.size = static_cast<std::uint64_t>(st.st_size);
+        } else if (!entry.isSymlink) {
+            continue;  // removed while listing
+        }
+        if (dosAttributes && !entry.isHidden && !entry.isSymlink) {
+            Fd fd(::openat(dirFd, e->d_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+            std::uint32_t attrs = 0;
+            if (fd.ok() && ReadDosAttributes(fd.get(), attrs)) {
+                entry.isHidden = (attrs & ATTR_HIDDEN) != 0;
+            }
+        }
+        out.push_back(std::move(entry));
+    }
+    return true;
+}
+
+bool SetHiddenAttribute(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.ok()) return false;
+    std::uint32_t attrs = 0;
+    if (!ReadDosAttributes(fd.get(), attrs)) return IsUnsupported(errno);
+    if (attrs & ATTR_HIDDEN) return true;
+    attrs |= ATTR_HIDDEN;
+    return ::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &attrs) == 0;
+}
+
+bool HasHiddenAttribute(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    std::uint32_t attrs = 0;
+    return fd.ok() && ReadDosAttributes(fd.get(), attrs) && (attrs & ATTR_HIDDEN) != 0;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // The file system cannot rename atomically without replacing: check first.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string TempDirectory() {
+    std::error_code ec;
+    std::string dir = std::filesystem::temp_directory_path(ec).string();
+    if (ec || dir.empty()) dir = "/tmp";
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+const std::string& StartupDirectory() {
+    static const std::string dir = CurrentDirectory();
+    return dir;
+}
+
+const std::string& SettingsDirectory() {
+    static const std::string dir = [] {
+        const char* env = std::getenv("TRIVEXA_SETTINGS_DIR");
+        return env && *env ? std::string(env) : StartupDirectory();
+    }();
+    return dir;
+}
+
+}  // namespace trivexa::platform

@@ -1,0 +1,611 @@
+#include "recordings/recording_library.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <unordered_set>
+
+#include "container/integrity.h"
+#include "platform/files.h"
+#include "platform/mapping.h"
+#include "recordings/drive_utils.h"
+
+namespace trivexa {
+namespace {
+
+// Name positions 19-24: the sequence number the lists are ordered by.
+constexpr std::size_t kSequencePos = 19;
+constexpr std::size_t kSequenceLen = 6;
+// Name position 3: 'S' when the recorder started a new series.
+constexpr std::size_t kSeriesPos = 3;
+// Name position 5: start of the date text (YYMMDD).
+constexpr std::size_t kDatePos = 5;
+// Folder listings nested deeper than this are cut off; the recorder's own
+// layout is two levels deep and anything far deeper is a link loop or junk.
+constexpr int kMaxListDepth = 32;
+// How often the watcher looks at the source.
+constexpr auto kWatchInterval = std::chrono::milliseconds(100);
+
+constexpr std::string_view kFrontFolder = "Front";
+constexpr std::string_view kRearFolder = "Rear";
+
+std::atomic<std::int32_t> g_serial{0};
+std::atomic<int> g_groupLimit{200};
+
+std::string Join(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
+    path += name;
+    return path;
+}
+
+// The text before the last separator; empty when there is none.
+std::string ParentOf(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
+    auto pos = p.find_last_of("/\\");
+    if (pos == std::string::npos) return {};
+    if (pos == 0) return "/";
+    return p.substr(0, pos);
+}
+
+std::string LastComponent(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
+    return std::string(FileNameOf(p));
+}
+
+std::string_view SequenceKey(std::string_view name) {
+    if (name.size() <= kSequencePos) return {};
+    return name.substr(kSequencePos, kSequenceLen);
+}
+
+// Characters from position 5 up to the next '-' (or the end).
+std::string DateText(std::string_view name) {
+    if (name.size() <= kDatePos) return {};
+    auto rest = name.substr(kDatePos);
+    return std::string(rest.substr(0, rest.find('-')));
+}
+
+FileListing MakeListing(const std::string& folder, platform::DirEntry&& e) {
+    FileListing l;
+    l.path = Join(folder, e.name);
+    l.name = std::move(e.name);
+    l.isFolder = e.isFolder;
+    l.isHidden = e.isHidden;
+    l.size = e.size;
+    return l;
+}
+
+// Paths already taken by entries, so that pairing a large folder does not
+// compare every new file with every entry (the result equals the linear
+// search of ResolvePair).
+class PairIndex {
+public:
+    explicit PairIndex(const std::vector<RecordingEntry>& entries) {
+        for (const auto& e : entries) Add(e);
+    }
+    void Add(const RecordingEntry& e) {
+        if (!e.frontPath.empty()) fronts_.insert(e.frontPath);
+        if (!e.rearPath.empty()) rears_.insert(e.rearPath);
+    }
+    bool Taken(const PairPaths& p) const {
+        return (!p.front.empty() && fronts_.count(p.front)) ||
+               (!p.rear.empty() && rears_.count(p.rear));
+    }
+
+private:
+    std::unordered_set<std::string> fronts_;
+    std::unordered_set<std::string> rears_;
+};
+
+// The front and rear paths a recording file stands for (no duplicate test).
+bool PairPathsOf(const std::string& path, PairPaths& out) {
+    if (IsRecordingName(path, CameraFilter::Front)) {
+        out.front = path;
+        out.rear = FrontToRearPath(path);
+        return true;
+    }
+    if (IsRecordingName(path, CameraFilter::Rear)) {
+        out.rear = path;
+        out.front = RearToFrontPath(path);
+        return true;
+    }
+    return false;
+}
+
+// ResolvePair + MakeEntry through the index; counts the pair as found.
+// Returns whether a pair was resolved.
+bool AddPair(const std::string& path, std::vector<RecordingEntry>& entries, PairIndex& index,
+             std::size_t limit, int* found) {
+    PairPaths p;
+    if (!PairPathsOf(path, p) || index.Taken(p)) return false;
+    if (found) ++*found;
+    if (entries.size() < limit && MakeEntry(p.front, p.rear, entries)) index.Add(entries.back());
+    return true;
+}
+
+// A recording file the scans take from a plain listing: ".AVI", a recording
+// name of either camera and a file the players can open. The cheap name tests
+// come first so that only candidates are opened.
+bool IsCandidateFile(const FileListing& l) {
+    return !l.isFolder && HasAviExtension(l.path) && IsRecordingName(l.path, CameraFilter::Any);
+}
+
+void ExpandWithAncestors(FolderTree& tree, TreeNode node) {
+    for (TreeNode n = node; n != kTreeRoot; n = tree.Parent(n)) tree.Expand(n);
+}
+
+bool HasRoom(const FolderTree* tree) { return tree && tree->NodeCount() < kMaxTreeNodes; }
+
+// Assigns recording groups to front-form files visited in SortByNameNumber
+// order. The date map lives for one scan of one folder, so a group node
+// listed later (list mode) gets the same name as when the tree was built.
+class GroupFormation {
+public:
+    const std::string& Next(const FileListing& file) {
+        std::string_view name = FileNameOf(file.path);
+        const int s = SequenceNumber(name);
+        const int p = previous_.empty() ? 0 : SequenceNumber(FileNameOf(previous_));
+        const bool series = name.size() > kSeriesPos && name[kSeriesPos] == 'S';
+        // The first file always starts a group: otherwise a first file numbered
+        // 000001 would join an unnamed group that has no node in the tree.
+        const bool first = previous_.empty();
+        if (first || members_ >= GroupSizeLimit() || series || s != p + 1) {
+            members_ = 0;
+            const std::string date = DateText(name);
+            const int n = ++perDate_[date];
+            char number[16];
+            std::snprintf(number, sizeof number, "_%04d", n);
+            group_ = date + number;
+        }
+        ++members_;
+        previous_ = file.path;
+        return group_;
+    }
+
+private:
+    std::string group_;
+    int members_ = 0;
+    std::string previous_;
+    std::map<std::string, int> perDate_;
+};
+
+// Front-form recording files of a group folder in group order.
+bool GroupFiles(const std::string& folder, std::vector<FileListing>& files) {
+    std::vector<FileListing> listing;
+    if (!ListFrontForms(folder, listing)) return false;
+    SortByNameNumber(listing);
+    for (auto& l : listing) {
+        if (!l.isFolder && HasAviExtension(l.path) && IsRecordingName(l.path, CameraFilter::Front))
+            files.push_back(std::move(l));
+    }
+    return true;
+}
+
+// Trigger categories of the recording files directly inside `folder`.
+TriggerFlags FlagsOfFolderFiles(const std::string& folder) {
+    TriggerFlags flags = 0;
+    std::vector<FileListing> listing;
+    if (!ListFolder(folder, listing)) return 0;
+    for (const auto& l : listing) {
+        if (!IsCandidateFile(l)) continue;
+        TriggerFlags mine = 0;
+        AddTriggerFlags(l.path, mine);
+        // Opening the file only matters when it would add a category.
+        if ((mine & ~flags) != 0 && IsPlayableFile(l.path)) flags |= mine;
+    }
+    return flags;
+}
+
+bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries, PairIndex& index,
+                 int& fileCounter, int depth) {
+    std::vector<FileListing> listing;
+    if (!ListFolder(folder, listing)) return false;
+    SortListing(listing);
+    for (const auto& l : listing) {
+        if (l.isFolder) {
+            if (depth >= kMaxScanDepth) continue;
+            // The subfolder is collected on its own and sorted before it joins
+            // the entries found so far.
+            std::vector<RecordingEntry> sub;
+            const int before = fileCounter;
+            if (!CollectInto(l.path, sub, index, fileCounter, depth + 1)) return false;
+            if (fileCounter != before) SortRecordings(sub);
+            AppendEntries(entries, sub);
+            continue;
+        }
+        ++fileCounter;
+        if (!IsCandidateFile(l)) continue;
+        PairPaths p;
+        if (!PairPathsOf(l.path, p) || index.Taken(p)) continue;
+        if (!IsPlayableFile(l.path)) continue;
+        if (MakeEntry(p.front, p.rear, entries)) index.Add(entries.back());
+    }
+    return true;
+}
+
+bool ListTreeInto(const std::string& folder, std::vector<FileListing>& out,
+                  std::set<std::string>& visited, int depth) {
+    std::error_code ec;
+    auto canonical = std::filesystem::canonical(folder, ec);
+    if (!ec && !visited.insert(canonical.string()).second) return true;  // seen: a link loop
+    std::vector<platform::DirEntry> dir;
+    if (!platform::ListDirectory(folder, dir)) return false;
+    for (auto& e : dir) {
+        if (e.isFolder) {
+            // Unreadable or too deep subfolders are left out, not fatal.
+            if (depth < kMaxListDepth) ListTreeInto(Join(folder, e.name), out, visited, depth + 1);
+            continue;
+        }
+        if (e.isHidden) continue;
+        out.push_back(MakeListing(folder, std::move(e)));
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- Process-wide values ---------------------------------------------------
+
+void ResetSerialCounter() { g_serial.store(0); }
+std::int32_t SerialCounter() { return g_serial.load(); }
+void SetGroupSizeLimit(int limit) { g_groupLimit.store(limit > 0 ? limit : 1); }
+int GroupSizeLimit() { return g_groupLimit.load(); }
+
+// ---- Listings --------------------------------------------------------------
+
+bool ListFolder(const std::string& folder, std::vector<FileListing>& out) {
+    std::vector<platform::DirEntry> dir;
+    if (!platform::ListDirectory(folder, dir)) return false;
+    for (auto& e : dir) {
+        if (e.isHidden) continue;
+        out.push_back(MakeListing(folder, std::move(e)));
+    }
+    return true;
+}
+
+bool ListTree(const std::string& folder, std::vector<FileListing>& out) {
+    std::set<std::string> visited;
+    return ListTreeInto(folder, out, visited, 0);
+}
+
+bool ListFrontForms(const std::string& folder, std::vector<FileListing>& out) {
+    std::vector<FileListing> all;
+    if (!ListTree(folder, all)) return false;
+    std::unordered_set<std::string> seen;
+    for (const auto& l : out) seen.insert(l.path);
+    for (auto& l : all) {
+        std::string front = RearToFrontPath(l.path);
+        if (!seen.insert(front).second) continue;
+        if (front != l.path) {
+            l.name = std::string(FileNameOf(front));
+            l.path = std::move(front);
+        }
+        out.push_back(std::move(l));
+    }
+    return true;
+}
+
+void SortListing(std::vector<FileListing>& listing) {
+    const bool anyFile =
+        std::any_of(listing.begin(), listing.end(), [](const auto& l) { return !l.isFolder; });
+    std::stable_sort(listing.begin(), listing.end(), [anyFile](const auto& a, const auto& b) {
+        if (anyFile && a.isFolder != b.isFolder) return a.isFolder;
+        return a.path < b.path;
+    });
+}
+
+void SortByNameNumber(std::vector<FileListing>& listing) {
+    std::vector<std::pair<FileListing*, bool>> items;
+    items.reserve(listing.size());
+    for (auto& l : listing) items.emplace_back(&l, IsRecordingName(l.name, CameraFilter::Any));
+    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
+        if (a.second != b.second) return a.second;
+        return SequenceKey(a.first->name) < SequenceKey(b.first->name);
+    });
+    std::vector<FileListing> sorted;
+    sorted.reserve(listing.size());
+    for (auto& [l, rec] : items) sorted.push_back(std::move(*l));
+    listing = std::move(sorted);
+}
+
+int IsRecordingFolder(const std::string& folder, std::vector<FileListing>* listing) {
+    std::vector<FileListing> local;
+    std::vector<FileListing>& l = listing ? *listing : local;
+    l.clear();
+    if (!ListFolder(folder, l)) return 2;
+    for (const auto& e : l) {
+        if (e.isFolder && e.name == kFrontFolder) return 1;
+        if (!e.isFolder && IsRecordingName(e.path, CameraFilter::Front)) return 1;
+    }
+    return 0;
+}
+
+bool IsPlayableFile(const std::string& path) {
+    platform::ReadOnlyFile file;
+    return !path.empty() && file.Open(path) && file.Size() != 0;
+}
+
+// ---- Entries ---------------------------------------------------------------
+
+bool ResolvePair(const std::string& path, const std::vector<RecordingEntry>& entries,
+                 PairPaths& out) {
+    PairPaths p;
+    if (!PairPathsOf(path, p)) return false;
+    for (const auto& e : entries) {
+        if (!p.front.empty() && p.front == e.frontPath) return false;
+        if (!p.rear.empty() && p.rear == e.rearPath) return false;
+    }
+    out = std::move(p);
+    return true;
+}
+
+bool MakeEntry(const std::string& frontPath, const std::string& rearPath,
+               std::vector<RecordingEntry>& entries) {
+    if (!HasAviExtension(frontPath)) return false;
+    RecordingEntry e;
+    if (!frontPath.empty() && platform::IsRegularFile(frontPath)) {
+        e.frontPath = frontPath;
+        e.frontName = std::string(FileNameOf(frontPath));
+    }
+    if (!rearPath.empty() && platform::IsRegularFile(rearPath)) {
+        e.rearPath = rearPath;
+        e.rearName = std::string(FileNameOf(rearPath));
+    }
+    // A missing file counts as one that cannot be opened: not damaged, size 0.
+    if (!e.frontPath.empty()) {
+        std::uint64_t expected = 0;
+        e.frontDamaged = CheckClip(e.frontPath, &expected) == kClipDamaged ? 1 : 0;
+        e.frontExpectedSize = static_cast<std::int64_t>(expected);
+    }
+    if (!e.rearPath.empty()) {
+        std::uint64_t expected = 0;
+        e.rearDamaged = CheckClip(e.rearPath, &expected) == kClipDamaged ? 1 : 0;
+        e.rearExpectedSize = static_cast<std::int64_t>(expected);
+    }
+    e.serial = g_serial.fetch_add(1);
+    e.parking = IsParking(KeyName(e)) ? 1 : 0;
+    entries.push_back(std::move(e));
+    return true;
+}
+
+void MakePlaceholder(const std::string& path, std::vector<RecordingEntry>& entries) {
+    RecordingEntry e;
+    e.frontPath = path;
+    e.frontName = std::string(FileNameOf(path));
+    e.serial = -1;
+    e.frontExpectedSize = -1;
+    e.rearExpectedSize = -1;
+    entries.push_back(std::move(e));
+}
+
+bool AddRecordingForFile(const std::string& path, std::vector<RecordingEntry>& entries) {
+    PairPaths p;
+    if (ResolvePair(path, entries, p)) MakeEntry(p.front, p.rear, entries);
+    return true;
+}
+
+void SortRecordings(std::vector<RecordingEntry>& entries) {
+    std::vector<RecordingEntry> normal, parking, others;
+    for (auto& e : entries) {
+        const std::string& name = KeyName(e);
+        if (IsParking(name))
+            parking.push_back(std::move(e));
+        else if (IsRecordingName(name, CameraFilter::Any))
+            normal.push_back(std::move(e));
+        else
+            others.push_back(std::move(e));
+    }
+    auto bySequence = [](const RecordingEntry& a, const RecordingEntry& b) {
+        return SequenceKey(KeyName(a)) < SequenceKey(KeyName(b));
+    };
+    std::stable_sort(normal.begin(), normal.end(), bySequence);
+    std::stable_sort(parking.begin(), parking.end(), bySequence);
+    std::stable_sort(others.begin(), others.end(), bySequence);
+    entries.clear();
+    AppendEntries(entries, normal);
+    AppendEntries(entries, parking);
+    AppendEntries(entries, others);
+}
+
+std::size_t AppendEntries(std::vector<RecordingEntry>& to,
+                          const std::vector<RecordingEntry>& from) {
+    to.insert(to.end(), from.begin(), from.end());
+    return from.size();
+}
+
+void RemoveEntries(std::vector<RecordingEntry>& list, const std::vector<RecordingEntry>& removed) {
+    std::unordered_set<std::string> gone;
+    for (const auto& e : removed) gone.insert(KeyPath(e));
+    std::erase_if(list, [&gone](const RecordingEntry& e) { return gone.count(KeyPath(e)) != 0; });
+}
+
+const std::string& KeyPath(const RecordingEntry& entry) {
+    return entry.frontPath.empty() ? entry.rearPath : entry.frontPath;
+}
+
+const std::string& KeyName(const RecordingEntry& entry) {
+    return entry.frontName.empty() ? entry.rearName : entry.frontName;
+}
+
+// ---- Scans -----------------------------------------------------------------
+
+bool ScanFolder(const std::string& folder, std::string* outPath, TreeNode parent,
+                ScanTarget& target, int depth) {
+    std::vector<FileListing> listing;
+    const int r = IsRecordingFolder(folder, &listing);
+    std::string chosen = folder;
+    bool ok = false;
+    if (r == 0) {
+        ok = ScanSubfolders(folder, listing, parent, target, depth);
+    } else if (r == 1) {
+        const std::string front = Join(folder, kFrontFolder);
+        if (platform::IsDirectory(front)) chosen = front;
+        ok = ScanGroups(folder, parent, target, nullptr);
+    } else {
+        // Not on disk: a recording group node, listed from its parent folder.
+        const std::string parentPath = ParentOf(folder);
+        const std::string group = LastComponent(folder);
+        chosen = parentPath;
+        const std::string front = Join(parentPath, kFrontFolder);
+        if (platform::IsDirectory(front)) chosen = front;
+        ok = ScanGroups(parentPath, parent, target, &group);
+    }
+    if (ok && outPath) *outPath = chosen;
+    return ok;
+}
+
+bool ScanSubfolders(const std::string& folder, std::vector<FileListing>& listing, TreeNode parent,
+                    ScanTarget& target, int depth) {
+    (void)folder;
+    std::stable_sort(listing.begin(), listing.end(),
+                     [](const auto& a, const auto& b) { return a.path < b.path; });
+    static const std::vector<RecordingEntry> kNone;
+    PairIndex index(target.entries ? *target.entries : kNone);
+    for (const auto& l : listing) {
+        if (l.isFolder) {
+            if (depth >= kMaxScanDepth || !HasRoom(target.tree)) continue;
+            FolderTree& tree = *target.tree;
+            if (target.cardMode) {
+                if (l.name == kRearFolder) continue;
+                const TreeNode node =
+                    l.name == kFrontFolder ? parent : tree.InsertChild(parent, l.name);
+                if (!target.placeholders) continue;
+                std::string out;
+                if (!ScanFolder(l.path, &out, node, target, depth + 1)) return false;
+                MakePlaceholder(out, *target.placeholders);
+                if (LastComponent(out) == kFrontFolder) {
+                    MakePlaceholder(PartnerPath(out, "Front", "Rear", "F.AVI", "R.AVI"),
+                                    *target.placeholders);
+                    const TriggerFlags flags = FlagsOfFolderFiles(out);
+                    if (flags != 0 && node != kTreeRoot) tree.SetItemData(node, flags);
+                }
+            } else {
+                tree.InsertChild(parent, l.name);
+            }
+            continue;
+        }
+        if (!target.entries || !IsCandidateFile(l)) continue;
+        PairPaths p;
+        if (!PairPathsOf(l.path, p) || index.Taken(p) || !IsPlayableFile(l.path)) continue;
+        ++target.found;
+        if (target.entries->size() < kMaxScanEntries && MakeEntry(p.front, p.rear, *target.entries))
+            index.Add(target.entries->back());
+    }
+    return true;
+}
+
+bool ScanGroups(const std::string& folder, TreeNode parent, ScanTarget& target,
+                const std::string* groupName) {
+    std::vector<FileListing> files;
+    if (!GroupFiles(folder, files)) return false;
+    GroupFormation groups;
+    if (!groupName) {
+        FolderTree* tree = target.tree;
+        TreeNode node = kTreeRoot;
+        std::string nodeGroup;
+        bool started = false;
+        TriggerFlags accumulated = 0;
+        auto finishNode = [&] {
+            if (target.cardMode && node != kTreeRoot) {
+                tree->SetItemData(node, accumulated);
+                ExpandWithAncestors(*tree, node);
+            }
+            accumulated = 0;
+        };
+        for (const auto& f : files) {
+            const std::string& group = groups.Next(f);
+            if (!started || group != nodeGroup) {
+                if (!HasRoom(tree)) {
+                    // The tree is full: later groups get no node and must not
+                    // add their categories to the last one.
+                    if (started) finishNode();
+                    node = kTreeRoot;
+                    break;
+                }
+                if (started) finishNode();
+                started = true;
+                nodeGroup = group;
+                node = tree->InsertChild(parent, group);
+                if (target.placeholders) MakePlaceholder(f.path, *target.placeholders);
+            }
+            if (target.cardMode) AddTriggerFlags(f.path, accumulated);
+        }
+        if (started && node != kTreeRoot) finishNode();
+        return true;
+    }
+    if (!target.entries) return true;
+    PairIndex index(*target.entries);
+    for (const auto& f : files) {
+        if (groups.Next(f) != *groupName) continue;
+        AddPair(f.path, *target.entries, index, kMaxScanEntries, &target.found);
+    }
+    return true;
+}
+
+std::vector<std::string> GroupNamesOf(const std::string& folder) {
+    std::vector<FileListing> files;
+    std::vector<std::string> names;
+    if (!GroupFiles(folder, files)) return names;
+    GroupFormation groups;
+    for (const auto& f : files) {
+        const std::string& g = groups.Next(f);
+        if (names.empty() || names.back() != g) names.push_back(g);
+    }
+    return names;
+}
+
+bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& entries,
+                       int& fileCounter, int depth) {
+    PairIndex index(entries);
+    return CollectInto(folder, entries, index, fileCounter, depth);
+}
+
+// ---- Source watcher --------------------------------------------------------
+
+CMovieResource::CMovieResource(LostCallback onLost)
+    : onLost_(std::move(onLost)), thread_([this](std::stop_token st) { Run(st); }) {}
+
+CMovieResource::~CMovieResource() {
+    thread_.request_stop();
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void CMovieResource::SetPath(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    path_ = path;
+}
+
+std::string CMovieResource::Path() const {
+    std::lock_guard lock(mutex_);
+    return path_;
+}
+
+void CMovieResource::Run(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    while (!stop.stop_requested()) {
+        if (!path_.empty()) {
+            const std::string watched = path_;
+            lock.unlock();
+            const bool exists = platform::PathExists(watched);
+            lock.lock();
+            // Only report the path that was looked at: the panel may have
+            // switched to another source meanwhile.
+            if (!exists && path_ == watched) {
+                removed_.store(true);
+                path_.clear();
+                lock.unlock();
+                if (onLost_) onLost_();
+                lock.lock();
+            }
+        }
+        wake_.wait_for(lock, stop, kWatchInterval, [] { return false; });
+    }
+}
+
+}  // namespace trivexa

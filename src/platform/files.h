@@ -47,6 +47,8 @@ bool RenameNoReplace(const std::string& from, const std::string& to);
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool IsRegularFile(const std::string& path);
+// True when `path` itself is a symbolic link (dangling or not).
+bool IsSymlink(const std::string& path);
 
 // The system's folder for temporary files ($TMPDIR, else /tmp), no trailing '/'.
 std::string TempDirectory();

@@ -193,8 +193,14 @@ public:
 
 private:
     enum class Decoder { Full, PositionsOnly, HeaderOnly };
-    bool LocateAndDecode(Decoder decoder, SensorHeader* headerOut);
-    bool RunDecoder(Decoder decoder, std::span<const std::byte> block, SensorHeader* headerOut);
+    // Finds the block (fast path, then the scan path) and runs the decoder;
+    // the header decoders write header_ and the trailer's model identifier.
+    bool LocateAndDecode(Decoder decoder);
+    // Decodes `block`; the entries replace the reader's when the decoder
+    // succeeded or `keepEntries` is set.
+    bool RunDecoder(Decoder decoder, std::span<const std::byte> block, bool keepEntries);
+    // Copies the model identifier from a window that ends at the end of file.
+    void CopyModel(std::span<const std::byte> window);
     void ClearVectors();
     void CloseFile();
 

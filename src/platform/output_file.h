@@ -1,0 +1,84 @@
+#pragma once
+// A file being written that becomes visible under its real name only when it
+// is complete. It is created under a unique temporary name in the folder of
+// the final path (same volume, so the final rename is atomic); Commit renames
+// it into place, and a file that is never committed is removed when the
+// object is destroyed. Bulk data can be copied from another file inside the
+// kernel (copy_file_range), which needs no buffer in this process.
+//
+// One thread uses an OutputFile at a time; it throws nothing.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace trivexa::platform {
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates an empty temporary file beside `finalPath` (named
+    // ".<name>.<random>.part", never replacing anything). False when the
+    // folder does not exist or is not writable.
+    bool Create(const std::string& finalPath);
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& TemporaryPath() const { return tempPath_; }
+    const std::string& FinalPath() const { return finalPath_; }
+
+    // Appends all of `bytes`. False on any write error (disk full included).
+    bool Write(std::span<const std::byte> bytes);
+
+    // Appends `length` bytes of the file `source` starting at `offset`, copied
+    // by the kernel. Returns the bytes copied (short only at the end of the
+    // source), -1 on an error, or -2 when the kernel cannot copy between these
+    // two files (the caller then copies through its own buffer or mapping).
+    std::int64_t CopyFrom(int sourceFd, std::uint64_t offset, std::uint64_t length);
+
+    // Bytes written so far (the current end of the file).
+    std::uint64_t Size() const { return size_; }
+
+    // Closes the file and renames it to the final path. With `replace` an
+    // existing file there is replaced atomically; without it an existing file
+    // fails the commit. On failure the temporary file is removed.
+    bool Commit(bool replace);
+
+    // Closes and removes the temporary file (nothing when already committed).
+    void Discard();
+
+private:
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::string tempPath_;
+    std::string finalPath_;
+};
+
+// A file opened for reading only, as a plain descriptor for OutputFile::CopyFrom.
+class ReadDescriptor {
+public:
+    ReadDescriptor() = default;
+    ~ReadDescriptor();
+    ReadDescriptor(const ReadDescriptor&) = delete;
+    ReadDescriptor& operator=(const ReadDescriptor&) = delete;
+
+    // Opens an existing file read-only. False when it cannot be opened.
+    bool Open(const std::string& path);
+    int Get() const { return fd_; }
+    // The file's size; 0 when closed or the size cannot be read.
+    std::uint64_t Size() const;
+
+private:
+    int fd_ = -1;
+};
+
+// True when both paths name the same existing file (same device and inode),
+// whatever links or spellings lead to it.
+bool SameFile(const std::string& a, const std::string& b);
+
+}  // namespace trivexa::platform

@@ -1,0 +1,35 @@
+// trivexa-cli repair CLIP OUT: writes a repaired copy of a clip whose index
+// was lost. OUT is the copy's path, or a folder that receives it under the
+// clip's own name.
+#include <filesystem>
+#include <system_error>
+
+#include "cli/command.h"
+#include "container/integrity.h"
+
+namespace trivexa::cli {
+namespace {
+
+int RunRepair(const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    if (!ParseArgs(args, {}, {}, parsed)) return kUsage;
+    if (parsed.operands.size() != 2) return Fail(kUsage, "usage: repair CLIP OUT");
+    const std::filesystem::path source = parsed.operands[0];
+    std::filesystem::path target = parsed.operands[1];
+    std::error_code ec;
+    if (std::filesystem::is_directory(target, ec)) target /= source.filename();
+    // The copy replaces OUT when it is complete; OUT must never be the clip.
+    if (std::filesystem::equivalent(source, target, ec))
+        return Fail(kFailed, "the output would replace the clip itself");
+
+    RepairJob job;
+    if (!RepairClip(job, source, target))
+        return Fail(kFailed,
+                    "cannot repair " + source.string() + " (no chunks found or write failed)");
+    return kOk;
+}
+
+const Registration reg{"repair", "CLIP OUT", &RunRepair};
+
+}  // namespace
+}  // namespace trivexa::cli

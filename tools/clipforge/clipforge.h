@@ -172,16 +172,18 @@ enum class CountMode {
 struct SensorSpec {
     bool present = true;
     std::vector<SensorSample> samples;  // empty: a scripted drive (see ScriptedDrive)
-    // Slots written after the records and before the trailer, filled with
-    // spaces (the recorder preallocates its block; a usual block has 4600 slots).
-    int spareSlots = 0;
+    // Slots in the block; those after the records are filled with spaces (the
+    // recorder preallocates its block: a usual block has 4600 slots). 0: as
+    // many slots as records.
+    int slots = 0;
     CountMode countMode = CountMode::Exact;
     uint16_t headerCount = 0;
-    std::optional<uint32_t> trailerCount;  // nothing: records + spare slots
+    std::optional<uint32_t> trailerCount;  // nothing: the number of slots
     std::string model = "PL21-XQR";        // eight characters in the trailer
     SensorHeaderUnit header;
-    // Further header units chained through "@CS<letter>" in the first record
-    // slot(s); the last one carries these values.
+    // Further header units chained through "@CS<letter>" markers. They lie
+    // over the first record slot(s), which readers still decode as records;
+    // the last unit carries the values that count.
     std::vector<SensorHeaderUnit> chained;
 };
 
@@ -189,8 +191,8 @@ struct SensorSpec {
 // lost for a stretch, speeds that follow the road, three-axis accelerations
 // with bumps, and events at the given record positions.
 struct DriveScript {
-    int records = 600;
-    DateTime start;
+    int records = 0;                   // 0: one record per record step of the clip's video
+    std::optional<DateTime> start;     // nothing: the clip name's date and time
     double startLatitude = 35.6581;    // degrees
     double startLongitude = 139.7017;  // degrees
     uint32_t seed = 1;
@@ -308,7 +310,8 @@ struct CardSpec {
     ClipSpec clip;  // template: the name is replaced, the drive starts at the name's time
     std::optional<DfcSpec> dfc = DfcSpec{};
     bool pvtrace = false;
-    // Rear clips get their own video settings (e.g. another frame rate).
+    // Rear clips get their own size, rate and key-frame distance; their frame
+    // count follows the front clip's duration (content and cache as the front's).
     std::optional<VideoSpec> rearVideo;
 };
 

@@ -1,0 +1,223 @@
+// Whole cards: the Normal/Parking × Front/Rear folders with clips, the
+// device file in the root and the optional trace file.
+
+#include <algorithm>
+
+#include "clipforge/clipforge.h"
+#include "clipforge/forge_internal.h"
+
+namespace trivexa::clipforge {
+namespace {
+
+using detail::PutText;
+using detail::SetError;
+
+// DRFormatConfig.dfc fields.
+constexpr size_t kDfcModel = 48;
+constexpr size_t kDfcFirmware = 56;
+constexpr size_t kDfcGps = 62;
+constexpr size_t kDfcMinimum = 68;
+
+std::string Fit(std::string s, size_t n) {
+    s.resize(n, ' ');
+    return s;
+}
+
+bool MakeDirs(const fs::path& p, std::string* error) {
+    std::error_code ec;
+    fs::create_directories(p, ec);
+    if (ec) {
+        SetError(error, "cannot create " + p.string());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeDfc(const DfcSpec& spec) {
+    std::vector<uint8_t> b(std::max(spec.size, size_t{1}), ' ');
+    // The leading part is not read by the viewer; give it recognisable text.
+    std::vector<uint8_t> full(std::max(spec.size, kDfcMinimum), ' ');
+    PutText(full, 0, "DRFormatConfig");
+    PutText(full, kDfcModel, Fit(spec.model, 8));
+    PutText(full, kDfcFirmware, Fit(spec.firmware, 6));
+    PutText(full, kDfcGps, Fit(spec.gpsVersion, 6));
+    std::copy_n(full.begin(), std::min(b.size(), full.size()), b.begin());
+    b.resize(spec.size);
+    return b;
+}
+
+bool WriteCard(const fs::path& root, const CardSpec& spec, std::string* error) {
+    for (const char* top : {"Normal", "Parking"})
+        for (const char* cam : {"Front", "Rear"})
+            if (!MakeDirs(root / top / cam, error)) return false;
+    if (spec.dfc) {
+        if (!detail::WriteFileAtomic(root / "DRFormatConfig.dfc", EncodeDfc(*spec.dfc), error))
+            return false;
+    }
+    if (spec.pvtrace) {
+        std::string text = "pvtrace\r\nboot 000001\r\npower 12.4V\r\n";
+        if (!detail::WriteFileAtomic(root / "pvtrace.txt",
+                                     std::vector<uint8_t>(text.begin(), text.end()), error))
+            return false;
+    }
+    for (const CardRecording& rec : spec.recordings) {
+        if (rec.name.size() < 26) {
+            SetError(error, "not a recording name: " + rec.name);
+            return false;
+        }
+        const std::string top = !rec.topFolder.empty()
+                                    ? rec.topFolder
+                                    : (NameIsParking(rec.name) ? "Parking" : "Normal");
+        std::string frontName = rec.name, rearName = PartnerName(rec.name);
+        if (rec.name[25] == 'R') std::swap(frontName, rearName);
+        for (int cam = 0; cam < 2; ++cam) {
+            const bool front = cam == 0;
+            if (front ? !rec.front : !rec.rear) continue;
+            ClipSpec clip = rec.clip.value_or(spec.clip);
+            clip.name = front ? frontName : rearName;
+            if (!front && spec.rearVideo) {
+                // The rear camera records the same stretch of time at its own
+                // size and rate.
+                const VideoSpec& fv = clip.video;
+                VideoSpec rv = *spec.rearVideo;
+                rv.frames = static_cast<int>(static_cast<uint64_t>(fv.frames) * fv.scale * rv.rate /
+                                             (static_cast<uint64_t>(fv.rate) * rv.scale));
+                rv.cacheDir = fv.cacheDir;
+                rv.content = fv.content;
+                clip.video = rv;
+            }
+            clip.video.camera = front ? 'F' : 'R';
+            fs::path dir = root / top / (front ? "Front" : "Rear");
+            if (!MakeDirs(dir, error)) return false;
+            if (!WriteClip(dir / clip.name, clip, nullptr, error)) return false;
+        }
+    }
+    return true;
+}
+
+bool WriteDemoCard(const fs::path& root, std::string* error) {
+    CardSpec card;
+    card.pvtrace = true;
+    card.clip.video.width = 320;
+    card.clip.video.height = 180;
+    card.clip.video.frames = 1800;  // one minute at 30 fps
+    card.clip.video.gop = 30;
+    card.clip.sensor.slots = 4600;  // the recorder's preallocated block
+    VideoSpec rear = card.clip.video;
+    rear.rate = 55;  // the rear camera runs at 27.5 fps
+    rear.scale = 2;
+    card.rearVideo = rear;
+
+    // A drive of four one-minute clips, the second with a shock and a
+    // manual mark, the third with braking and an approaching car.
+    DateTime t{2024, 5, 18, 9, 30, 0};
+    const char* kinds[] = {"A__S", "AG__", "AM__", "A___"};
+    for (int i = 0; i < 4; ++i) {
+        CardRecording r;
+        DateTime ti = t;
+        ti.minute += i;
+        r.name = MakeName(kinds[i], ti, 100 + i, 'F');
+        ClipSpec clip = card.clip;
+        clip.drive.seed = static_cast<uint32_t>(i + 1);
+        // Each minute continues from where the last one ended.
+        clip.drive.startLatitude = 35.6581 + 0.0045 * i;
+        clip.drive.startLongitude = 139.7017 + 0.0052 * i;
+        if (i == 1) {
+            clip.drive.shockAt = 250;
+            clip.drive.manualAt = 400;
+            clip.drive.gapBegin = 480;
+            clip.drive.gapEnd = 530;
+        }
+        if (i == 2) {
+            clip.drive.brakingAt = 120;
+            clip.drive.approachAt = 300;
+            clip.drive.overspeedAt = 420;
+        }
+        if (i == 3) clip.drive.steeringAt = 200;
+        r.clip = clip;
+        card.recordings.push_back(r);
+    }
+    // A parking recording with a knock, short.
+    {
+        CardRecording r;
+        r.name = MakeName("PG__", DateTime{2024, 5, 18, 13, 5, 12}, 104, 'F');
+        ClipSpec clip = card.clip;
+        clip.video.frames = 600;
+        clip.drive.shockAt = 80;
+        r.clip = clip;
+        card.recordings.push_back(r);
+    }
+    // A time-lapse recording (short layout, no sound).
+    {
+        CardRecording r;
+        r.name = MakeName("T___", DateTime{2024, 5, 18, 14, 0, 0}, 105, 'F');
+        ClipSpec clip = card.clip;
+        clip.video.frames = 450;
+        r.clip = clip;
+        card.recordings.push_back(r);
+    }
+    return WriteCard(root, card, error);
+}
+
+bool WriteSeeds(const fs::path& dir, std::string* error) {
+    if (!MakeDirs(dir, error)) return false;
+    ClipSpec base;
+    base.video.content = VideoContent::Synthetic;
+    base.video.frames = 12;
+    base.video.gop = 6;
+    base.audio.framesPerChunk = 4;
+    base.drive.records = 6;
+
+    struct Seed {
+        const char* file;
+        const char* name;
+        void (*tweak)(ClipSpec&);
+    };
+    const Seed seeds[] = {
+        {"intact_F.AVI", "A___-230715-081522-000001F.AVI", [](ClipSpec&) {}},
+        {"rear_R.AVI", "A___-230715-081522-000001R.AVI", [](ClipSpec&) {}},
+        {"timelapse_F.AVI", "T___-230715-081522-000002F.AVI", [](ClipSpec&) {}},
+        {"parking_F.AVI", "P___-230715-081522-000003F.AVI", [](ClipSpec&) {}},
+        {"unlimited_F.AVI", "A___-230715-081522-000004F.AVI",
+         [](ClipSpec& c) { c.sensor.countMode = CountMode::Unlimited; }},
+        {"zero_count_F.AVI", "A___-230715-081522-000005F.AVI",
+         [](ClipSpec& c) { c.sensor.countMode = CountMode::Zero; }},
+        {"chained_F.AVI", "A___-230715-081522-000006F.AVI",
+         [](ClipSpec& c) {
+             c.sensor.chained.resize(2);
+             c.sensor.chained[1].mode = 'D';
+         }},
+        {"index_lost_F.AVI", "A___-230715-081522-000007F.AVI",
+         [](ClipSpec& c) { c.damage.indexLost = true; }},
+        {"truncated_F.AVI", "A___-230715-081522-000008F.AVI",
+         [](ClipSpec& c) { c.damage.truncateInChunk = 9; }},
+        {"broken_start_F.AVI", "A___-230715-081522-000009F.AVI",
+         [](ClipSpec& c) { c.damage.brokenStartCodeFrame = 3; }},
+        {"tiny_chunk_F.AVI", "A___-230715-081522-000010F.AVI",
+         [](ClipSpec& c) { c.damage.tinyVideoFrame = 4; }},
+        {"riff_zero_F.AVI", "A___-230715-081522-000011F.AVI",
+         [](ClipSpec& c) { c.damage.riffSizeZero = true; }},
+        {"index8_F.AVI", "A___-230715-081522-000012F.AVI",
+         [](ClipSpec& c) { c.damage.indexSizeField = 8; }},
+        {"no_index_F.AVI", "A___-230715-081522-000013F.AVI",
+         [](ClipSpec& c) { c.damage.missingIndex = true; }},
+        {"no_block_F.AVI", "A___-230715-081522-000014F.AVI",
+         [](ClipSpec& c) { c.sensor.present = false; }},
+        {"count_mismatch_F.AVI", "A___-230715-081522-000015F.AVI",
+         [](ClipSpec& c) {
+             c.sensor.countMode = CountMode::Given;
+             c.sensor.headerCount = 40;
+         }},
+    };
+    for (const Seed& s : seeds) {
+        ClipSpec c = base;
+        c.name = s.name;
+        s.tweak(c);
+        if (!WriteClip(dir / s.file, c, nullptr, error)) return false;
+    }
+    return true;
+}
+
+}  // namespace trivexa::clipforge

@@ -1,0 +1,102 @@
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "clipforge/clipforge.h"
+#include "clipforge/forge_internal.h"
+
+namespace trivexa::clipforge {
+namespace detail {
+
+void Put16(std::vector<uint8_t>& b, size_t off, uint16_t v) {
+    b[off] = static_cast<uint8_t>(v);
+    b[off + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(std::vector<uint8_t>& b, size_t off, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[off + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void PutBe16(std::vector<uint8_t>& b, size_t off, uint16_t v) {
+    b[off] = static_cast<uint8_t>(v >> 8);
+    b[off + 1] = static_cast<uint8_t>(v);
+}
+
+void PutBe32(std::vector<uint8_t>& b, size_t off, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[off + i] = static_cast<uint8_t>(v >> (8 * (3 - i)));
+}
+
+void PutText(std::vector<uint8_t>& b, size_t off, std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) b[off + i] = static_cast<uint8_t>(text[i]);
+}
+
+void SetError(std::string* error, std::string message) {
+    if (error) *error = std::move(message);
+}
+
+bool WriteFileAtomic(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
+                     std::string* error) {
+    std::filesystem::path tmp = path;
+    tmp += ".forge-" + std::to_string(getpid()) + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            SetError(error, "cannot create " + tmp.string());
+            return false;
+        }
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            std::filesystem::remove(tmp, ec);
+            SetError(error, "cannot write " + tmp.string());
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(tmp, path, ec);
+    if (ec) {
+        std::filesystem::remove(tmp, ec);
+        SetError(error, "cannot rename into " + path.string());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace detail
+
+std::string MakeName(std::string_view kind, const DateTime& t, int sequence, char camera,
+                     std::string_view extension) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.4s-%02d%02d%02d-%02d%02d%02d-%06d%c.",
+                  std::string(kind).c_str(), t.year % 100, t.month, t.day, t.hour, t.minute,
+                  t.second, sequence % 1000000, camera);
+    return std::string(buf) + std::string(extension);
+}
+
+std::string PartnerName(std::string_view name) {
+    std::string s(name);
+    size_t dot = s.rfind('.');
+    if (dot == std::string::npos || dot == 0) return s;
+    char& c = s[dot - 1];
+    if (c == 'F')
+        c = 'R';
+    else if (c == 'R')
+        c = 'F';
+    return s;
+}
+
+bool NameIsTimeLapse(std::string_view name) {
+    return (name.size() > 0 && name[0] == 'T') || (name.size() > 2 && name[2] == 'T');
+}
+
+bool NameIsParking(std::string_view name) {
+    if (name.empty()) return false;
+    if (name[0] == 'P') return true;
+    if (name[0] == 'A' || name[0] == 'T') return false;
+    return name.size() > 2 && name[2] == 'T';
+}
+
+}  // namespace trivexa::clipforge

@@ -1,0 +1,547 @@
+#include "playback/cplayer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "playback/audio_output.h"
+#include "playback/posted_message.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace trivexa {
+namespace {
+
+constexpr AVRational kMediaTimeBase{1, 10'000'000};
+// Pictures in flight: decoder, queue and the one on screen. Bounds memory.
+constexpr std::size_t kPoolSize = 6;
+// Decoder waits for a free picture in steps this long, checking for commands.
+constexpr int kPoolWaitMs = 20;
+// Decoder threads per clip: two players share the machine.
+constexpr int kDecoderThreads = 2;
+// At fast rates a picture later than this many frames switches decoding to
+// key frames only until it catches up.
+constexpr int kKeyFramesOnlyLag = 8;
+// The clock follows the sound when they drift further apart than this.
+constexpr std::int64_t kAudioDriftLimit = 400'000;  // 40 ms
+
+struct FormatCloser {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct SwsFreer {
+    void operator()(SwsContext* c) const { sws_freeContext(c); }
+};
+struct SwrFreer {
+    void operator()(SwrContext* c) const { swr_free(&c); }
+};
+
+std::string AvErrorText(int err) {
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(err, buf, sizeof buf);
+    return buf;
+}
+
+}  // namespace
+
+struct DecoderState {
+    std::unique_ptr<AVFormatContext, FormatCloser> format;
+    std::unique_ptr<AVCodecContext, CodecFreer> video;
+    std::unique_ptr<AVCodecContext, CodecFreer> audio;
+    std::unique_ptr<AVFrame, FrameFreer> frame{av_frame_alloc()};
+    std::unique_ptr<AVFrame, FrameFreer> last{av_frame_alloc()};
+    std::unique_ptr<AVFrame, FrameFreer> audioFrame{av_frame_alloc()};
+    std::unique_ptr<AVPacket, PacketFreer> packet{av_packet_alloc()};
+    std::unique_ptr<SwsContext, SwsFreer> sws;
+    std::unique_ptr<SwrContext, SwrFreer> swr;
+    std::vector<std::int16_t> audioBuffer;
+    int videoIndex = -1;
+    int audioIndex = -1;
+    AVRational videoTimeBase{1, 1};
+    AVRational audioTimeBase{1, 1};
+    std::int64_t startPts = 0;
+    std::int64_t nextGuess = 0;  // for pictures without any time stamp
+    bool inputDone = false;
+    std::atomic<bool> audioLive{false};
+};
+
+CPlayer::CPlayer(QObject* videoWindow, FrameSink* sink)
+    : videoWindow_(videoWindow),
+      sink_(sink),
+      scheduler_(
+          clock_, sink, [this](const VideoSample& s) { OnPresented(s); }, [this] { OnEnded(); }) {}
+
+CPlayer::~CPlayer() { CloseSession(); }
+
+bool CPlayer::HasAudio() const { return audio_ != nullptr && dec_ && dec_->audio != nullptr; }
+
+EngineStats CPlayer::Stats() const {
+    EngineStats s;
+    s.decoded = decodedCount_.load();
+    s.skipped = skippedCount_.load();
+    s.presented = scheduler_.PresentedCount();
+    s.late = scheduler_.LateCount();
+    return s;
+}
+
+double CPlayer::ProbeFrameRate(const std::string& path) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return 0.0;
+    std::unique_ptr<AVFormatContext, FormatCloser> fmt(raw);
+    if (avformat_find_stream_info(fmt.get(), nullptr) < 0) return 0.0;
+    // Every stream is tried in turn; the first with a positive rate counts.
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+        const AVStream* st = fmt->streams[i];
+        if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+        for (AVRational r : {st->r_frame_rate, st->avg_frame_rate}) {
+            if (r.num > 0 && r.den > 0) return av_q2d(r);
+        }
+    }
+    return 0.0;
+}
+
+EngineError CPlayer::OpenUrl(const std::string& path) {
+    CloseSession();
+    state_ = EngineState::kReady;
+    auto dec = std::make_unique<DecoderState>();
+    auto fail = [this](EngineCode code, std::string detail) {
+        state_ = EngineState::kClosed;
+        return EngineError{code, std::move(detail)};
+    };
+    if (!dec->frame || !dec->last || !dec->audioFrame || !dec->packet)
+        return fail(EngineCode::kOutOfMemory, "");
+
+    AVFormatContext* raw = nullptr;
+    int err = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    if (err < 0) return fail(EngineCode::kUnsupportedByteStream, AvErrorText(err));
+    dec->format.reset(raw);
+    err = avformat_find_stream_info(dec->format.get(), nullptr);
+    if (err < 0) return fail(EngineCode::kUnsupportedByteStream, AvErrorText(err));
+
+    const AVCodec* videoCodec = nullptr;
+    dec->videoIndex =
+        av_find_best_stream(dec->format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &videoCodec, 0);
+    if (dec->videoIndex == AVERROR_DECODER_NOT_FOUND)
+        return fail(EngineCode::kNoDecoder, "no decoder for the video stream");
+    if (dec->videoIndex < 0) return fail(EngineCode::kNotConnected, "no video stream");
+    AVStream* vs = dec->format->streams[dec->videoIndex];
+    if (vs->codecpar->width <= 0 || vs->codecpar->height <= 0)
+        return fail(EngineCode::kNoDecoder, "video stream without picture size");
+
+    dec->video.reset(avcodec_alloc_context3(videoCodec));
+    if (!dec->video) return fail(EngineCode::kOutOfMemory, "");
+    avcodec_parameters_to_context(dec->video.get(), vs->codecpar);
+    dec->video->thread_count = kDecoderThreads;
+    dec->video->pkt_timebase = vs->time_base;
+    err = avcodec_open2(dec->video.get(), videoCodec, nullptr);
+    if (err < 0) return fail(EngineCode::kNoDecoder, AvErrorText(err));
+    dec->videoTimeBase = vs->time_base;
+    dec->startPts = vs->start_time != AV_NOPTS_VALUE ? vs->start_time : 0;
+
+    AVRational fps = vs->avg_frame_rate.num > 0 ? vs->avg_frame_rate : vs->r_frame_rate;
+    streamFps_ = fps.num > 0 && fps.den > 0 ? av_q2d(fps) : 0.0;
+    frameDuration_ = streamFps_ > 0.0 ? static_cast<std::int64_t>(1e7 / streamFps_) : 333'333;
+
+    std::int64_t duration = 0;
+    if (vs->duration > 0) {
+        duration = av_rescale_q(vs->duration, vs->time_base, kMediaTimeBase);
+    } else if (dec->format->duration > 0) {
+        duration = av_rescale_q(dec->format->duration, AVRational{1, AV_TIME_BASE}, kMediaTimeBase);
+    }
+    if (duration <= 0) return fail(EngineCode::kUnexpected, "clip without duration");
+
+    // Sound is optional: any failure here means playing without it.
+    if (!noAudio_) {
+        const AVCodec* audioCodec = nullptr;
+        const int ai =
+            av_find_best_stream(dec->format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &audioCodec, 0);
+        if (ai >= 0 && !audio_) audio_ = AudioOutput::Create();
+        if (ai >= 0 && audio_) {
+            AVStream* as = dec->format->streams[ai];
+            std::unique_ptr<AVCodecContext, CodecFreer> actx(avcodec_alloc_context3(audioCodec));
+            SwrContext* swr = nullptr;
+            AVChannelLayout outLayout;
+            av_channel_layout_default(&outLayout, audio_->Channels());
+            if (actx && avcodec_parameters_to_context(actx.get(), as->codecpar) >= 0 &&
+                avcodec_open2(actx.get(), audioCodec, nullptr) >= 0 &&
+                swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, audio_->SampleRate(),
+                                    &actx->ch_layout, actx->sample_fmt, actx->sample_rate, 0,
+                                    nullptr) >= 0 &&
+                swr_init(swr) >= 0) {
+                dec->audio = std::move(actx);
+                dec->swr.reset(swr);
+                dec->audioIndex = ai;
+                dec->audioTimeBase = as->time_base;
+            } else {
+                swr_free(&swr);
+            }
+            av_channel_layout_uninit(&outLayout);
+        }
+    }
+
+    duration_ = duration;
+    nativeSize_ = QSize(vs->codecpar->width, vs->codecpar->height);
+    dec_ = std::move(dec);
+    pool_ = SamplePool::Create(kPoolSize);
+    {
+        std::lock_guard lock(commandMutex_);
+        generation_ = 0;
+        seekPending_ = false;
+        wantFrames_ = false;
+        atEnd_ = false;
+    }
+    clock_.StopAt(0);
+    ApplyAudioGain();
+    scheduler_.Flush(0);
+    scheduler_.Start();
+    decoder_ = std::jthread([this](std::stop_token st) { DecodeLoop(st); });
+    state_ = EngineState::kOpenPending;
+    // The first picture is shown and held; its arrival makes the clip ready.
+    scheduler_.GateScrub();
+    RequestSeek(0, true);
+    return {};
+}
+
+void CPlayer::RequestSeek(std::int64_t mediaTime, bool oneFrame) {
+    {
+        std::lock_guard lock(commandMutex_);
+        ++generation_;
+        seekPending_ = true;
+        seekTarget_ = mediaTime;
+        oneFrame_ = oneFrame;
+        wantFrames_ = true;
+        atEnd_ = false;
+        // Under the command lock so the scheduler never sees an old picture
+        // after a newer command.
+        scheduler_.Flush(generation_);
+    }
+    if (audio_) audio_->Flush();
+    commandWake_.notify_all();
+}
+
+void CPlayer::RequestContinue() {
+    {
+        std::lock_guard lock(commandMutex_);
+        oneFrame_ = false;
+        wantFrames_ = true;
+        if (atEnd_ && scheduler_.QueuedCount() == 0) {
+            // Everything was shown already: report the end again.
+            scheduler_.QueueEnd(duration_, generation_);
+        }
+    }
+    commandWake_.notify_all();
+}
+
+EngineError CPlayer::Play() {
+    const EngineState s = state_.load();
+    if (s != EngineState::kPaused && s != EngineState::kStopped)
+        return {EngineCode::kInvalidRequest, ""};
+    if (!dec_) return {EngineCode::kUnexpected, ""};
+    decodeRate_ = rate_;
+    decodeThin_ = thin_;
+    scheduler_.GatePlay();
+    scheduler_.StartClockWithNextPicture(rate_);
+    RequestContinue();
+    state_ = EngineState::kStarted;
+    ApplyAudioGain();
+    return {};
+}
+
+EngineError CPlayer::StartAt(std::int64_t mediaTime) {
+    if (!dec_) return {EngineCode::kPointer, ""};
+    if (!ready_) return {};
+    mediaTime = std::clamp<std::int64_t>(mediaTime, 0, duration_);
+    decodeRate_ = rate_;
+    decodeThin_ = thin_;
+    clock_.StopAt(mediaTime);
+    scheduler_.GatePlay();
+    scheduler_.StartClockWithNextPicture(rate_);
+    RequestSeek(mediaTime, false);
+    state_ = EngineState::kStarted;
+    ApplyAudioGain();
+    return {};
+}
+
+EngineError CPlayer::Pause() {
+    if (state_.load() != EngineState::kStarted || !dec_) return {};
+    scheduler_.GateStop();
+    clock_.Freeze();
+    state_ = EngineState::kPaused;
+    ApplyAudioGain();
+    return {};
+}
+
+EngineError CPlayer::Stop() {
+    const EngineState s = state_.load();
+    if (s != EngineState::kStarted && s != EngineState::kPaused)
+        return {EngineCode::kInvalidRequest, ""};
+    if (!dec_) return {EngineCode::kUnexpected, ""};
+    clock_.StopAt(0);
+    scheduler_.GateStop();
+    // Back at the start with the first picture on screen, clock halted.
+    scheduler_.GateScrub();
+    RequestSeek(0, true);
+    state_ = EngineState::kStopped;
+    ApplyAudioGain();
+    return {};
+}
+
+EngineError CPlayer::ScrubTo(std::int64_t mediaTime) {
+    if (!dec_) return {EngineCode::kPointer, ""};
+    mediaTime = std::clamp<std::int64_t>(mediaTime, 0, duration_);
+    scheduler_.GateScrub();
+    clock_.StopAt(mediaTime);
+    RequestSeek(mediaTime, true);
+    ApplyAudioGain();
+    return {};
+}
+
+void CPlayer::SetRate(float rate, bool thin) {
+    rate_ = rate;
+    thin_ = thin;
+}
+
+EngineError CPlayer::SetVolume(int volume) {
+    volume_ = std::clamp(volume, 0, 65535);
+    ApplyAudioGain();
+    if (!audio_) return {EngineCode::kPointer, ""};
+    return {};
+}
+
+void CPlayer::ApplyAudioGain() {
+    if (!audio_) return;
+    const bool audible = state_.load() == EngineState::kStarted && rate_ == 1.0f;
+    if (dec_) dec_->audioLive = audible && dec_->audio != nullptr;
+    audio_->SetGain(static_cast<float>(volume_) / 65535.0f);
+    audio_->SetRunning(audible);
+    if (!audible) audio_->Flush();
+}
+
+void CPlayer::CloseSession() {
+    if (state_.load() == EngineState::kClosed && !decoder_.joinable()) return;
+    state_ = EngineState::kClosing;
+    if (decoder_.joinable()) {
+        decoder_.request_stop();
+        commandWake_.notify_all();
+        decoder_.join();
+    }
+    scheduler_.Stop();
+    if (audio_) {
+        audio_->SetRunning(false);
+        audio_->Flush();
+    }
+    if (sink_ != nullptr) sink_->ClearPicture();
+    dec_.reset();
+    ready_ = false;
+    duration_ = 0;
+    nativeSize_ = QSize();
+    clock_.StopAt(0);
+    state_ = EngineState::kClosed;
+}
+
+void CPlayer::OnPresented(const VideoSample&) {
+    if (ready_.exchange(true)) return;
+    EngineState expected = EngineState::kOpenPending;
+    state_.compare_exchange_strong(expected, EngineState::kStopped);
+    PostMessageTo(videoWindow_, UM_ENGINE_READY, 0, 0);
+}
+
+void CPlayer::OnEnded() {
+    EngineState expected = EngineState::kStarted;
+    if (!state_.compare_exchange_strong(expected, EngineState::kStopped)) return;
+    if (audio_) audio_->SetRunning(false);
+    PostMessageTo(videoWindow_, UM_ENGINE_ENDED, 0, 0);
+}
+
+void CPlayer::DecodeLoop(std::stop_token stop) {
+    DecoderState& d = *dec_;
+    AVFormatContext* fmt = d.format.get();
+    AVCodecContext* vc = d.video.get();
+    std::uint64_t gen = 0;
+    bool oneFrame = true;
+    bool delivered = false;
+    bool haveLast = false;
+    std::int64_t discardBefore = std::numeric_limits<std::int64_t>::min();
+    bool keyOnly = false;
+
+    auto frameTime = [&](const AVFrame* f) {
+        std::int64_t pts = f->best_effort_timestamp;
+        if (pts == AV_NOPTS_VALUE) pts = f->pts;
+        if (pts == AV_NOPTS_VALUE) return d.nextGuess;
+        return av_rescale_q(pts - d.startPts, d.videoTimeBase, kMediaTimeBase);
+    };
+    auto superseded = [&] {
+        std::lock_guard lock(commandMutex_);
+        return stop.stop_requested() || seekPending_ || generation_ != gen;
+    };
+    auto decodeAudio = [&](const AVPacket* pkt) {
+        if (!d.audio || !d.audioLive.load() || !audio_) return;
+        if (avcodec_send_packet(d.audio.get(), pkt) < 0) return;
+        while (avcodec_receive_frame(d.audio.get(), d.audioFrame.get()) == 0) {
+            AVFrame* af = d.audioFrame.get();
+            const int outMax = swr_get_out_samples(d.swr.get(), af->nb_samples);
+            if (outMax <= 0) continue;
+            d.audioBuffer.resize(static_cast<std::size_t>(outMax) * audio_->Channels());
+            auto* outPtr = reinterpret_cast<std::uint8_t*>(d.audioBuffer.data());
+            const int n =
+                swr_convert(d.swr.get(), &outPtr, outMax,
+                            const_cast<const std::uint8_t**>(af->extended_data), af->nb_samples);
+            std::int64_t t = af->best_effort_timestamp;
+            t = t == AV_NOPTS_VALUE ? 0 : av_rescale_q(t, d.audioTimeBase, kMediaTimeBase);
+            if (n > 0) audio_->Write(d.audioBuffer.data(), n, t);
+            av_frame_unref(af);
+        }
+    };
+    // The next decoded picture into d.frame: 0, or AVERROR_EOF at the end.
+    auto nextPicture = [&]() -> int {
+        while (true) {
+            const int r = avcodec_receive_frame(vc, d.frame.get());
+            if (r == 0) return 0;
+            if (r != AVERROR(EAGAIN)) return AVERROR_EOF;
+            if (d.inputDone) return AVERROR_EOF;
+            AVPacket* pkt = d.packet.get();
+            if (av_read_frame(fmt, pkt) < 0) {
+                avcodec_send_packet(vc, nullptr);
+                d.inputDone = true;
+                continue;
+            }
+            if (pkt->stream_index == d.videoIndex) {
+                avcodec_send_packet(vc, pkt);
+            } else if (pkt->stream_index == d.audioIndex) {
+                decodeAudio(pkt);
+            }
+            av_packet_unref(pkt);
+        }
+    };
+    auto deliver = [&](AVFrame* f, std::int64_t t) -> bool {
+        std::shared_ptr<VideoSample> s;
+        while (!(s = pool_->Acquire(kPoolWaitMs))) {
+            if (superseded()) return false;
+        }
+        const int w = f->width;
+        const int h = f->height;
+        s->Resize(w, h);
+        s->mediaTime = t;
+        s->duration = frameDuration_;
+        const auto pf = static_cast<AVPixelFormat>(f->format);
+        if (pf == AV_PIX_FMT_YUV420P || pf == AV_PIX_FMT_YUVJ420P) {
+            for (int p = 0; p < 3; ++p) {
+                const int pw = s->PlaneWidth(p);
+                for (int y = 0; y < s->PlaneHeight(p); ++y)
+                    std::memcpy(s->planes[p].data() + static_cast<std::size_t>(y) * pw,
+                                f->data[p] + static_cast<std::ptrdiff_t>(y) * f->linesize[p],
+                                static_cast<std::size_t>(pw));
+            }
+        } else {
+            d.sws.reset(sws_getCachedContext(d.sws.release(), w, h, pf, w, h, AV_PIX_FMT_YUV420P,
+                                             SWS_BILINEAR, nullptr, nullptr, nullptr));
+            if (!d.sws) return false;
+            std::uint8_t* dst[4] = {s->planes[0].data(), s->planes[1].data(), s->planes[2].data(),
+                                    nullptr};
+            int dstStride[4] = {w, s->ChromaWidth(), s->ChromaWidth(), 0};
+            sws_scale(d.sws.get(), f->data, f->linesize, 0, h, dst, dstStride);
+        }
+        scheduler_.Queue(std::move(s), gen);
+        delivered = true;
+        return true;
+    };
+
+    while (!stop.stop_requested()) {
+        bool doSeek = false;
+        std::int64_t target = 0;
+        {
+            std::unique_lock lock(commandMutex_);
+            commandWake_.wait(lock, stop,
+                              [this] { return seekPending_ || (wantFrames_ && !atEnd_); });
+            if (stop.stop_requested()) break;
+            if (seekPending_) {
+                seekPending_ = false;
+                doSeek = true;
+                target = seekTarget_;
+            }
+            gen = generation_;
+            oneFrame = oneFrame_;
+        }
+        if (doSeek) {
+            // Frame-accurate: from the key frame at or before the target,
+            // decoding and discarding everything before it.
+            const std::int64_t ts =
+                av_rescale_q(target, kMediaTimeBase, d.videoTimeBase) + d.startPts;
+            if (av_seek_frame(fmt, d.videoIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
+                av_seek_frame(fmt, d.videoIndex, d.startPts, AVSEEK_FLAG_BACKWARD);
+            avcodec_flush_buffers(vc);
+            if (d.audio) avcodec_flush_buffers(d.audio.get());
+            d.inputDone = false;
+            discardBefore = target;
+            delivered = false;
+            haveLast = false;
+            keyOnly = false;
+            vc->skip_frame = AVDISCARD_DEFAULT;
+        }
+
+        const bool fast = !oneFrame && decodeThin_.load() && decodeRate_.load() >= 2.0f;
+        vc->skip_frame = fast ? (keyOnly ? AVDISCARD_NONKEY : AVDISCARD_NONREF) : AVDISCARD_DEFAULT;
+
+        if (nextPicture() != 0) {
+            // End of the clip. A scrub past the last picture shows the last one.
+            if (!delivered && haveLast) deliver(d.last.get(), frameTime(d.last.get()));
+            std::lock_guard lock(commandMutex_);
+            if (gen == generation_ && !seekPending_) {
+                atEnd_ = true;
+                scheduler_.QueueEnd(duration_, gen);
+            }
+            continue;
+        }
+        decodedCount_.fetch_add(1);
+        const std::int64_t t = frameTime(d.frame.get());
+        d.nextGuess = t + frameDuration_;
+        if (t + frameDuration_ / 2 <= discardBefore) {
+            av_frame_unref(d.last.get());
+            av_frame_move_ref(d.last.get(), d.frame.get());
+            haveLast = true;
+            continue;
+        }
+        if (fast && clock_.Running()) {
+            // Thinning: a picture that could only be shown late is skipped.
+            const std::int64_t lag = clock_.Time() - t;
+            keyOnly =
+                lag > kKeyFramesOnlyLag * frameDuration_ ? true : (lag <= 0 ? false : keyOnly);
+            if (lag > frameDuration_) {
+                skippedCount_.fetch_add(1);
+                av_frame_unref(d.frame.get());
+                continue;
+            }
+        }
+        if (d.audio && d.audioLive.load() && audio_ && clock_.Running()) {
+            std::int64_t heard = 0;
+            if (audio_->PlayedTime(heard)) {
+                const std::int64_t drift = heard - clock_.Time();
+                if (drift > kAudioDriftLimit || drift < -kAudioDriftLimit) clock_.Adjust(heard);
+            }
+        }
+        const bool ok = deliver(d.frame.get(), t);
+        av_frame_unref(d.frame.get());
+        if (ok && oneFrame) {
+            std::lock_guard lock(commandMutex_);
+            if (gen == generation_ && oneFrame_) wantFrames_ = false;
+        }
+    }
+}
+
+}  // namespace trivexa

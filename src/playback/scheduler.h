@@ -1,0 +1,114 @@
+#pragma once
+// Presentation timing of one player: the clock that playback follows and the
+// scheduler thread that hands decoded pictures to the display when their time
+// has come, with the output gate that lets exactly one picture through after
+// a scrub.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "playback/frame_sink.h"
+#include "playback/video_sample.h"
+
+namespace trivexa {
+
+// Media time (100 ns units) that runs at `rate` while started. Any thread.
+class PresentationClock {
+public:
+    std::int64_t Time() const;
+    bool Running() const;
+    float Rate() const;
+    // Runs from media time `t` at `rate`.
+    void Start(std::int64_t t, float rate);
+    // Stops at the current time (pause) or at `t`.
+    void Freeze();
+    void StopAt(std::int64_t t);
+    // Changes the rate keeping the current time.
+    void SetRate(float rate);
+    // Moves a running clock to `t` without stopping it (audio correction).
+    void Adjust(std::int64_t t);
+
+private:
+    std::int64_t TimeLocked() const;
+    mutable std::mutex mutex_;
+    bool running_ = false;
+    float rate_ = 1.0f;
+    std::int64_t base_ = 0;
+    std::chrono::steady_clock::time_point baseWall_{};
+};
+
+class Scheduler {
+public:
+    // Called on the scheduler thread after a picture was handed to the display.
+    using PresentedFn = std::function<void(const VideoSample&)>;
+    // Called on the scheduler thread once the end of the stream is reached.
+    using EndedFn = std::function<void()>;
+
+    Scheduler(PresentationClock& clock, FrameSink* sink, PresentedFn presented, EndedFn ended);
+    ~Scheduler();
+    Scheduler(const Scheduler&) = delete;
+    Scheduler& operator=(const Scheduler&) = delete;
+
+    void Start();
+    void Stop();
+
+    // Decoder thread: queue a picture or the end of the stream (with the
+    // media time at which the last picture ends) for `generation`.
+    // Pictures of an older generation than the current one are dropped.
+    void Queue(std::shared_ptr<VideoSample> sample, std::uint64_t generation);
+    void QueueEnd(std::int64_t endTime, std::uint64_t generation);
+    // Drops everything queued and accepts only `generation` from now on.
+    void Flush(std::uint64_t generation);
+
+    // Output gate (any thread). Play: continuous output. Scrub: the next
+    // picture is shown and then held. Stop: clears the one-picture and hold
+    // states.
+    void GatePlay();
+    void GateScrub();
+    void GateStop();
+    // The clock is started at the time of the next picture presented, so a
+    // seek's decoding time does not make the first pictures late.
+    void StartClockWithNextPicture(float rate);
+
+    std::size_t QueuedCount() const;
+    long PresentedCount() const;
+    // Pictures presented more than a quarter frame after their time.
+    long LateCount() const;
+    // The end-of-stream notification after `delayMs` (200 ms by default).
+    void SetEndDelay(int delayMs);
+
+private:
+    struct Item {
+        std::shared_ptr<VideoSample> sample;  // null for the end of the stream
+        std::int64_t endTime = 0;
+        std::uint64_t generation = 0;
+    };
+    void Run(std::stop_token stop);
+    void Present(const std::shared_ptr<VideoSample>& s, std::unique_lock<std::mutex>& lock);
+
+    PresentationClock& clock_;
+    FrameSink* sink_;
+    PresentedFn presented_;
+    EndedFn ended_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable_any wake_;
+    std::deque<Item> queue_;
+    std::uint64_t generation_ = 0;
+    bool outputOn_ = true;
+    bool presentOne_ = false;
+    bool hold_ = false;
+    bool clockArmed_ = false;
+    float armedRate_ = 1.0f;
+    long presentedCount_ = 0;
+    long lateCount_ = 0;
+    int endDelayMs_ = 200;
+    std::jthread thread_;
+};
+
+}  // namespace trivexa

@@ -1,12 +1,11 @@
 #include "container/integrity.h"
 
 #include <cstring>
-#include <fstream>
-#include <random>
 #include <string>
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/output_file.h"
 #include "recordings/drive_utils.h"
 #include "recordings/recording_name.h"
 
@@ -27,19 +26,6 @@ std::optional<std::uint32_t> ReadDword(const MappedFile& file, std::uint64_t off
 // Chunk end as the index rules measure it: data padded to an even length.
 constexpr std::uint64_t PaddedEnd(std::uint64_t offset, std::uint32_t size) {
     return offset + kChunkHeaderSize + size + (size % 2);
-}
-
-// A file name for the copy being written next to `target`: hidden, and not
-// ending in ".AVI", so that nobody takes a half-written copy for a clip.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& target) {
-    static thread_local std::mt19937_64 rng{std::random_device{}()};
-    return target.parent_path() /
-           ("." + target.filename().string() + ".partial-" + std::to_string(rng() & 0xFFFFFFFF));
-}
-
-void RemoveQuietly(const std::filesystem::path& p) {
-    std::error_code ec;
-    std::filesystem::remove(p, ec);
 }
 
 }  // namespace
@@ -150,13 +136,7 @@ bool RepairClip(RepairJob& job, const std::filesystem::path& source,
     if (RebuildIndex(job) == 1 && !job.abort) {
         std::error_code ec;
         if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-        const std::filesystem::path temporary = TemporaryNameFor(target);
-        ok = WriteRepaired(job, temporary) && !job.abort;
-        if (ok) {
-            std::filesystem::rename(temporary, target, ec);
-            ok = !ec;
-        }
-        if (!ok) RemoveQuietly(temporary);
+        ok = WriteRepaired(job, target) && !job.abort;
     }
 
     job.header.clear();
@@ -287,44 +267,36 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     const std::uint64_t end = MoviFourccOffset(job.layout) + job.moviListSize;
     if (end > size || size < kSensorTrailerSize || end < first) return false;
 
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    auto write = [&out](const std::byte* p, std::uint64_t n) {
-        out.write(reinterpret_cast<const char*>(p), static_cast<std::streamsize>(n));
-        return static_cast<bool>(out);
-    };
-
-    if (!write(job.header.data(), first)) return false;
+    // The copy appears under its real name only when complete; a copy that
+    // fails or is aborted half-way is removed when `out` goes out of scope.
+    platform::OutputFile out;
+    if (!out.Create(target.string())) return false;
+    if (!out.Write(std::span(job.header.data(), static_cast<std::size_t>(first)))) return false;
     for (std::uint64_t at = first; at < end;) {
         if (job.abort) return false;
         const std::uint64_t want = std::min(repair::kCopyView, end - at);
         const MappedWindow w = file.MapWindow(at, want);
-        if (!w || w.size() < want || !write(w.data(), want)) return false;
+        if (!w || w.size() < want || !out.Write(w.bytes().first(static_cast<std::size_t>(want))))
+            return false;
         at += want;
     }
 
-    std::vector<std::byte> index;
-    index.reserve(static_cast<std::size_t>(job.indexChunkLength));
-    index.resize(kChunkHeaderSize);
-    StoreLe32(index.data(), kIndexChunk);
-    StoreLe32(index.data() + 4, static_cast<std::uint32_t>(kIndexEntrySize * job.index.size()));
-    EncodeIndexEntries(job.index, index);
-    if (!write(index.data(), index.size())) return false;
-    if (!write(reinterpret_cast<const std::byte*>(repair::kIndexTrailerGap.data()),
-               repair::kIndexTrailerGap.size()))
-        return false;
-
-    std::array<std::byte, kSensorTrailerSize> trailer{};
+    std::vector<std::byte> tail;
+    tail.reserve(static_cast<std::size_t>(job.indexChunkLength) + 8 + kSensorTrailerSize);
+    tail.resize(kChunkHeaderSize);
+    StoreLe32(tail.data(), kIndexChunk);
+    StoreLe32(tail.data() + 4, static_cast<std::uint32_t>(kIndexEntrySize * job.index.size()));
+    EncodeIndexEntries(job.index, tail);
+    for (char c : repair::kIndexTrailerGap) tail.push_back(static_cast<std::byte>(c));
     {
         const MappedWindow w = file.MapWindow(size - kSensorTrailerSize, kSensorTrailerSize);
         if (!w || w.size() < kSensorTrailerSize) return false;
-        std::memcpy(trailer.data(), w.data(), kSensorTrailerSize);
+        tail.insert(tail.end(), w.data(), w.data() + kSensorTrailerSize);
     }
     // The copy carries no sensor records, so its trailer says none.
-    StoreBe32(trailer.data() + kSensorTrailerCountOffset, 0);
-    if (!write(trailer.data(), trailer.size())) return false;
-    out.close();
-    return static_cast<bool>(out);
+    StoreBe32(tail.data() + tail.size() - kSensorTrailerSize + kSensorTrailerCountOffset, 0);
+    if (!out.Write(tail) || job.abort) return false;
+    return out.Commit(/*replace=*/true);
 }
 
 }  // namespace trivexa

@@ -68,9 +68,9 @@ bool RepairFolderPath(std::string_view fileName, std::filesystem::path& out);
 bool PrepareForPlayback(RepairJob& job, const std::filesystem::path& path,
                         std::filesystem::path& playPath);
 
-// Rebuilds the index of `source` and writes the repaired copy to `target`
-// (under a temporary name in the target's folder, renamed into place only
-// when complete). False on failure or abort; no partial file is left.
+// Rebuilds the index of `source` and writes the repaired copy to `target`,
+// creating the target's folder when missing. False on failure or abort; no
+// partial file is left. The source is only read.
 bool RepairClip(RepairJob& job, const std::filesystem::path& source,
                 const std::filesystem::path& target);
 
@@ -84,7 +84,8 @@ int RebuildIndex(RepairJob& job);
 
 // Writes the header, the chunk data covered by the new index, the index,
 // "CCCCCCCC" and the source's last 28 bytes with the record count zeroed.
-// Writes to `target` directly; RepairClip wraps it in a temporary name.
+// The copy is written under a temporary name in the target's folder and
+// renamed into place only when complete; on failure or abort nothing is left.
 bool WriteRepaired(RepairJob& job, const std::filesystem::path& target);
 
 }  // namespace trivexa

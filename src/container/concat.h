@@ -51,6 +51,8 @@ struct JoinJob {
     std::uintptr_t owner = 0;
     // One line saying why the last operation failed (empty after success).
     std::string error;
+    // Why no rear output will be written (empty while rearValid is set).
+    std::string rearNote;
 };
 
 // Reads the first front and rear clips. False when the front clip cannot be
@@ -92,6 +94,19 @@ enum JoinResult : int { kJoinFailed = 0, kJoinDone = 1, kJoinCancelled = 2 };
 // Progress as (done, total) pairs in the order the join command shows them.
 using JoinProgressFn = std::function<void(int done, int total)>;
 
+// What a join did, for messages and the CLI.
+struct JoinSummary {
+    std::string error;     // one line when the join failed
+    std::string rearNote;  // why no rear output was written
+    bool frontWritten = false;
+    bool rearWritten = false;
+    std::uint64_t frontBytes = 0;
+    std::uint64_t rearBytes = 0;
+    std::size_t frontIndexEntries = 0;
+    std::size_t rearIndexEntries = 0;
+    std::uint32_t frontSensorRecords = 0;
+};
+
 struct JoinOptions {
     // Replace an existing output file (the user agreed); otherwise a file that
     // appears under an output name fails the join instead of being replaced.
@@ -100,12 +115,14 @@ struct JoinOptions {
 
 // Joins the selection in its order into `frontOutput` and (when every rear
 // clip is readable) `rearOutput`. Returns kJoinFailed, kJoinDone or
-// kJoinCancelled; `error` receives one line on failure. Marking the joined
-// entries in the displayed list is the caller's (it owns that list).
+// kJoinCancelled. Nothing is written before every clip has been read and
+// merged; an output that would be one of the recordings joined fails the join.
+// Marking the joined entries in the displayed list is the caller's (it owns
+// that list).
 int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::string& frontOutput,
                    const std::string& rearOutput, const std::atomic<bool>& cancel,
                    const JoinProgressFn& progress = {}, const JoinOptions& options = {},
-                   std::string* error = nullptr);
+                   JoinSummary* summary = nullptr);
 
 // ---- Preparation (before the worker runs) ----------------------------------
 

@@ -1,0 +1,513 @@
+#include "container/concat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "container/mapped_file.h"
+#include "platform/files.h"
+#include "platform/output_file.h"
+#include "recordings/drive_utils.h"
+#include "recordings/recording_name.h"
+
+namespace trivexa {
+namespace {
+
+using namespace avi;
+
+constexpr std::uint64_t kMax32 = std::numeric_limits<std::uint32_t>::max();
+// Index entries are serialised in batches of this many, so writing a large
+// merged index needs no second copy of it.
+constexpr std::size_t kIndexWriteBatch = 4096;
+
+void SetError(std::string* error, std::string text) {
+    if (error != nullptr) *error = std::move(text);
+}
+
+bool Cancelled(const std::atomic<bool>* cancel) {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
+
+bool IsFrontName(std::string_view path) { return IsRecordingName(path, CameraFilter::Front); }
+
+// A clip can take part in a join only when its movi list lies inside the file
+// and it has an index: without one, its chunks would be copied but never be
+// found by a player. Such a clip is damaged and is repaired first.
+bool CheckJoinable(const ClipInfo& info, const std::string& path, std::string& error) {
+    const std::uint64_t moviSize = info.MoviListSize();
+    const std::uint64_t moviEnd = MoviFourccOffset(info.layout) + moviSize;
+    if (moviSize < 4 || moviEnd > info.fileSize) {
+        error = "the movi list of " + path + " does not fit in the file (damaged clip)";
+        return false;
+    }
+    if (!info.hasIndex) {
+        error = path + " has no index (damaged clip; repair it first)";
+        return false;
+    }
+    return true;
+}
+
+std::optional<ClipInfo> ReadForJoin(const std::string& path, std::uintptr_t owner,
+                                    std::string& error) {
+    if (path.empty()) {
+        error = "no clip";
+        return std::nullopt;
+    }
+    std::optional<ClipInfo> info = ReadClipInfo(path, owner);
+    if (!info) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    if (!CheckJoinable(*info, path, error)) return std::nullopt;
+    return info;
+}
+
+// Frees what an appended clip no longer needs once it is merged: its entries
+// and records now live in the accumulator.
+void ReleaseMerged(ClipInfo& info) {
+    std::vector<IndexEntry>().swap(info.indexEntries);
+    std::vector<std::byte>().swap(info.sensorRecords);
+}
+
+void ReleaseAll(std::vector<ClipInfo>& clips) { std::vector<ClipInfo>().swap(clips); }
+
+// Kernel copy of [offset, offset + length) of `source` to the end of `out`, in
+// steps of at most kJoinCopyStep; falls back to mapped windows of the same
+// size when the kernel cannot copy between the two files.
+bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd,
+               std::uint64_t offset, std::uint64_t length, const std::atomic<bool>* cancel,
+               std::string* error) {
+    bool kernelCopy = true;
+    std::uint64_t done = 0;
+    while (done < length) {
+        if (Cancelled(cancel)) {
+            SetError(error, "cancelled");
+            return false;
+        }
+        const std::uint64_t step = std::min(kJoinCopyStep, length - done);
+        if (kernelCopy) {
+            const std::int64_t n = out.CopyFrom(sourceFd, offset + done, step);
+            if (n == -2) {
+                kernelCopy = false;
+                continue;
+            }
+            if (n < 0 || static_cast<std::uint64_t>(n) != step) {
+                SetError(error, n < 0 ? "cannot write " + out.FinalPath() + " (disk full?)"
+                                      : mapped.Path().string() + " ended early");
+                return false;
+            }
+        } else {
+            MappedWindow w = mapped.MapWindow(offset + done, step);
+            if (!w || w.size() != step) {
+                SetError(error, "cannot read " + mapped.Path().string());
+                return false;
+            }
+            if (!out.Write(w.bytes())) {
+                SetError(error, "cannot write " + out.FinalPath() + " (disk full?)");
+                return false;
+            }
+        }
+        done += step;
+    }
+    return true;
+}
+
+// CopyChunkData with the number of bytes it copied, so the writer can check
+// that the source still holds the chunk data it had when it was read.
+bool CopyChunkDataSized(platform::OutputFile& out, const std::string& sourcePath,
+                        const std::atomic<bool>* cancel, std::string* error,
+                        std::uint64_t* copied) {
+    MappedFile mapped;
+    platform::ReadDescriptor fd;
+    if (!mapped.Open(sourcePath) || !fd.Open(sourcePath)) {
+        SetError(error, "cannot open " + sourcePath);
+        return false;
+    }
+    // The layout (and so where the movi list lies) follows the source's own name.
+    const ClipLayout layout = LayoutForPath(sourcePath);
+    const MappedWindow sizeField = mapped.MapWindow(MoviSizeOffset(layout), 4);
+    if (!sizeField || sizeField.size() < 4) {
+        SetError(error, "cannot read the movi list of " + sourcePath);
+        return false;
+    }
+    const std::uint64_t moviSize = LoadLe32(sizeField.data());
+    const std::uint64_t begin = FirstChunkOffset(layout);
+    const std::uint64_t end = MoviFourccOffset(layout) + moviSize;
+    if (moviSize < 4 || end > mapped.Size()) {
+        SetError(error, "the movi list of " + sourcePath + " does not fit in the file");
+        return false;
+    }
+    if (!CopyRange(out, mapped, fd.Get(), begin, end - begin, cancel, error)) return false;
+    if (copied != nullptr) *copied = end - begin;
+    return true;
+}
+
+bool WriteIndex(platform::OutputFile& out, const std::vector<IndexEntry>& entries) {
+    std::array<std::byte, kChunkHeaderSize> head{};
+    StoreLe32(head.data(), kIndexChunk);
+    StoreLe32(head.data() + 4, static_cast<std::uint32_t>(entries.size() * kIndexEntrySize));
+    if (!out.Write(head)) return false;
+    std::vector<std::byte> buf;
+    std::vector<IndexEntry> batch;
+    for (std::size_t i = 0; i < entries.size(); i += kIndexWriteBatch) {
+        const std::size_t n = std::min(kIndexWriteBatch, entries.size() - i);
+        batch.assign(entries.begin() + static_cast<std::ptrdiff_t>(i),
+                     entries.begin() + static_cast<std::ptrdiff_t>(i + n));
+        buf.clear();
+        EncodeIndexEntries(batch, buf);
+        if (!out.Write(buf)) return false;
+    }
+    return true;
+}
+
+bool WriteSensorBlock(platform::OutputFile& out, const ClipInfo& acc) {
+    const std::uint32_t held = acc.SensorRecordsHeld();
+    // The trailer's count tells readers where the block starts, so it must be
+    // the number of records actually written. The header keeps its count
+    // (0xFFFF "read until the trailer" included) unless that claims records
+    // the source did not have.
+    std::array<std::byte, kSensorHeaderSize> header = acc.sensorHeader;
+    std::array<std::byte, kSensorTrailerSize> trailer = acc.sensorTrailer;
+    std::uint32_t headerCount = acc.sensorHeaderCount;
+    if (headerCount != kMaxJoinedSensorRecords && headerCount != held) headerCount = held;
+    StoreBe16(header.data() + kSensorHeaderCountOffset, static_cast<std::uint16_t>(headerCount));
+    StoreBe32(trailer.data() + kSensorTrailerCountOffset, held);
+    return out.Write(header) &&
+           out.Write(std::span<const std::byte>(acc.sensorRecords.data(),
+                                                std::size_t{held} * kSensorRecordSize)) &&
+           out.Write(trailer);
+}
+
+}  // namespace
+
+bool AppendClip(ClipInfo& a, const ClipInfo& b, std::string* error) {
+    if (a.layout != b.layout || a.header.size() != b.header.size()) {
+        SetError(error, "cannot join a time-lapse clip with an ordinary clip");
+        return false;
+    }
+    if (a.sources.empty() || b.sources.empty()) {
+        SetError(error, "clip without a source");
+        return false;
+    }
+    const std::uint64_t aMovi = a.MoviListSize();
+    const std::uint64_t bMovi = b.MoviListSize();
+    if (aMovi < 4 || bMovi < 4) {
+        SetError(error, "empty movi list");
+        return false;
+    }
+    // Every size of the result must fit the format's 32-bit fields; checked in
+    // 64 bits before anything is changed.
+    const std::uint64_t shift = aMovi - 4;
+    const std::uint64_t bEntries = b.indexEntries.size();
+    const std::uint64_t newMovi = aMovi + bMovi - 4;
+    const std::uint64_t newRiff =
+        std::uint64_t{a.HeaderField(kRiffSizeOffset)} + kIndexEntrySize * bEntries + bMovi - 4;
+    const std::uint64_t newIndexSize =
+        kIndexEntrySize * (a.indexEntries.size() + b.indexEntries.size());
+    std::uint64_t largestOffset = 0;
+    for (const IndexEntry& e : b.indexEntries)
+        largestOffset = std::max<std::uint64_t>(largestOffset, e.offset);
+    if (newMovi > kMax32 || newRiff > kMax32 || newIndexSize > kMax32 ||
+        largestOffset + shift > kMax32) {
+        SetError(error, "the joined clip would exceed the 4 GB limit of the AVI format");
+        return false;
+    }
+    const bool front = IsFrontName(a.sources.front().path.string());
+    const std::uint64_t records =
+        std::uint64_t{a.SensorRecordsHeld()} + std::uint64_t{b.SensorRecordsHeld()};
+    if (front && records > kMaxJoinedSensorRecords) {
+        SetError(error, "the joined clip would hold " + std::to_string(records) +
+                            " sensor records; at most 65535 fit");
+        return false;
+    }
+
+    try {
+        a.sources.insert(a.sources.end(), b.sources.begin(), b.sources.end());
+        a.indexEntries.reserve(a.indexEntries.size() + b.indexEntries.size());
+        for (IndexEntry e : b.indexEntries) {
+            e.offset = static_cast<std::uint32_t>(e.offset + shift);
+            a.indexEntries.push_back(e);
+        }
+        if (front) {
+            const std::size_t held = std::size_t{a.SensorRecordsHeld()} * kSensorRecordSize;
+            a.sensorRecords.resize(held);  // drop a partial record, if any
+            a.sensorRecords.insert(a.sensorRecords.end(), b.sensorRecords.begin(),
+                                   b.sensorRecords.begin() +
+                                       static_cast<std::ptrdiff_t>(
+                                           std::size_t{b.SensorRecordsHeld()} * kSensorRecordSize));
+            a.sensorHeaderCount = static_cast<std::uint32_t>(records);
+            a.sensorTrailerCount = static_cast<std::uint32_t>(records);
+            a.sensorRecordsShort = false;
+        }
+    } catch (const std::bad_alloc&) {
+        SetError(error, "out of memory");
+        return false;
+    }
+
+    a.SetMoviListSize(static_cast<std::uint32_t>(newMovi));
+    a.indexSize = static_cast<std::uint32_t>(newIndexSize);
+    a.SetHeaderField(kRiffSizeOffset, static_cast<std::uint32_t>(newRiff));
+    a.SetHeaderField(kTotalFramesOffset,
+                     a.HeaderField(kTotalFramesOffset) + b.HeaderField(kTotalFramesOffset));
+    a.SetHeaderField(kVideoLengthOffset,
+                     a.HeaderField(kVideoLengthOffset) + b.HeaderField(kVideoLengthOffset));
+    if (a.layout == ClipLayout::kFull) {
+        a.SetHeaderField(kAudioLengthOffset,
+                         a.HeaderField(kAudioLengthOffset) + b.HeaderField(kAudioLengthOffset));
+    }
+    return true;
+}
+
+bool JoinBegin(JoinJob& job, const std::string& frontPath, const std::string& rearPath) {
+    job.firstFront.reset();
+    job.firstRear.reset();
+    job.appendedFront.clear();
+    job.appendedRear.clear();
+    job.rearValid = true;
+    job.error.clear();
+    job.rearNote.clear();
+
+    job.firstFront = ReadForJoin(frontPath, job.owner, job.error);
+    if (!job.firstFront) {
+        if (frontPath.empty()) job.error = "the first recording has no front clip";
+        return false;
+    }
+    std::string rearError;
+    job.firstRear = ReadForJoin(rearPath, job.owner, rearError);
+    if (!job.firstRear) {
+        job.rearValid = false;
+        job.rearNote = rearPath.empty() ? "the first recording has no rear clip" : rearError;
+    }
+    return true;
+}
+
+bool JoinAppend(JoinJob& job, const std::string& frontPath, const std::string& rearPath) {
+    job.error.clear();
+    if (!job.firstFront) {
+        job.error = "the join has not begun";
+        return false;
+    }
+    std::optional<ClipInfo> front = ReadForJoin(frontPath, job.owner, job.error);
+    if (!front) {
+        if (frontPath.empty()) job.error = "a recording without a front clip cannot be joined";
+        return false;
+    }
+    if (!AppendClip(*job.firstFront, *front, &job.error)) return false;
+    ReleaseMerged(*front);
+    job.appendedFront.push_back(std::move(*front));
+
+    if (!job.rearValid) return true;
+    std::string rearError;
+    std::optional<ClipInfo> rear = ReadForJoin(rearPath, job.owner, rearError);
+    if (!rear) {
+        job.rearValid = false;
+        job.rearNote = rearPath.empty() ? "a recording without a rear clip" : rearError;
+        return true;
+    }
+    if (!AppendClip(*job.firstRear, *rear, &rearError)) {
+        job.rearValid = false;
+        job.rearNote = rearError;
+        return true;
+    }
+    ReleaseMerged(*rear);
+    job.appendedRear.push_back(std::move(*rear));
+    return true;
+}
+
+bool CopyChunkData(platform::OutputFile& out, const std::string& sourcePath,
+                   const std::atomic<bool>* cancel, std::string* error) {
+    return CopyChunkDataSized(out, sourcePath, cancel, error, nullptr);
+}
+
+bool WriteJoined(const ClipInfo& acc, platform::OutputFile& out, bool frontName,
+                 const std::atomic<bool>* cancel, std::string* error) {
+    if (!out.IsOpen()) {
+        SetError(error, "no output file");
+        return false;
+    }
+    const std::string writeError = "cannot write " + out.FinalPath() + " (disk full?)";
+    if (!out.Write(acc.header) || !out.Write(acc.moviListHeader)) {
+        SetError(error, writeError);
+        return false;
+    }
+    for (const SourceNode& node : acc.sources) {
+        std::uint64_t copied = 0;
+        if (!CopyChunkDataSized(out, node.path.string(), cancel, error, &copied)) return false;
+        if (copied != node.chunkDataSize) {
+            SetError(error, node.path.string() + " changed while it was being joined");
+            return false;
+        }
+    }
+    if (!WriteIndex(out, acc.indexEntries)) {
+        SetError(error, writeError);
+        return false;
+    }
+    if (frontName && acc.hasSensorBlock && !WriteSensorBlock(out, acc)) {
+        SetError(error, writeError);
+        return false;
+    }
+    return true;
+}
+
+bool WriteJoined(const ClipInfo& acc, const std::string& outputPath,
+                 const std::atomic<bool>* cancel, std::string* error) {
+    platform::OutputFile out;
+    if (!out.Create(outputPath)) {
+        SetError(error, "cannot create a file beside " + outputPath);
+        return false;
+    }
+    if (!WriteJoined(acc, out, IsFrontName(outputPath), cancel, error)) return false;
+    if (!out.Commit(/*replace=*/true)) {
+        SetError(error, "cannot rename the finished file to " + outputPath);
+        return false;
+    }
+    return true;
+}
+
+int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::string& frontOutput,
+                   const std::string& rearOutput, const std::atomic<bool>& cancel,
+                   const JoinProgressFn& progress, const JoinOptions& options,
+                   JoinSummary* summary) {
+    JoinSummary local;
+    JoinSummary& sum = summary != nullptr ? *summary : local;
+    sum = JoinSummary{};
+    const auto post = [&](int done, int total) {
+        if (progress) progress(done, total);
+    };
+    const auto fail = [&](std::string why) {
+        sum.error = std::move(why);
+        return kJoinFailed;
+    };
+    const auto cancelled = [&] {
+        sum.error = "cancelled";
+        return kJoinCancelled;
+    };
+
+    if (selection.empty()) return fail("nothing selected");
+    // Writing over a recording of the selection would replace it; refuse.
+    for (const RecordingEntry& e : selection) {
+        for (const std::string* out : {&frontOutput, &rearOutput}) {
+            if (platform::SameFile(*out, e.frontPath) || platform::SameFile(*out, e.rearPath))
+                return fail(*out + " is one of the recordings being joined");
+        }
+    }
+
+    if (!options.replaceExisting) {
+        for (const std::string* out : {&frontOutput, &rearOutput}) {
+            if (!out->empty() && platform::PathExists(*out)) return fail(*out + " already exists");
+        }
+    }
+
+    const int n = static_cast<int>(selection.size());
+    JoinJob job;
+    if (!JoinBegin(job, selection[0].frontPath, selection[0].rearPath)) return fail(job.error);
+    post(1, n);
+    for (int i = 1; i < n; ++i) {
+        if (cancel.load()) return cancelled();
+        const RecordingEntry& e = selection[static_cast<std::size_t>(i)];
+        if (!JoinAppend(job, e.frontPath, e.rearPath)) return fail(job.error);
+        post(i + 1, 2 * n);
+    }
+    if (rearOutput.empty() && job.rearValid) {
+        job.rearValid = false;
+        job.rearNote = "no rear output path";
+    }
+
+    post(50, 100);
+    if (cancel.load()) return cancelled();
+    post(10, 100);
+
+    platform::OutputFile front;
+    if (!front.Create(frontOutput))
+        return fail("cannot create a file in the folder of " + frontOutput);
+    std::string error;
+    if (!WriteJoined(*job.firstFront, front, IsFrontName(frontOutput), &cancel, &error))
+        return cancel.load() ? cancelled() : fail(error);
+    sum.frontBytes = front.Size();
+    sum.frontIndexEntries = job.firstFront->indexEntries.size();
+    sum.frontSensorRecords = IsFrontName(frontOutput) && job.firstFront->hasSensorBlock
+                                 ? job.firstFront->SensorRecordsHeld()
+                                 : 0;
+    ReleaseAll(job.appendedFront);
+    post(40, 100);
+
+    platform::OutputFile rear;
+    if (job.rearValid) {
+        if (!rear.Create(rearOutput))
+            return fail("cannot create a file in the folder of " + rearOutput);
+        if (!WriteJoined(*job.firstRear, rear, IsFrontName(rearOutput), &cancel, &error))
+            return cancel.load() ? cancelled() : fail(error);
+        sum.rearBytes = rear.Size();
+        sum.rearIndexEntries = job.firstRear->indexEntries.size();
+        ReleaseAll(job.appendedRear);
+    } else {
+        sum.rearNote = job.rearNote;
+    }
+    // Both outputs are complete: only now do they appear under their names.
+    if (cancel.load()) return cancelled();
+    if (!front.Commit(options.replaceExisting))
+        return fail(options.replaceExisting ? "cannot rename the finished file to " + frontOutput
+                                            : frontOutput + " already exists");
+    sum.frontWritten = true;
+    if (job.rearValid) {
+        if (!rear.Commit(options.replaceExisting))
+            return fail(options.replaceExisting ? "cannot rename the finished file to " + rearOutput
+                                                : rearOutput + " already exists");
+        sum.rearWritten = true;
+    }
+    post(100, 100);
+    post(n, n);
+    return kJoinDone;
+}
+
+JoinPrepareResult PrepareJoin(const std::vector<RecordingEntry>& selection,
+                              const std::string& outputFolder, JoinPlan& plan) {
+    plan = JoinPlan{};
+    if (selection.empty()) return JoinPrepareResult::kNothingSelected;
+    std::string folder = outputFolder;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (folder.empty() || !platform::IsDirectory(folder)) return JoinPrepareResult::kNoFolder;
+    const RecordingEntry& first = selection.front();
+    if (first.frontPath.empty()) return JoinPrepareResult::kNoFrontClip;
+
+    const std::string base = folder == "/" ? folder : folder + "/";
+    plan.frontOutput = base + std::string(FileNameOf(first.frontPath));
+    if (!first.rearPath.empty()) plan.rearOutput = base + std::string(FileNameOf(first.rearPath));
+    plan.frontOutputExists = platform::PathExists(plan.frontOutput);
+    plan.rearOutputExists = !plan.rearOutput.empty() && platform::PathExists(plan.rearOutput);
+    for (const RecordingEntry& e : selection) {
+        for (const std::string* out : {&plan.frontOutput, &plan.rearOutput}) {
+            if (platform::SameFile(*out, e.frontPath) || platform::SameFile(*out, e.rearPath))
+                return JoinPrepareResult::kOutputIsSource;
+        }
+        plan.requiredBytes +=
+            static_cast<std::uint64_t>(std::max<std::int64_t>(e.frontExpectedSize, 0));
+        plan.requiredBytes +=
+            static_cast<std::uint64_t>(std::max<std::int64_t>(e.rearExpectedSize, 0));
+    }
+    plan.freeBytes = FreeBytes(folder);
+    if (plan.requiredBytes >= plan.freeBytes) return JoinPrepareResult::kNotEnoughSpace;
+    return JoinPrepareResult::kReady;
+}
+
+std::string JoinPrepareMessage(JoinPrepareResult result, const JoinPlan& plan) {
+    switch (result) {
+        case JoinPrepareResult::kReady:
+            return "ready";
+        case JoinPrepareResult::kNothingSelected:
+            return "no recordings selected";
+        case JoinPrepareResult::kNoFolder:
+            return "the output folder does not exist";
+        case JoinPrepareResult::kNoFrontClip:
+            return "the first recording has no front clip";
+        case JoinPrepareResult::kOutputIsSource:
+            return "the output folder holds the recordings being joined; choose another folder";
+        case JoinPrepareResult::kNotEnoughSpace:
+            return "not enough free space: " + std::to_string(plan.requiredBytes) +
+                   " bytes needed, " + std::to_string(plan.freeBytes) + " available";
+    }
+    return "unknown";
+}
+
+}  // namespace trivexa

@@ -1,0 +1,317 @@
+#include "playback/video_presenter.h"
+
+#include <QMetaObject>
+#include <QOpenGLFramebufferObject>
+#include <QResizeEvent>
+#include <QThread>
+
+namespace trivexa {
+namespace {
+
+constexpr int kVertexStride = 4 * sizeof(float);  // x, y, u, v
+
+const char* const kVertexShader = R"(
+attribute vec2 position;
+attribute vec2 texcoord;
+varying vec2 uv;
+void main() {
+    uv = texcoord;
+    gl_Position = vec4(position, 0.0, 1.0);
+}
+)";
+
+// BT.601 limited range to RGB; the same matrix as SampleToImage.
+const char* const kFragmentShader = R"(
+#ifdef GL_ES
+precision mediump float;
+#endif
+uniform sampler2D planeY;
+uniform sampler2D planeU;
+uniform sampler2D planeV;
+varying vec2 uv;
+void main() {
+    float y = 1.164383 * (texture2D(planeY, uv).r - 0.0627451);
+    float u = texture2D(planeU, uv).r - 0.5019608;
+    float v = texture2D(planeV, uv).r - 0.5019608;
+    gl_FragColor = vec4(y + 1.596027 * v,
+                        y - 0.391762 * u - 0.812968 * v,
+                        y + 2.017232 * u,
+                        1.0);
+}
+)";
+
+}  // namespace
+
+bool TexturedQuad::Create() {
+    if (!buffer_.create()) return false;
+    buffer_.setUsagePattern(QOpenGLBuffer::DynamicDraw);
+    buffer_.bind();
+    buffer_.allocate(static_cast<int>(sizeof(float) * vertices_.size()));
+    buffer_.release();
+    valid_ = false;
+    return true;
+}
+
+void TexturedQuad::Destroy() { buffer_.destroy(); }
+
+void TexturedQuad::Update(const QRect& d, const QSize& surface, bool mirrored) {
+    if (valid_ && d == lastRect_ && surface == lastSurface_ && mirrored == lastMirrored_) return;
+    const float w = static_cast<float>(std::max(surface.width(), 1));
+    const float h = static_cast<float>(std::max(surface.height(), 1));
+    const float left = 2.0f * static_cast<float>(d.left()) / w - 1.0f;
+    const float right = 2.0f * static_cast<float>(d.left() + d.width()) / w - 1.0f;
+    const float top = 1.0f - 2.0f * static_cast<float>(d.top()) / h;
+    const float bottom = 1.0f - 2.0f * static_cast<float>(d.top() + d.height()) / h;
+    const float u0 = mirrored ? 1.0f : 0.0f;
+    const float u1 = mirrored ? 0.0f : 1.0f;
+    // Top-left, top-right, bottom-left, bottom-right (a triangle strip).
+    vertices_ = {left, top,    u0, 0.0f, right, top,    u1, 0.0f,
+                 left, bottom, u0, 1.0f, right, bottom, u1, 1.0f};
+    buffer_.bind();
+    buffer_.write(0, vertices_.data(), static_cast<int>(sizeof(float) * vertices_.size()));
+    buffer_.release();
+    lastRect_ = d;
+    lastSurface_ = surface;
+    lastMirrored_ = mirrored;
+    valid_ = true;
+}
+
+void TexturedQuad::Bind(QOpenGLShaderProgram& program) {
+    buffer_.bind();
+    program.enableAttributeArray("position");
+    program.enableAttributeArray("texcoord");
+    program.setAttributeBuffer("position", GL_FLOAT, 0, 2, kVertexStride);
+    program.setAttributeBuffer("texcoord", GL_FLOAT, 2 * sizeof(float), 2, kVertexStride);
+}
+
+void TexturedQuad::Release(QOpenGLShaderProgram& program) {
+    program.disableAttributeArray("position");
+    program.disableAttributeArray("texcoord");
+    buffer_.release();
+}
+
+bool PresentEngine::Initialise() {
+    initializeOpenGLFunctions();
+    if (!program_.addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||
+        !program_.addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader) ||
+        !program_.link())
+        return false;
+    if (!quad_.Create()) return false;
+    glGenTextures(3, textures_.data());
+    for (unsigned t : textures_) {
+        glBindTexture(GL_TEXTURE_2D, t);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    textureSize_ = QSize();
+    ready_ = true;
+    return true;
+}
+
+void PresentEngine::Shutdown() {
+    if (!ready_) return;
+    glDeleteTextures(3, textures_.data());
+    quad_.Destroy();
+    program_.removeAllShaders();
+    ready_ = false;
+}
+
+void PresentEngine::Upload(const VideoSample& s) {
+    if (!ready_ || s.width <= 0 || s.height <= 0) return;
+    const bool resize = textureSize_ != QSize(s.width, s.height);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    for (int p = 0; p < 3; ++p) {
+        glBindTexture(GL_TEXTURE_2D, textures_[p]);
+        if (resize) {
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, s.PlaneWidth(p), s.PlaneHeight(p), 0,
+                         GL_LUMINANCE, GL_UNSIGNED_BYTE, s.planes[p].data());
+        } else {
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, s.PlaneWidth(p), s.PlaneHeight(p), GL_LUMINANCE,
+                            GL_UNSIGNED_BYTE, s.planes[p].data());
+        }
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (resize) {
+        textureSize_ = QSize(s.width, s.height);
+        ++allocations_;
+    }
+}
+
+void PresentEngine::Draw(const QRect& destination, const QSize& surface, bool mirrored,
+                         bool havePicture) {
+    glViewport(0, 0, surface.width(), surface.height());
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (!ready_ || !havePicture || textureSize_.isEmpty()) return;
+    quad_.Update(destination, surface, mirrored);
+    program_.bind();
+    for (int p = 0; p < 3; ++p) {
+        glActiveTexture(GL_TEXTURE0 + p);
+        glBindTexture(GL_TEXTURE_2D, textures_[p]);
+    }
+    program_.setUniformValue("planeY", 0);
+    program_.setUniformValue("planeU", 1);
+    program_.setUniformValue("planeV", 2);
+    quad_.Bind(program_);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    quad_.Release(program_);
+    for (int p = 2; p >= 0; --p) {
+        glActiveTexture(GL_TEXTURE0 + p);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    program_.release();
+}
+
+VideoPresenter::VideoPresenter(QWidget* parent) : QOpenGLWidget(parent) {
+    setAutoFillBackground(false);
+    clientWidth_ = width();
+    clientHeight_ = height();
+}
+
+VideoPresenter::~VideoPresenter() {
+    makeCurrent();
+    engine_.Shutdown();
+    doneCurrent();
+}
+
+void VideoPresenter::PresentSample(std::shared_ptr<const VideoSample> sample) {
+    {
+        std::lock_guard lock(mutex_);
+        current_ = std::move(sample);
+    }
+    RepaintVideo();
+}
+
+void VideoPresenter::ClearPicture() {
+    {
+        std::lock_guard lock(mutex_);
+        current_.reset();
+        uploaded_.reset();
+    }
+    RepaintVideo();
+}
+
+std::shared_ptr<const VideoSample> VideoPresenter::CurrentSample() const {
+    std::lock_guard lock(mutex_);
+    return current_;
+}
+
+QSize VideoPresenter::ClientSize() const {
+    return QSize(clientWidth_.load(), clientHeight_.load());
+}
+
+bool VideoPresenter::SetVideoPosition(const QRect& destination) {
+    if (destination.width() < 0 || destination.height() < 0) return false;
+    {
+        std::lock_guard lock(mutex_);
+        destination_ = destination;
+        destinationSet_ = true;
+    }
+    RepaintVideo();
+    return true;
+}
+
+QRect VideoPresenter::VideoPosition() const {
+    std::lock_guard lock(mutex_);
+    return destinationSet_ ? destination_ : QRect(QPoint(0, 0), ClientSize());
+}
+
+void VideoPresenter::RepaintVideo() {
+    // Coalesce: one queued update however many pictures arrive meanwhile.
+    if (updateQueued_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            updateQueued_ = false;
+            update();
+        },
+        Qt::QueuedConnection);
+}
+
+bool VideoPresenter::Mirrored() const {
+    std::lock_guard lock(mutex_);
+    return mirrored_;
+}
+
+void VideoPresenter::SetMirrored(bool mirrored) {
+    {
+        std::lock_guard lock(mutex_);
+        mirrored_ = mirrored;
+    }
+    RepaintVideo();
+}
+
+void VideoPresenter::initializeGL() { engine_.Initialise(); }
+
+void VideoPresenter::resizeGL(int, int) {}
+
+void VideoPresenter::resizeEvent(QResizeEvent* event) {
+    clientWidth_ = event->size().width();
+    clientHeight_ = event->size().height();
+    QOpenGLWidget::resizeEvent(event);
+}
+
+void VideoPresenter::paintGL() {
+    std::shared_ptr<const VideoSample> sample;
+    QRect destination;
+    bool mirrored = false;
+    {
+        std::lock_guard lock(mutex_);
+        sample = current_;
+        destination = destinationSet_ ? destination_ : rect();
+        mirrored = mirrored_;
+    }
+    if (sample && sample != uploaded_) {
+        engine_.Upload(*sample);
+        std::lock_guard lock(mutex_);
+        uploaded_ = sample;
+    }
+    const qreal dpr = devicePixelRatioF();
+    const QSize surface(static_cast<int>(width() * dpr), static_cast<int>(height() * dpr));
+    const QRect scaled(
+        static_cast<int>(destination.left() * dpr), static_cast<int>(destination.top() * dpr),
+        static_cast<int>(destination.width() * dpr), static_cast<int>(destination.height() * dpr));
+    engine_.Draw(scaled, surface, mirrored, sample != nullptr);
+    if (sample) draws_.fetch_add(1);
+}
+
+QImage VideoPresenter::ReadBackOnUiThread() {
+    std::shared_ptr<const VideoSample> sample;
+    bool mirrored = false;
+    {
+        std::lock_guard lock(mutex_);
+        sample = current_;
+        mirrored = mirrored_;
+    }
+    if (!sample) return {};
+    if (!engine_.Ready() || context() == nullptr) return SampleToImage(*sample, mirrored);
+    // Draw the picture once more, alone and at its native size, through the
+    // same shader and quad as on screen.
+    makeCurrent();
+    QOpenGLFramebufferObject fbo(sample->width, sample->height);
+    QImage image;
+    if (fbo.isValid() && fbo.bind()) {
+        engine_.Upload(*sample);
+        engine_.Draw(QRect(0, 0, sample->width, sample->height),
+                     QSize(sample->width, sample->height), mirrored, true);
+        fbo.release();
+        image = fbo.toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    doneCurrent();
+    if (image.isNull()) image = SampleToImage(*sample, mirrored);
+    update();  // the shared quad was laid out for the still; lay it out again
+    return image;
+}
+
+QImage VideoPresenter::CurrentImage() {
+    if (QThread::currentThread() == thread()) return ReadBackOnUiThread();
+    QImage image;
+    QMetaObject::invokeMethod(
+        this, [this, &image] { image = ReadBackOnUiThread(); }, Qt::BlockingQueuedConnection);
+    return image;
+}
+
+}  // namespace trivexa

@@ -111,17 +111,11 @@ export async function openPage(context, hostState = {}) {
     const page = await context.newPage();
     const errors = [];
     page.on('pageerror', (e) => errors.push(String(e)));
-    await page.addInitScript(
-        ({script, state}) => {
-            // eslint-disable-next-line no-eval
-            (0, eval)(script);
-            Object.assign(window.__host, state);
-        },
-        {script: TEST_HOST, state: hostState},
-    );
+    await page.addInitScript({content: TEST_HOST});
+    await page.addInitScript((state) => Object.assign(window.__host, state), hostState);
     await page.goto(`file://${PAGE_DIR}/map.html`);
     page.errors = errors;
-    page.setDefaultTimeout(15000);
+    page.setDefaultTimeout(30000);  // generous: the machine may be busy
     return page;
 }
 

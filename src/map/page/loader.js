@@ -3,7 +3,9 @@
 //
 //   loader.js?callback=loadLibs&tiles=<URL-encoded tile address template>
 //
-// and optionally &attribution=<URL-encoded text> for the tile server's credit.
+// and optionally &attribution=<URL-encoded text> for the tile server's credit
+// (plain text). Without a tiles parameter the map uses the public
+// OpenStreetMap tile server; an empty one means no tiles at all.
 // It brings in the Leaflet files shipped beside it (never fetched from the
 // internet), publishes the tile template as MapLoader, and calls the function
 // named by "callback". A loader whose script element was removed before
@@ -20,11 +22,20 @@
     var address = new URL(self.src, document.baseURI);
     var folder = new URL('.', address);
     var callback = address.searchParams.get('callback') || '';
+    var params = address.searchParams;
 
-    window.MapLoader = {
-        tiles: address.searchParams.get('tiles') || '',
-        attribution: address.searchParams.get('attribution') || ''
-    };
+    var DEFAULT_TILES = 'https://tile.openstreetmap.org/{z}/{x}/{y}.png';
+    var DEFAULT_ATTRIBUTION = '\u00a9 OpenStreetMap contributors';
+
+    // The map shows the credit as markup; the parameter is text.
+    function asText(text) {
+        return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+    }
+
+    var tiles = params.has('tiles') ? params.get('tiles') : DEFAULT_TILES;
+    var attribution = params.has('attribution') ? params.get('attribution')
+                                                : (tiles === DEFAULT_TILES ? DEFAULT_ATTRIBUTION : '');
+    window.MapLoader = {tiles: tiles, attribution: asText(attribution)};
 
     function fail() {
         self.dispatchEvent(new Event('error'));

@@ -8,8 +8,6 @@
 // g_iconurl and g_shadow (the event icons by icon index and their shadow) come
 // from icons.js, which the build writes from the resource images.
 
-/* exported initialize, loadLibs, CreateCPMarker */
-
 // --- page state ---------------------------------------------------------------
 
 var g_lastJpgNum = -1;             // last frame number read from the host; -1: none since the last track load
@@ -277,7 +275,7 @@ OrbitGrpList.prototype.CreateLine = function () {
 
 // iGrid is the host's recording number; the host answers for its current
 // recording whatever is asked, so it is not passed on.
-OrbitGrpList.prototype.CreateGridLine = function (iGrid) {  // eslint-disable-line no-unused-vars
+OrbitGrpList.prototype.CreateGridLine = function (iGrid) {
     if (!apiLoaded()) {
         return;
     }
@@ -321,7 +319,7 @@ function CpList() {
 
 // An event marker with the icon of icon index icolor, or null when there is no
 // map, no such icon or no usable position.
-function CreateCPMarker(latlng, icolor, levelx, levely, levelz) {  // eslint-disable-line no-unused-vars
+function CreateCPMarker(latlng, icolor, levelx, levely, levelz) {
     if (!mapExists()) {
         return null;
     }

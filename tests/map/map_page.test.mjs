@@ -158,7 +158,31 @@ describe('map page', () => {
         await page.evaluate(() => g_map.setView(g_marker.getLatLng(), 16, {animate: false}));
         await page.waitForFunction(() => document.querySelectorAll('img.leaflet-tile-loaded').length > 0 &&
                                          !document.querySelector('.leaflet-tile-container img:not(.leaflet-tile-loaded)'));
-        await page.screenshot({path: path.join(OUT_DIR, 'map_page.png')});
+        const shot = await page.screenshot({path: path.join(OUT_DIR, 'map_page.png')});
+
+        // In the picture itself: the driven part blue, the part ahead red, at
+        // the middles of two of their segments.
+        const samples = await page.evaluate(async ({png, segments}) => {
+            const img = new Image();
+            img.src = `data:image/png;base64,${png}`;
+            await img.decode();
+            const canvas = document.createElement('canvas');
+            canvas.width = img.width;
+            canvas.height = img.height;
+            const ctx = canvas.getContext('2d');
+            ctx.drawImage(img, 0, 0);
+            return segments.map(([a, b]) => {
+                const p = g_map.latLngToContainerPoint(L.latLng((a[0] + b[0]) / 2, (a[1] + b[1]) / 2));
+                const d = ctx.getImageData(Math.round(p.x) - 1, Math.round(p.y) - 1, 3, 3).data;
+                const pixels = [];
+                for (let i = 0; i < d.length; i += 4) pixels.push([d[i], d[i + 1], d[i + 2]]);
+                return pixels;
+            });
+        }, {png: shot.toString('base64'), segments: [[GRID[1], GRID[2]], [GRID[5], GRID[6]]]});
+        const blue = ([r, g, b]) => r < 60 && g < 60 && b > 200;
+        const red = ([r, g, b]) => r > 200 && g < 80 && b < 80;
+        assert.ok(samples[0].some(blue), `driven part: ${JSON.stringify(samples[0])}`);
+        assert.ok(samples[1].some(red), `part ahead: ${JSON.stringify(samples[1])}`);
 
         await page.evaluate(() => cplist.ClearCrashPos());
         assert.equal(await page.evaluate(() => cplist.markers.length), 0);

@@ -1,0 +1,319 @@
+// The player on real clips without a display: pictures arrive through a
+// MemoryFrameSink and each one carries its frame number, so every test reads
+// back exactly which frame is shown.
+#include <gtest/gtest.h>
+
+#include "app/core/ui_strings.h"
+#include "playback/movie_player.h"
+#include "playback_fixture.h"
+
+namespace trivexa {
+namespace {
+
+using test::ClipOptions;
+using test::ForgeClip;
+using test::FrameShown;
+using test::MessageLog;
+using test::WaitUntil;
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(player.Initialise(&window, &sink), 1);
+        clip = ForgeClip("f90", ClipOptions{});
+        ASSERT_FALSE(clip.empty());
+    }
+    // Opens and waits for the first picture; sets the geometry as the main
+    // window does before anything is laid out.
+    void OpenReady(const std::filesystem::path& p) {
+        ASSERT_EQ(player.Open(p.string()), kOpenOk) << player.LastErrorText();
+        ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) > 0; }));
+        ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, false), 1);
+    }
+    int Shown() { return FrameShown(sink.CurrentImage()); }
+    // Waits until the picture shown is `frame`.
+    bool Shows(int frame, int timeoutMs = 5000) {
+        return WaitUntil([&] { return Shown() == frame; }, timeoutMs);
+    }
+
+    MessageLog window;
+    MemoryFrameSink sink{QSize(320, 240)};
+    MoviePlayer player;
+    std::filesystem::path clip;
+};
+
+TEST_F(EngineTest, OpenResultsFollowTheHeaderDuration) {
+    ClipOptions twoSeconds;
+    twoSeconds.frames = 60;  // exactly 2.0 s at 30 fps: too short
+    EXPECT_EQ(player.Open(ForgeClip("f60", twoSeconds).string()), kOpenTooShort);
+    EXPECT_EQ(player.State(), kPlayerClosed);
+    EXPECT_EQ(player.Engine(), nullptr);
+
+    ClipOptions justLonger;  // 2.01 s at 100 fps
+    justLonger.rate = 100;
+    justLonger.frames = 201;
+    justLonger.audio = false;
+    EXPECT_EQ(player.Open(ForgeClip("f201at100", justLonger).string()), kOpenOk);
+    EXPECT_EQ(player.Duration(), 201);
+    EXPECT_FLOAT_EQ(player.FrameInterval(), 10.0f);
+
+    EXPECT_EQ(player.Open("/nonexistent/clip.AVI"), kOpenFailed);
+    test::TempDir dir;
+    test::WriteFile(dir / "A___-230715-081522-000009F.AVI", std::string(4096, 'x'));
+    EXPECT_EQ(player.Open((dir / "A___-230715-081522-000009F.AVI").string()), kOpenFailed);
+    EXPECT_FALSE(player.LastErrorText().empty());
+}
+
+TEST_F(EngineTest, OpensAsynchronouslyAndShowsTheFirstPicture) {
+    ASSERT_EQ(player.Open(clip.string()), kOpenOk);
+    // Until the first picture is ready the display operations refuse.
+    if (!player.HasDisplay()) EXPECT_EQ(player.Play(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) == 1; }));
+    EXPECT_EQ(window.entries.front().wParam, 0u);
+    EXPECT_EQ(window.entries.front().lParam, 0);
+    EXPECT_EQ(player.State(), kPlayerStopped);
+    EXPECT_EQ(player.Engine()->State(), EngineState::kStopped);
+    EXPECT_EQ(player.Duration(), 90);
+    EXPECT_NEAR(player.FrameInterval(), 33.333f, 0.001f);
+    int w = 0, h = 0;
+    ASSERT_EQ(player.NativeSize(w, h), 1);
+    EXPECT_EQ(w, 160);
+    EXPECT_EQ(h, 96);
+    EXPECT_EQ(Shown(), 0);
+    EXPECT_EQ(player.Position(), 0);
+}
+
+TEST_F(EngineTest, SeekShowsExactlyTheTargetFrameAndHoldsIt) {
+    OpenReady(clip);
+    // Key frames are every 30 frames: targets on, just after and just
+    // before key frames, backwards and forwards.
+    for (int target : {45, 1, 29, 30, 31, 89, 0, 60, 59, 12}) {
+        const long before = sink.PresentCount();
+        ASSERT_EQ(player.Seek(target), 1);
+        ASSERT_TRUE(Shows(target)) << "target " << target << " shows " << Shown();
+        EXPECT_EQ(player.Position(), target);
+        EXPECT_EQ(player.State(), kPlayerStopped);
+        // The scrub gate lets exactly one picture through and holds it.
+        test::RunEventsFor(120);
+        EXPECT_EQ(sink.PresentCount(), before + 1) << "target " << target;
+        EXPECT_EQ(Shown(), target);
+    }
+    // Beyond the end: the last picture.
+    ASSERT_EQ(player.Seek(500), 1);
+    EXPECT_TRUE(Shows(89));
+}
+
+TEST_F(EngineTest, PlayPauseStopTransitions) {
+    OpenReady(clip);
+    ASSERT_EQ(player.Play(), 1);
+    EXPECT_EQ(player.State(), kPlayerPlaying);
+    EXPECT_EQ(player.Engine()->State(), EngineState::kStarted);
+    // Play while playing: the engine refuses, the player does nothing.
+    EXPECT_EQ(player.Engine()->Play().code, EngineCode::kInvalidRequest);
+    EXPECT_EQ(player.Play(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return player.Position() >= 10; }));
+    EXPECT_GT(Shown(), 0);
+
+    ASSERT_EQ(player.Pause(), 1);
+    EXPECT_EQ(player.State(), kPlayerPaused);
+    const std::int64_t paused = player.Position();
+    test::RunEventsFor(150);
+    const int frozenPicture = Shown();
+    test::RunEventsFor(200);
+    EXPECT_EQ(player.Position(), paused);
+    EXPECT_EQ(Shown(), frozenPicture);
+    EXPECT_NEAR(frozenPicture, paused, 1);
+
+    // Resume continues from the paused frame.
+    ASSERT_EQ(player.Play(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return player.Position() > paused + 3; }));
+    EXPECT_GT(Shown(), frozenPicture);
+
+    ASSERT_EQ(player.Stop(), 1);
+    EXPECT_EQ(player.State(), kPlayerStopped);
+    EXPECT_TRUE(Shows(0));
+    test::RunEventsFor(150);
+    EXPECT_EQ(player.Position(), 0);
+    EXPECT_EQ(Shown(), 0);
+    EXPECT_EQ(player.Engine()->Stop().code, EngineCode::kInvalidRequest);
+
+    // Play from a seeked position continues after that frame.
+    ASSERT_EQ(player.Seek(40), 1);
+    ASSERT_TRUE(Shows(40));
+    ASSERT_EQ(player.Play(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return Shown() > 42; }));
+    EXPECT_GE(player.Position(), 40);
+}
+
+TEST_F(EngineTest, RestartAtAndPlayFrom) {
+    OpenReady(clip);
+    // Restart at only acts while playing.
+    EXPECT_EQ(player.RestartAt(60), 1);
+    EXPECT_EQ(Shown(), 0);
+    ASSERT_EQ(player.PlayFrom(50), 1);
+    EXPECT_EQ(player.State(), kPlayerPlaying);
+    ASSERT_TRUE(WaitUntil([&] { return Shown() >= 50; }));
+    EXPECT_LT(Shown(), 70);
+    ASSERT_EQ(player.RestartAt(10), 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        const int f = Shown();
+        return f >= 10 && f < 30;
+    }));
+}
+
+TEST_F(EngineTest, EndOfClipStopsThenNotifiesAfterTheDelay) {
+    OpenReady(clip);
+    ASSERT_EQ(player.PlayFrom(75), 1);
+    CPlayer* engine = player.Engine();
+    std::chrono::steady_clock::time_point stoppedAt{};
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            if (stoppedAt == std::chrono::steady_clock::time_point{} &&
+                engine->State() == EngineState::kStopped)
+                stoppedAt = std::chrono::steady_clock::now();
+            return window.Count(UM_ENGINE_ENDED) == 1;
+        },
+        5000));
+    ASSERT_NE(stoppedAt, std::chrono::steady_clock::time_point{});
+    const auto endedAt = window.entries.back().at;
+    const auto delayMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(endedAt - stoppedAt).count();
+    EXPECT_GE(delayMs, 150);
+    EXPECT_LE(delayMs, 450);
+    EXPECT_EQ(Shown(), 89);
+    EXPECT_EQ(player.Position(), 90);
+    // Only one notice per end.
+    test::RunEventsFor(300);
+    EXPECT_EQ(window.Count(UM_ENGINE_ENDED), 1);
+}
+
+TEST_F(EngineTest, RatesChangeSpeedAndMuteOutsideNormalSpeed) {
+    OpenReady(clip);
+    ASSERT_EQ(player.SetVolume(50000), 1);
+    ASSERT_EQ(player.SetRate(-1), 1);  // 1 -> -2: half speed
+    EXPECT_EQ(player.RateCode(), -2);
+    EXPECT_FALSE(player.CanPlayBackwards());
+    EXPECT_EQ(player.Engine()->Rate(), 0.5f);
+    ASSERT_EQ(player.SetRate(-1), 1);
+    EXPECT_EQ(player.RateCode(), 1);
+    EXPECT_EQ(player.Volume(), 50000);
+
+    // Half speed and double speed over the same wall time.
+    auto advance = [&](int code) {
+        player.SetRate(code);
+        player.Seek(0);
+        Shows(0);
+        player.Play();
+        WaitUntil([&] { return player.Position() > 0; });
+        const std::int64_t from = player.Position();
+        test::RunEventsFor(600);
+        const std::int64_t moved = player.Position() - from;
+        player.Pause();
+        return moved;
+    };
+    const std::int64_t slow = advance(-2);
+    const std::int64_t fast = advance(2);
+    EXPECT_GT(fast, slow * 2) << "slow " << slow << " fast " << fast;
+    EXPECT_GT(slow, 0);
+}
+
+TEST_F(EngineTest, MirrorIsKeptAcrossOpensAndSaveFrameWritesTheShownPicture) {
+    OpenReady(clip);
+    ASSERT_EQ(player.Seek(33), 1);
+    ASSERT_TRUE(Shows(33));
+    EXPECT_EQ(player.ToggleMirror(), 1);
+    auto mark = test::MarkOf(sink.CurrentImage());
+    ASSERT_TRUE(mark);
+    EXPECT_TRUE(mark->mirrored);
+    EXPECT_EQ(mark->number, 33);
+
+    test::TempDir dir;
+    const auto jpeg = dir / "still.jpg";
+    ASSERT_EQ(player.SaveFrame(jpeg.string()), 1);
+    QImage still(QString::fromStdString(jpeg.string()));
+    ASSERT_FALSE(still.isNull());
+    EXPECT_EQ(still.size(), QSize(160, 96));
+    mark = test::MarkOf(still);
+    ASSERT_TRUE(mark);
+    EXPECT_EQ(mark->number, 33);
+    EXPECT_TRUE(mark->mirrored);
+    // No temporary file is left beside the still.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    // Unwritable target: failure, nothing written.
+    EXPECT_EQ(player.SaveFrame((dir / "missing" / "x.jpg").string()), 0);
+
+    player.Close();
+    EXPECT_EQ(player.State(), kPlayerClosed);
+    EXPECT_EQ(player.SaveFrame(jpeg.string()), 0);
+    window.entries.clear();
+    OpenReady(clip);
+    mark = test::MarkOf(sink.CurrentImage());
+    ASSERT_TRUE(mark);
+    EXPECT_TRUE(mark->mirrored);
+    EXPECT_EQ(player.ToggleMirror(), 0);
+}
+
+TEST_F(EngineTest, MissingDecoderAsksForACodec) {
+    // Same clip with an unknown video codec tag: no decoder exists for it.
+    test::TempDir dir;
+    const auto odd = dir / "A___-230715-081522-000002F.AVI";
+    std::string bytes = test::ReadFile(clip);
+    for (const char* tag : {"H264", "h264"}) {
+        for (auto at = bytes.find(tag); at != std::string::npos && at < 400;
+             at = bytes.find(tag, at + 4))
+            bytes.replace(at, 4, "QQQQ");
+    }
+    test::WriteFile(odd, bytes);
+    EXPECT_EQ(player.Open(odd.string()), kOpenFailed);
+    EXPECT_EQ(player.LastError().code, EngineCode::kNoDecoder);
+    EXPECT_EQ(player.LastErrorText(), UiString(kUiInstallCodec));
+    EXPECT_EQ(EngineErrorText(EngineCode::kInvalidArg), "E_INVALIDARG");
+    EXPECT_EQ(EngineErrorText(static_cast<EngineCode>(0x80001234)), "Unknown 0x80001234");
+}
+
+TEST(EngineStill, CliMatchesAnotherDecodersFrame) {
+    const auto clip = ForgeClip("f90", ClipOptions{});
+    test::TempDir dir;
+    const std::string cli = test::BuiltProgram("trivexa-cli").string();
+    const auto ours = dir / "ours.jpg";
+    auto r = test::RunCommand({cli, "still", clip.string(), "45", ours.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    QImage image(QString::fromStdString(ours.string()));
+    EXPECT_EQ(image.size(), QSize(160, 96));
+    EXPECT_EQ(FrameShown(image), 45);
+
+    // ffmpeg's own frame 45 of the same clip.
+    const auto theirs = dir / "theirs.png";
+    r = test::RunCommand({"ffmpeg", "-v", "error", "-i", clip.string(), "-vf",
+                          "select=eq(n\\,45)", "-frames:v", "1", theirs.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    QImage reference(QString::fromStdString(theirs.string()));
+    EXPECT_EQ(FrameShown(reference), 45);
+    // Same picture up to JPEG loss.
+    const QImage a = image.convertToFormat(QImage::Format_Grayscale8);
+    const QImage b = reference.convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_EQ(a.size(), b.size());
+    double diff = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            diff += std::abs(a.constScanLine(y)[x] - b.constScanLine(y)[x]);
+    EXPECT_LT(diff / (a.width() * a.height()), 6.0);
+
+    const auto mirrored = dir / "mirrored.jpg";
+    r = test::RunCommand({cli, "still", "--mirror", clip.string(), "7", mirrored.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto mark = test::MarkOf(QImage(QString::fromStdString(mirrored.string())));
+    ASSERT_TRUE(mark);
+    EXPECT_EQ(mark->number, 7);
+    EXPECT_TRUE(mark->mirrored);
+
+    r = test::RunCommand({cli, "still", (dir / "none.AVI").string(), "1", ours.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    r = test::RunCommand({cli, "still", clip.string(), "x", ours.string()});
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace trivexa

@@ -168,6 +168,18 @@ SourceKind GuessSourceKind(const std::string& path) {
     return SourceKind::File;
 }
 
+bool ParseSourceKind(std::string_view text, SourceKind& kind) {
+    if (text == "sd")
+        kind = SourceKind::SdCard;
+    else if (text == "folder")
+        kind = SourceKind::Folder;
+    else if (text == "file")
+        kind = SourceKind::File;
+    else
+        return false;
+    return true;
+}
+
 BrowserModel::BrowserModel(FolderTree& tree, CMovieResource::LostCallback onSourceLost)
     : tree_(tree), watcher_(std::make_unique<CMovieResource>(std::move(onSourceLost))) {
     ResetSerialCounter();

@@ -64,6 +64,8 @@ TreeNode DefaultFolder(const FolderTree& tree);
 // with Normal/Front or Parking/Front is a card, another folder a folder
 // source, anything else a file.
 SourceKind GuessSourceKind(const std::string& path);
+// "sd", "folder" or "file" (the names scripts use); false for anything else.
+bool ParseSourceKind(std::string_view text, SourceKind& kind);
 
 class BrowserModel {
 public:

@@ -1,0 +1,84 @@
+// trivexa-cli list [--json] [--kind sd|folder|file] [--node PATH] SOURCE: every
+// recording of a source, or those the browser lists for one tree node.
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "browser/model/browser_model.h"
+#include "cli/command.h"
+#include "platform/files.h"
+#include "recordings/recording_name.h"
+
+namespace trivexa::cli {
+namespace {
+
+std::string StripTrailingSeparator(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+nlohmann::json EntryJson(const RecordingEntry& e) {
+    const std::string& name = KeyName(e);
+    return {{"serial", e.serial},
+            {"frontPath", e.frontPath},
+            {"frontName", e.frontName},
+            {"rearPath", e.rearPath},
+            {"rearName", e.rearName},
+            {"parking", e.parking},
+            {"frontDamaged", e.frontDamaged},
+            {"rearDamaged", e.rearDamaged},
+            {"frontExpectedSize", e.frontExpectedSize},
+            {"rearExpectedSize", e.rearExpectedSize},
+            {"shortName", ShortDisplayName(name)},
+            {"triggerText", TriggerText(name)}};
+}
+
+int RunList(const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    if (!ParseArgs(args, {"--json"}, {"--kind", "--node"}, parsed)) return kUsage;
+    if (parsed.operands.size() != 1)
+        return Fail(kUsage, "usage: list [--json] [--kind sd|folder|file] [--node PATH] SOURCE");
+    const std::string& source = parsed.operands[0];
+    SourceKind kind = SourceKind::None;
+    if (const std::string* k = parsed.Value("--kind")) {
+        if (!ParseSourceKind(*k, kind)) return Fail(kUsage, "unknown source kind " + *k);
+    }
+    if (!platform::PathExists(source)) return Fail(kFailed, "cannot read " + source);
+    if (kind == SourceKind::None) kind = GuessSourceKind(source);
+    if (kind != SourceKind::File && !platform::IsDirectory(source))
+        return Fail(kFailed, source + " is not a folder");
+
+    MemoryFolderTree tree;
+    BrowserModel model(tree);
+    if (!model.OpenSource(source, kind)) return Fail(kFailed, "cannot read " + source);
+
+    std::vector<RecordingEntry> entries;
+    if (const std::string* node = parsed.Value("--node")) {
+        const TreeNode n = tree.FindByPath(StripTrailingSeparator(*node));
+        if (n == kTreeRoot) return Fail(kFailed, "no folder or group " + *node + " in the tree");
+        model.LoadFolder(n);
+        entries = model.Master();
+    } else {
+        entries = model.CollectAll();
+    }
+
+    if (parsed.Has("--json")) {
+        nlohmann::json j;
+        j["entries"] = nlohmann::json::array();
+        for (const auto& e : entries) j["entries"].push_back(EntryJson(e));
+        std::cout << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        return kOk;
+    }
+    for (const auto& e : entries) {
+        std::cout << e.serial << '\t' << ShortDisplayName(KeyName(e)) << '\t'
+                  << TriggerText(KeyName(e)) << '\t'
+                  << (e.frontDamaged || e.rearDamaged ? "damaged" : "ok") << '\t'
+                  << (e.frontPath.empty() ? "-" : e.frontPath) << '\t'
+                  << (e.rearPath.empty() ? "-" : e.rearPath) << '\n';
+    }
+    return kOk;
+}
+
+const Registration reg{"list", "[--json] [--kind sd|folder|file] [--node PATH] SOURCE", &RunList};
+
+}  // namespace
+}  // namespace trivexa::cli

@@ -1,0 +1,77 @@
+// trivexa-cli tree [--json] [--kind sd|folder|file] SOURCE: the folder tree the
+// browser shows for a card, a folder or a clip.
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "browser/model/browser_model.h"
+#include "cli/command.h"
+#include "platform/files.h"
+#include "recordings/drive_utils.h"
+
+namespace trivexa::cli {
+namespace {
+
+nlohmann::json NodeJson(const FolderTree& tree, TreeNode node) {
+    nlohmann::json j;
+    j["name"] = tree.Text(node);
+    j["path"] = tree.ItemPath(node);
+    j["flags"] = tree.ItemData(node);
+    j["children"] = nlohmann::json::array();
+    for (TreeNode c : tree.Children(node)) j["children"].push_back(NodeJson(tree, c));
+    return j;
+}
+
+void PrintNode(const FolderTree& tree, TreeNode node, int depth) {
+    std::cout << std::string(static_cast<std::size_t>(depth) * 2, ' ') << tree.Text(node);
+    if (tree.ItemData(node) != 0) {
+        char flags[16];
+        std::snprintf(flags, sizeof flags, "0x%02x", tree.ItemData(node));
+        std::cout << "  [" << flags << ']';
+    }
+    std::cout << '\n';
+    for (TreeNode c : tree.Children(node)) PrintNode(tree, c, depth + 1);
+}
+
+int RunTree(const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    if (!ParseArgs(args, {"--json"}, {"--kind"}, parsed)) return kUsage;
+    if (parsed.operands.size() != 1)
+        return Fail(kUsage, "usage: tree [--json] [--kind sd|folder|file] SOURCE");
+    const std::string& source = parsed.operands[0];
+    SourceKind kind = SourceKind::None;
+    if (const std::string* k = parsed.Value("--kind")) {
+        if (!ParseSourceKind(*k, kind)) return Fail(kUsage, "unknown source kind " + *k);
+    }
+    if (!platform::PathExists(source)) return Fail(kFailed, "cannot read " + source);
+    if (kind == SourceKind::None) kind = GuessSourceKind(source);
+    if (kind != SourceKind::File && !platform::IsDirectory(source))
+        return Fail(kFailed, source + " is not a folder");
+
+    MemoryFolderTree tree;
+    BrowserModel model(tree);
+    if (!model.OpenSource(source, kind)) return Fail(kFailed, "cannot read " + source);
+
+    const bool card = kind == SourceKind::SdCard;
+    if (parsed.Has("--json")) {
+        nlohmann::json j;
+        j["kind"] = static_cast<int>(kind);
+        j["root"] = tree.RootPath();
+        j["capacityClass"] = card ? nlohmann::json(CapacityClass(source)) : nlohmann::json();
+        j["groupLimit"] = GroupSizeLimit();
+        j["nodes"] = nlohmann::json::array();
+        for (TreeNode n : tree.Children(kTreeRoot)) j["nodes"].push_back(NodeJson(tree, n));
+        std::cout << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        return kOk;
+    }
+    std::cout << "root: " << tree.RootPath() << '\n';
+    if (card)
+        std::cout << "capacity class " << CapacityClass(source) << ", group limit "
+                  << GroupSizeLimit() << '\n';
+    for (TreeNode n : tree.Children(kTreeRoot)) PrintNode(tree, n, 0);
+    return kOk;
+}
+
+const Registration reg{"tree", "[--json] [--kind sd|folder|file] SOURCE", &RunTree};
+
+}  // namespace
+}  // namespace trivexa::cli

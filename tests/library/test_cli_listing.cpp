@@ -1,0 +1,91 @@
+// trivexa-cli tree and list, run as a separate program on a card on disk.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "library/library_fixture.h"
+#include "recordings/recording_name.h"
+
+namespace trivexa {
+namespace {
+
+using test::Name;
+using test::Rec;
+using test::RunCommand;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+test::CommandResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), test::BuiltProgram("trivexa-cli").string());
+    return RunCommand(args);
+}
+
+TEST(CliListing, TreeAndListOfACard) {
+    TempDir dir;
+    const fs::path card = dir / "card";
+    test::WriteCardOrFail(card, {Rec(Name("A___", 1)), Rec(Name("AG__", 2)), Rec(Name("A___", 9)),
+                                 Rec(Name("PG__", 30), false, true)});
+
+    const auto tree = Cli({"tree", "--json", card.string()});
+    ASSERT_EQ(tree.exitCode, 0) << tree.err;
+    const auto t = nlohmann::json::parse(tree.out);
+    EXPECT_EQ(t["kind"], 1);
+    EXPECT_EQ(t["root"], card.string());
+    EXPECT_EQ(t["capacityClass"], 0);
+    EXPECT_EQ(t["groupLimit"], 200);
+    ASSERT_EQ(t["nodes"].size(), 2u);
+    const auto& normal = t["nodes"][0];
+    EXPECT_EQ(normal["name"], "Normal");
+    EXPECT_EQ(normal["path"], (card / "Normal").string());
+    EXPECT_EQ(normal["flags"], kFlagContinuous | kFlagShock);
+    ASSERT_EQ(normal["children"].size(), 2u);
+    EXPECT_EQ(normal["children"][0]["path"], (card / "Normal/230715_0001").string());
+    EXPECT_EQ(normal["children"][0]["flags"], kFlagContinuous | kFlagShock);
+    // Parking holds only a rear file: the group exists, the folder has no flags.
+    EXPECT_EQ(t["nodes"][1]["flags"], 0);
+    EXPECT_EQ(t["nodes"][1]["children"][0]["flags"], kFlagParkingShock);
+
+    const auto all = Cli({"list", "--json", card.string()});
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    const auto entries = nlohmann::json::parse(all.out)["entries"];
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0]["frontName"], Name("A___", 1));
+    EXPECT_EQ(entries[0]["shortName"], "A___-081522-000001");
+    EXPECT_EQ(entries[1]["triggerText"], TriggerText(Name("AG__", 2)));
+    EXPECT_EQ(entries[3]["frontPath"], "");
+    EXPECT_EQ(entries[3]["parking"], 1);
+    EXPECT_EQ(entries[0]["frontExpectedSize"].get<std::int64_t>(),
+              static_cast<std::int64_t>(fs::file_size(card / "Normal/Front" / Name("A___", 1))));
+
+    const auto group =
+        Cli({"list", "--json", "--node", (card / "Normal/230715_0002").string(), card.string()});
+    ASSERT_EQ(group.exitCode, 0) << group.err;
+    const auto g = nlohmann::json::parse(group.out)["entries"];
+    ASSERT_EQ(g.size(), 1u);
+    EXPECT_EQ(g[0]["frontName"], Name("A___", 9));
+    EXPECT_EQ(g[0]["serial"], 0);
+
+    // Plain text output works too.
+    EXPECT_EQ(Cli({"tree", card.string()}).exitCode, 0);
+    EXPECT_EQ(Cli({"list", "--kind", "folder", (card / "Normal").string()}).exitCode, 0);
+}
+
+TEST(CliListing, UsageAndUnreadableSources) {
+    TempDir dir;
+    EXPECT_EQ(Cli({"tree"}).exitCode, 2);
+    EXPECT_EQ(Cli({"tree", "--kind", "tape", dir.path().string()}).exitCode, 2);
+    EXPECT_EQ(Cli({"list", "--bogus", dir.path().string()}).exitCode, 2);
+    const auto missing = Cli({"list", "--json", (dir / "gone").string()});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
+    EXPECT_TRUE(missing.out.empty());
+    EXPECT_EQ(Cli({"list", "--node", "/no/such/node", dir.path().string()}).exitCode, 1);
+    test::Touch(dir / "empty.AVI", 0);
+    EXPECT_EQ(Cli({"list", (dir / "empty.AVI").string()}).exitCode, 1);
+    // An empty folder is a valid, empty source.
+    const auto empty = Cli({"list", "--json", dir.path().string()});
+    EXPECT_EQ(empty.exitCode, 0);
+}
+
+}  // namespace
+}  // namespace trivexa

@@ -1,0 +1,287 @@
+// Listings, pairing, entries, sorting and collection on cards written to disk.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "library/library_fixture.h"
+#include "recordings/recording_library.h"
+
+namespace trivexa {
+namespace {
+
+using test::Name;
+using test::Rec;
+using test::TempDir;
+using test::Touch;
+namespace fs = std::filesystem;
+
+std::vector<std::string> KeyNames(const std::vector<RecordingEntry>& entries) {
+    std::vector<std::string> out;
+    for (const auto& e : entries) out.push_back(KeyName(e));
+    return out;
+}
+
+TEST(RecordingLibrary, CollectPairsFrontAndRearAndKeepsRearOnlyUnderFrontForm) {
+    TempDir dir;
+    const fs::path card = dir / "card";
+    test::WriteCardOrFail(card, {Rec(Name("A___", 1)), Rec(Name("A___", 2), false, true),
+                                 Rec(Name("AG__", 3), true, false), Rec(Name("P___", 4))});
+
+    std::vector<RecordingEntry> entries;
+    int files = 0;
+    ResetSerialCounter();
+    ASSERT_TRUE(CollectRecordings(card.string(), entries, files, 0));
+    // Every recording once: the rear files of paired recordings are not listed
+    // a second time.
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_GE(files, 6);
+
+    const auto bySeq = [&](int seq) {
+        auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const auto& e) { return SequenceNumber(KeyName(e)) == seq; });
+        EXPECT_NE(it, entries.end());
+        return it == entries.end() ? RecordingEntry{} : *it;
+    };
+    const RecordingEntry both = bySeq(1);
+    EXPECT_EQ(both.frontPath, (card / "Normal/Front" / Name("A___", 1)).string());
+    EXPECT_EQ(both.rearPath, (card / "Normal/Rear" / Name("A___", 1, "230715", 'R')).string());
+    EXPECT_EQ(both.frontName, Name("A___", 1));
+    // Intact clips: the expected size is the file size.
+    EXPECT_EQ(both.frontExpectedSize, static_cast<std::int64_t>(fs::file_size(both.frontPath)));
+    EXPECT_EQ(both.rearExpectedSize, static_cast<std::int64_t>(fs::file_size(both.rearPath)));
+    EXPECT_EQ(both.frontDamaged + both.rearDamaged, 0);
+
+    const RecordingEntry rearOnly = bySeq(2);
+    EXPECT_TRUE(rearOnly.frontPath.empty());
+    EXPECT_TRUE(rearOnly.frontName.empty());
+    EXPECT_EQ(rearOnly.rearName, Name("A___", 2, "230715", 'R'));
+    EXPECT_EQ(rearOnly.frontExpectedSize, 0);
+
+    const RecordingEntry frontOnly = bySeq(3);
+    EXPECT_TRUE(frontOnly.rearPath.empty());
+    EXPECT_EQ(bySeq(4).parking, 1);
+    EXPECT_EQ(frontOnly.parking, 0);
+
+    // Serials come from the process-wide counter in creation order.
+    std::vector<int> serials;
+    for (const auto& e : entries) serials.push_back(e.serial);
+    std::sort(serials.begin(), serials.end());
+    EXPECT_EQ(serials, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(SerialCounter(), 4);
+}
+
+TEST(RecordingLibrary, DamagedClipsAreMarkedWithTheirExpectedSize) {
+    TempDir dir;
+    clipforge::ClipSpec spec = test::SmallClip();
+    spec.name = Name("A___", 7);
+    clipforge::ClipReport intact;
+    ASSERT_TRUE(clipforge::WriteClip(dir / spec.name, spec, &intact));
+    spec.name = Name("A___", 7, "230715", 'R');
+    spec.damage.indexSizeField = 8;
+    ASSERT_TRUE(clipforge::WriteClip(dir / spec.name, spec));
+
+    std::vector<RecordingEntry> entries;
+    ASSERT_TRUE(AddRecordingForFile((dir / Name("A___", 7)).string(), entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].frontDamaged, 0);
+    EXPECT_EQ(entries[0].rearDamaged, 1);
+    EXPECT_EQ(entries[0].frontExpectedSize, static_cast<std::int64_t>(intact.fileSize));
+    // The same recording given again (by its rear file) is not added twice.
+    ASSERT_TRUE(AddRecordingForFile((dir / spec.name).string(), entries));
+    EXPECT_EQ(entries.size(), 1u);
+}
+
+TEST(RecordingLibrary, MakeEntryAndPlaceholders) {
+    std::vector<RecordingEntry> entries;
+    // Without ".AVI" nothing is made.
+    EXPECT_FALSE(MakeEntry("/nowhere/A___-230715-081522-000001F.AV", "", entries));
+    EXPECT_TRUE(entries.empty());
+    // Neither file exists: both sides empty, nothing checked.
+    ASSERT_TRUE(MakeEntry("/nowhere/A___-230715-081522-000001F.AVI", "/nowhere/x.AVI", entries));
+    EXPECT_TRUE(entries[0].frontPath.empty());
+    EXPECT_TRUE(entries[0].rearPath.empty());
+
+    MakePlaceholder("/card/Normal/Front", entries);
+    const RecordingEntry& p = entries.back();
+    EXPECT_EQ(p.frontPath, "/card/Normal/Front");
+    EXPECT_EQ(p.frontName, "Front");
+    EXPECT_EQ(p.serial, -1);
+    EXPECT_EQ(p.frontExpectedSize, -1);
+    EXPECT_EQ(p.rearExpectedSize, -1);
+    EXPECT_TRUE(p.rearPath.empty());
+}
+
+TEST(RecordingLibrary, ResolvePairDirectionsAndDuplicates) {
+    std::vector<RecordingEntry> entries;
+    PairPaths p;
+    ASSERT_TRUE(ResolvePair("/c/Normal/Rear/AM__-230715-081522-000009R.AVI", entries, p));
+    EXPECT_EQ(p.front, "/c/Normal/Front/AM__-230715-081522-000009F.AVI");
+    EXPECT_EQ(p.rear, "/c/Normal/Rear/AM__-230715-081522-000009R.AVI");
+    ASSERT_TRUE(ResolvePair("/backup/AM__-230715-081522-000009F.AVI", entries, p));
+    EXPECT_EQ(p.rear, "/backup/AM__-230715-081522-000009R.AVI");
+    EXPECT_FALSE(ResolvePair("/backup/MOVIE.AVI", entries, p));
+
+    RecordingEntry taken;
+    taken.rearPath = "/c/Normal/Rear/AM__-230715-081522-000009R.AVI";
+    entries.push_back(taken);
+    EXPECT_FALSE(ResolvePair("/c/Normal/Front/AM__-230715-081522-000009F.AVI", entries, p));
+}
+
+TEST(RecordingLibrary, SortRecordingsPutsNormalThenParkingThenOthers) {
+    std::vector<RecordingEntry> entries(6);
+    entries[0].frontName = "MOVIE.AVI";
+    entries[1].frontName = Name("P___", 5);
+    entries[2].rearName = Name("A___", 9, "230715", 'R');
+    entries[3].frontName = Name("AG__", 2);
+    entries[4].frontName = Name("PG__", 1);
+    entries[5].frontName = Name("T___", 4, "230801");
+    SortRecordings(entries);
+    EXPECT_EQ(KeyNames(entries),
+              (std::vector<std::string>{Name("AG__", 2), Name("T___", 4, "230801"),
+                                        Name("A___", 9, "230715", 'R'), Name("PG__", 1),
+                                        Name("P___", 5), "MOVIE.AVI"}));
+}
+
+TEST(RecordingLibrary, AppendAndRemoveEntriesByKeyPath) {
+    std::vector<RecordingEntry> list(3), removed(2), more(2);
+    list[0].frontPath = "/a/F1";
+    list[1].rearPath = "/a/R2";  // rear only: keyed by its rear path
+    list[2].frontPath = "/a/F3";
+    removed[0].rearPath = "/a/R2";
+    removed[1].frontPath = "/a/F3";
+    removed[1].rearPath = "/a/R3";
+    RemoveEntries(list, removed);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].frontPath, "/a/F1");
+    EXPECT_EQ(AppendEntries(list, more), 2u);
+    EXPECT_EQ(list.size(), 3u);
+}
+
+TEST(RecordingLibrary, ListingsHideHiddenEntriesAndFoldRearIntoFrontForms) {
+    TempDir dir;
+    const fs::path f = dir / "Normal";
+    Touch(f / "Front" / Name("A___", 1), 1);
+    Touch(f / "Rear" / Name("A___", 1, "230715", 'R'), 1);
+    Touch(f / "Rear" / Name("A___", 2, "230715", 'R'), 1);
+    Touch(f / "Front" / ".hidden.AVI", 1);
+    Touch(f / ".cache" / Name("A___", 3), 1);  // hidden folder: its files still count
+
+    std::vector<FileListing> top;
+    ASSERT_TRUE(ListFolder(f.string(), top));
+    EXPECT_EQ(top.size(), 2u);  // Front, Rear; .cache is hidden
+
+    std::vector<FileListing> forms;
+    ASSERT_TRUE(ListFrontForms(f.string(), forms));
+    std::vector<std::string> paths;
+    for (const auto& l : forms) paths.push_back(l.path);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{(f / ".cache" / Name("A___", 3)).string(),
+                                               (f / "Front" / Name("A___", 1)).string(),
+                                               (f / "Front" / Name("A___", 2)).string()}));
+
+    EXPECT_EQ(IsRecordingFolder(f.string()), 1);
+    EXPECT_EQ(IsRecordingFolder((f / "Rear").string()), 0);  // rear files alone do not count
+    EXPECT_EQ(IsRecordingFolder((f / "Front").string()), 1);
+    EXPECT_EQ(IsRecordingFolder((dir / "missing").string()), 2);
+
+    std::vector<FileListing> mixed = {
+        {"b", "/x/b", false}, {"Z", "/x/Z", true}, {"a", "/x/a", false}, {"A", "/x/A", true}};
+    SortListing(mixed);
+    EXPECT_EQ(mixed[0].path, "/x/A");
+    EXPECT_EQ(mixed[1].path, "/x/Z");
+    EXPECT_EQ(mixed[2].path, "/x/a");
+}
+
+// Bad input from a card: link loops, vanished folders, empty and giant files,
+// names of every length. Each gives an answer, never a crash or a hang.
+TEST(RecordingLibrary, HostileFoldersAndFiles) {
+    TempDir dir;
+    const fs::path src = dir / "src";
+    Touch(src / Name("A___", 1, "230715", 'R'), 0);  // empty: not playable
+    Touch(src / Name("A___", 2, "230715", 'R'), 1);
+    Touch(src / "deep/a/b/c/d" / Name("A___", 3, "230715", 'R'), 1);  // below depth 3
+    fs::create_directory_symlink("..", src / "deep/loop");
+    fs::create_directory_symlink(src / "gone", src / "dangling");
+    {
+        // A sparse 6 GB clip whose header claims nothing sensible.
+        std::ofstream giant(src / Name("AG__", 4, "230715", 'R'), std::ios::binary);
+        giant.seekp(6LL * 1024 * 1024 * 1024);
+        giant.put('\0');
+    }
+    for (std::size_t len : {1u, 4u, 5u, 29u, 30u, 31u, 100u, 250u}) {
+        std::string name = Name("A___", static_cast<int>(len) + 100, "230715", 'R');
+        name.resize(len, 'x');
+        Touch(src / name, 1);
+        Touch(src / (name + "\xE3\x83\x89\xFF"), 1);  // non-ASCII and invalid UTF-8
+    }
+
+    std::vector<RecordingEntry> entries;
+    int files = 0;
+    ASSERT_TRUE(CollectRecordings(src.string(), entries, files, 0));
+    std::vector<int> seqs;
+    for (const auto& e : entries) seqs.push_back(SequenceNumber(KeyName(e)));
+    std::sort(seqs.begin(), seqs.end());
+    // 1 is empty, 3 is too deep, only the 30-character name is a recording.
+    EXPECT_EQ(seqs, (std::vector<int>{2, 4, 130}));
+    const auto giant = std::find_if(entries.begin(), entries.end(),
+                                    [](const auto& e) { return SequenceNumber(KeyName(e)) == 4; });
+    ASSERT_NE(giant, entries.end());
+    EXPECT_EQ(giant->rearDamaged, 1);
+
+    // The same folder through the tree listing: the loop is followed once.
+    std::vector<FileListing> tree;
+    ASSERT_TRUE(ListTree(src.string(), tree));
+    EXPECT_LT(tree.size(), 100u);
+
+    // Folders that are not there, or not folders.
+    EXPECT_FALSE(CollectRecordings((dir / "nothing").string(), entries, files, 0));
+    std::vector<FileListing> none;
+    EXPECT_FALSE(ListTree((src / Name("A___", 2, "230715", 'R')).string(), none));
+    EXPECT_EQ(IsRecordingFolder((src / "dangling").string()), 2);
+}
+
+TEST(RecordingLibrary, UnreadableSubfolderEndsTheCollection) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not stop the superuser";
+    TempDir dir;
+    Touch(dir / "locked" / Name("A___", 1), 1);
+    Touch(dir / "open" / Name("A___", 2), 1);
+    ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
+    std::vector<RecordingEntry> entries;
+    int files = 0;
+    EXPECT_FALSE(CollectRecordings(dir.path().string(), entries, files, 0));
+    chmod((dir / "locked").c_str(), 0755);
+}
+
+TEST(MovieResource, ReportsARemovedSourceOnceAndForgetsIt) {
+    TempDir dir;
+    const fs::path source = dir / "card";
+    fs::create_directories(source);
+    std::atomic<int> calls{0};
+    CMovieResource watcher([&] { ++calls; });
+    watcher.SetPath(source.string());
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_EQ(calls.load(), 0);
+    EXPECT_FALSE(watcher.Removed());
+
+    fs::remove_all(source);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (calls.load() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_TRUE(watcher.Removed());
+    EXPECT_TRUE(watcher.Path().empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_EQ(calls.load(), 1);  // reported once
+
+    watcher.ClearRemoved();
+    EXPECT_FALSE(watcher.Removed());
+}
+
+}  // namespace
+}  // namespace trivexa

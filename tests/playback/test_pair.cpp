@@ -1,0 +1,167 @@
+// The two players together: open results, front-to-rear frame scaling,
+// volume routing, data camera and sensor data from a repaired copy, prefetch.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "container/integrity.h"
+#include "playback/player_pair.h"
+#include "playback_fixture.h"
+
+namespace trivexa {
+namespace {
+
+using test::ClipOptions;
+using test::ForgeClip;
+using test::FrameShown;
+using test::MessageLog;
+using test::WaitUntil;
+
+constexpr const char* kFrontName = "A___-230716-101500-000010F.AVI";
+constexpr const char* kRearName = "A___-230716-101500-000010R.AVI";
+
+class PairTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 2; ++i)
+            ASSERT_EQ(pair.Player(i).Initialise(&windows[i], &sinks[i]), 1);
+        ClipOptions front;  // 30 fps, 4 s
+        front.frames = 120;
+        frontClip = ForgeClip("pair", front, kFrontName);
+        ClipOptions rear;  // 27.5 fps, the same 4 s
+        rear.rate = 55;
+        rear.scale = 2;
+        rear.frames = 110;
+        rear.camera = 'R';
+        rear.audio = false;
+        rearClip = ForgeClip("pair", rear, kRearName);
+        ASSERT_FALSE(frontClip.empty());
+        ASSERT_FALSE(rearClip.empty());
+    }
+    void OpenBothReady() {
+        ASSERT_EQ(pair.OpenBoth(frontClip.string(), rearClip.string()), 1);
+        for (auto& w : windows)
+            ASSERT_TRUE(WaitUntil([&] { return w.Count(UM_ENGINE_READY) == 1; }));
+        ASSERT_EQ(pair.SetZoom({}, false), 1);
+    }
+    int Shown(int i) { return FrameShown(sinks[i].CurrentImage()); }
+
+    MessageLog windows[2];
+    MemoryFrameSink sinks[2];
+    PlayerPair pair;
+    std::filesystem::path frontClip, rearClip;
+};
+
+TEST_F(PairTest, OpenBothCombinesResults) {
+    ClipOptions shortRear;
+    shortRear.frames = 45;
+    shortRear.camera = 'R';
+    const auto tooShort = ForgeClip("pair-short", shortRear, kRearName);
+    EXPECT_EQ(pair.OpenBoth(frontClip.string(), tooShort.string()), 3);
+    EXPECT_EQ(pair.Player(0).Opened(), 1);
+    EXPECT_EQ(pair.Player(1).Opened(), 2);
+    EXPECT_EQ(pair.CloseBoth(), 1);
+    EXPECT_EQ(pair.Player(0).Opened(), 0);
+    EXPECT_EQ(pair.OpenBoth("/missing/F.AVI", "/missing/R.AVI"), 0);
+    EXPECT_EQ(pair.CheckBoth(frontClip.string()), 1);
+    EXPECT_EQ(pair.CheckBoth("/missing/F.AVI"), 0);
+}
+
+TEST_F(PairTest, FrontFramesAreScaledForTheRearClip) {
+    OpenBothReady();
+    EXPECT_NEAR(pair.RearScale(), 27.5 / 30.0, 1e-6);
+    for (std::int64_t front : {0, 36, 60, 96, 119}) {
+        ASSERT_EQ(pair.Seek(kBothCameras, front), 1);
+        const auto rear = pair.ToRear(front);
+        EXPECT_NEAR(static_cast<double>(rear), front * 27.5 / 30.0, 1.0);
+        ASSERT_TRUE(WaitUntil([&] { return Shown(0) == front && Shown(1) == rear; }))
+            << "front " << front << " shows " << Shown(0) << ", rear " << rear << " shows "
+            << Shown(1);
+    }
+    // Both play on together and stay in step (same media time).
+    ASSERT_EQ(pair.Seek(kBothCameras, 30), 1);
+    ASSERT_EQ(pair.Play(kBothCameras), 1);
+    ASSERT_TRUE(WaitUntil([&] { return pair.Player(0).Position() > 60; }));
+    pair.Pause(kBothCameras);
+    const double frontSeconds = pair.Player(0).Position() / 30.0;
+    const double rearSeconds = pair.Player(1).Position() / 27.5;
+    EXPECT_NEAR(frontSeconds, rearSeconds, 0.25);
+}
+
+TEST_F(PairTest, OnlyOneCameraIsAudible) {
+    OpenBothReady();
+    pair.SetVolume(kFrontCamera, 40000);
+    EXPECT_EQ(pair.Player(0).Volume(), 40000);
+    EXPECT_EQ(pair.Player(1).Volume(), 0);
+    pair.SetVolume(kRearCamera, 30000);
+    EXPECT_EQ(pair.Player(0).Volume(), 0);
+    EXPECT_EQ(pair.Player(1).Volume(), 30000);
+    // The data camera is the audible one for selector 2.
+    ASSERT_EQ(pair.LoadData(frontClip.string(), rearClip.string()), 1);
+    EXPECT_EQ(pair.DataCamera(), 0);
+    pair.SetVolume(kBothCameras, 20000);
+    EXPECT_EQ(pair.Player(0).Volume(), 20000);
+    EXPECT_EQ(pair.Player(1).Volume(), 0);
+    EXPECT_FLOAT_EQ(pair.FrameInterval(kBothCameras), pair.Player(0).FrameInterval());
+    EXPECT_GT(pair.Player(0).DataReader().Positions().size(), 0u);
+    pair.SetRate(2);
+    EXPECT_EQ(pair.Player(0).RateCode(), 2);
+    EXPECT_EQ(pair.Player(1).RateCode(), 2);
+    EXPECT_EQ(pair.ReleaseDataBoth(), 1);
+    EXPECT_EQ(pair.DataCamera(), -1);
+}
+
+TEST_F(PairTest, SensorDataComesFromTheRepairedCopy) {
+    ClipOptions damaged;
+    damaged.frames = 120;
+    damaged.damage.missingIndex = true;
+    const std::string name = "A___-230716-101500-000011F.AVI";
+    const auto clip = ForgeClip("pair-damaged", damaged, name);
+    ASSERT_EQ(CheckClip(clip), kClipDamaged);
+    std::filesystem::path copy;
+    ASSERT_TRUE(RepairFolderPath(name, copy));
+    std::filesystem::remove(copy);
+
+    ASSERT_EQ(pair.OpenBoth(clip.string(), ""), 1);
+    EXPECT_TRUE(pair.Player(0).OpenedRepairedCopy());
+    ASSERT_TRUE(std::filesystem::exists(copy));
+    ASSERT_TRUE(WaitUntil([&] { return windows[0].Count(UM_ENGINE_READY) == 1; }));
+    EXPECT_EQ(pair.Player(0).Duration(), 120);
+
+    pair.LoadData(clip.string(), "");
+    // The copy was read, not the damaged original.
+    EXPECT_EQ(pair.Player(0).DisplayReader().Path(), copy.string());
+    pair.CloseBoth();
+    std::filesystem::remove(copy);
+}
+
+TEST_F(PairTest, PrefetchIsHandedOverOrCancelled) {
+    OpenBothReady();
+    MoviePlayer& front = pair.Player(0);
+    EXPECT_EQ(pair.Prefetch("", ""), 1);
+
+    // A prefetched recording is handed over instead of read again.
+    ASSERT_EQ(pair.Prefetch(frontClip.string(), rearClip.string()), 1);
+    EXPECT_EQ(front.LookAheadReader().Path(), frontClip.string());
+    ASSERT_EQ(pair.LoadData(frontClip.string(), rearClip.string()), 1);
+    EXPECT_EQ(front.DataReader().Path(), frontClip.string());
+    EXPECT_TRUE(front.LookAheadReader().Positions().empty());
+
+    // Loading another recording while a prefetch runs cancels the prefetch:
+    // its data never reaches the data reader and the look-ahead ends idle.
+    ClipOptions other;
+    other.frames = 120;
+    const auto otherClip = ForgeClip("pair-other", other, "A___-230716-101600-000012F.AVI");
+    for (int round = 0; round < 5; ++round) {
+        auto prefetch = std::async(std::launch::async,
+                                   [&] { return pair.Prefetch(otherClip.string(), ""); });
+        ASSERT_EQ(front.LoadData(frontClip.string()), 1);
+        prefetch.get();
+        EXPECT_EQ(front.DataReader().Path(), frontClip.string());
+        EXPECT_FALSE(front.LookAheadBusy());
+    }
+    EXPECT_EQ(PlayerLockWaiters(), 0);
+}
+
+}  // namespace
+}  // namespace trivexa

@@ -66,8 +66,8 @@ function trackPane(zIndex) {
 }
 
 function isPosition(lat, lng) {
-    return isFinite(lat) && isFinite(lng) && lat !== 0 && lng !== 0 && lat < NO_POSITION &&
-           lng < NO_POSITION;
+    return typeof lat === 'number' && typeof lng === 'number' && isFinite(lat) && isFinite(lng) &&
+           lat !== 0 && lng !== 0 && lat < NO_POSITION && lng < NO_POSITION;
 }
 
 // --- track data -----------------------------------------------------------------

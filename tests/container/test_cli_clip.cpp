@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "container_test_util.h"
+
+namespace trivexa {
+namespace {
+
+using namespace test;
+
+CommandResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), BuiltProgram("trivexa-cli").string());
+    return RunCommand(args);
+}
+
+TEST(CliClipCommands, CheckInfoAndRepair) {
+    TempDir dir;
+    const Forged intact = Forge(dir, Spec(kFrontName));
+    CommandResult r = Cli({"check", intact.path.string()});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "0 " + std::to_string(intact.report.fileSize) + "\n");
+
+    r = Cli({"info", "--json", intact.path.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["layout"], "full");
+    EXPECT_EQ(j["fileSize"], intact.report.fileSize);
+    EXPECT_EQ(j["streamFrames"], 60);
+    EXPECT_EQ(j["totalFrames"], 60);
+    EXPECT_DOUBLE_EQ(j["frameRate"].get<double>(), 30.0);
+    EXPECT_NEAR(j["durationSeconds"].get<double>(), 2.0, 1e-9);
+    EXPECT_EQ(j["resolutionClass"], "");
+    EXPECT_EQ(j["indexEntries"], intact.report.index.size());
+    EXPECT_EQ(j["audioChunks"], intact.report.audioChunks);
+    EXPECT_EQ(j["moviSize"], intact.report.moviListSize);
+    EXPECT_EQ(j["sensorRecords"], intact.report.sensorRecords);
+    EXPECT_EQ(j["check"], 0);
+    EXPECT_EQ(j["expectedSize"], intact.report.fileSize);
+
+    cf::ClipSpec spec = Spec(kRearName);
+    spec.damage.indexLost = true;
+    const Forged damaged = Forge(dir, spec);
+    r = Cli({"check", damaged.path.string()});
+    EXPECT_EQ(r.out, "1 0\n");
+    EXPECT_EQ(Cli({"repair", damaged.path.string(), (dir / "fixed.AVI").string()}).exitCode, 0);
+    EXPECT_EQ(Cli({"check", (dir / "fixed.AVI").string()}).out.substr(0, 2), "0 ");
+    // A folder as OUT receives the copy under the clip's name.
+    std::filesystem::create_directories(dir / "outdir");
+    EXPECT_EQ(Cli({"repair", damaged.path.string(), (dir / "outdir").string()}).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "outdir" / kRearName));
+
+    // Failures and bad usage.
+    r = Cli({"check", (dir / "missing.AVI").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "2 0\n");
+    EXPECT_EQ(Cli({"info", (dir / "missing.AVI").string()}).exitCode, 1);
+    EXPECT_EQ(Cli({"repair", intact.path.string(), intact.path.string()}).exitCode, 1);
+    EXPECT_EQ(ReadFile(intact.path).size(), intact.report.fileSize);
+    WriteFile(dir / "junk.AVI", std::string(2000, 'j'));
+    EXPECT_EQ(Cli({"repair", (dir / "junk.AVI").string(), (dir / "j.AVI").string()}).exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "j.AVI"));
+    EXPECT_EQ(Cli({"check"}).exitCode, 2);
+    EXPECT_EQ(Cli({"info", "--bogus", "x"}).exitCode, 2);
+    EXPECT_EQ(Cli({"repair", "x"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace trivexa

@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "container/integrity.h"
+#include "container_test_util.h"
+
+namespace trivexa {
+namespace {
+
+using namespace test;
+
+int Check(const std::filesystem::path& p, std::uint64_t* expected = nullptr) {
+    return CheckClip(p, expected);
+}
+
+std::size_t VideoEntries(const std::vector<IndexEntry>& index) {
+    std::size_t n = 0;
+    for (const IndexEntry& e : index) n += e.chunkId == avi::kVideoChunk;
+    return n;
+}
+
+// ffprobe's count of video packets, or -1 when it fails.
+long FfprobeVideoPackets(const std::filesystem::path& p) {
+    const CommandResult r =
+        RunCommand({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
+                    "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", p.string()});
+    if (r.exitCode != 0) return -1;
+    return std::strtol(r.out.c_str(), nullptr, 10);
+}
+
+// Decodes the whole clip with ffmpeg; returns its error lines.
+std::string FfmpegDecodeErrors(const std::filesystem::path& p) {
+    const CommandResult r =
+        RunCommand({"ffmpeg", "-nostdin", "-v", "error", "-i", p.string(), "-f", "null", "-"});
+    return r.exitCode == 0 ? r.err : "exit " + std::to_string(r.exitCode) + ": " + r.err;
+}
+
+TEST(CheckClip, AnswersForEachKindOfDamage) {
+    TempDir dir;
+    std::uint64_t expected = 1;
+    const Forged intact = Forge(dir, Spec(kFrontName));
+    EXPECT_EQ(Check(intact.path, &expected), kClipIntact);
+    EXPECT_EQ(expected, intact.report.fileSize);  // sizes, index and sensor block add up
+
+    const Forged lapse = Forge(dir, Spec(kLapseName));
+    EXPECT_EQ(Check(lapse.path, &expected), kClipIntact);
+    EXPECT_EQ(expected, lapse.report.fileSize);
+
+    cf::ClipSpec rearSpec = Spec(kRearName);
+    rearSpec.sensor.present = false;
+    const Forged rear = Forge(dir, rearSpec);
+    EXPECT_EQ(Check(rear.path, &expected), kClipIntact);
+    EXPECT_EQ(expected, rear.report.fileSize);
+
+    struct Case {
+        const char* what;
+        cf::Damage damage;
+        int result;
+    };
+    std::vector<Case> cases(6);
+    cases[0] = {"riff size zero", {}, kClipDamaged};
+    cases[0].damage.riffSizeZero = true;
+    cases[1] = {"index lost", {}, kClipDamaged};
+    cases[1].damage.indexLost = true;
+    cases[2] = {"no idx1", {}, kClipDamaged};
+    cases[2].damage.missingIndex = true;
+    cases[3] = {"idx1 of 8 bytes", {}, kClipDamaged};
+    cases[3].damage.indexSizeField = 8;
+    cases[4] = {"idx1 of 15 bytes", {}, kClipDamaged};
+    cases[4].damage.indexSizeField = 15;
+    cases[5] = {"idx1 of 16 bytes", {}, kClipIntact};
+    cases[5].damage.indexSizeField = 16;
+    int n = 10;
+    for (const Case& c : cases) {
+        cf::ClipSpec spec = Spec("A___-230715-081522-0000" + std::to_string(n++) + "F.AVI");
+        spec.damage = c.damage;
+        const Forged clip = Forge(dir, spec);
+        EXPECT_EQ(Check(clip.path, &expected), c.result) << c.what;
+    }
+
+    cf::ClipSpec unreadable = Spec("A___-230715-081522-000099F.AVI");
+    unreadable.damage.unreadable = true;
+    EXPECT_EQ(Check(Forge(dir, unreadable).path), kClipUnreadable);
+    EXPECT_EQ(Check(dir / "missing.AVI"), kClipUnreadable);
+    EXPECT_EQ(Check(dir.path()), kClipUnreadable);
+    WriteFile(dir / "empty.AVI", "");
+    EXPECT_EQ(Check(dir / "empty.AVI", &expected), kClipUnreadable);
+    EXPECT_EQ(expected, 0u);
+}
+
+// A full-layout clip put together byte by byte, to pin the scan rules down
+// independently of any writer.
+struct Handmade {
+    std::string bytes = std::string(392, '\0') + "movi";
+    std::vector<std::uint32_t> offsets;  // from the movi fourcc
+
+    void Chunk(const char* id, const std::string& data) {
+        offsets.push_back(static_cast<std::uint32_t>(bytes.size() - 392));
+        bytes += id;
+        const auto s = static_cast<std::uint32_t>(data.size());
+        for (int i = 0; i < 4; ++i) bytes += static_cast<char>((s >> (8 * i)) & 0xFF);
+        bytes += data;
+        if (s % 2) bytes += '\0';
+    }
+    static std::string Video(unsigned char nal, std::size_t filler = 20) {
+        return std::string("\0\0\0\1", 4) + static_cast<char>(nal) + std::string(filler, 'x');
+    }
+    std::vector<IndexEntry> Scan(const TempDir& dir) {
+        const std::filesystem::path p = dir / kRearName;
+        WriteFile(p, bytes + std::string(64, 'x'));
+        RepairJob job;
+        job.sourcePath = p;
+        std::vector<IndexEntry> entries;
+        EXPECT_EQ(ScanChunks(job, entries), entries.size());
+        return entries;
+    }
+};
+
+TEST(ScanChunks, KeyFramesGapsOverlapsAndShortChunks) {
+    TempDir dir;
+    {
+        Handmade h;
+        for (unsigned char nal : {0x65, 0x67, 0x41, 0x06, 0x68})
+            h.Chunk("00dc", Handmade::Video(nal));
+        h.Chunk("01wb", std::string(21, 'a'));
+        const std::vector<IndexEntry> e = h.Scan(dir);
+        ASSERT_EQ(e.size(), 6u);
+        const std::uint32_t flags[] = {0x10, 0x10, 0, 0, 0, 0x10};
+        for (std::size_t i = 0; i < e.size(); ++i) {
+            EXPECT_EQ(e[i].flags, flags[i]) << i;
+            EXPECT_EQ(e[i].offset, h.offsets[i]) << i;
+        }
+        EXPECT_EQ(e[0].offset, 4u);
+        EXPECT_EQ(e[5].chunkId, avi::kAudioChunk);
+        EXPECT_EQ(e[5].size, 21u);
+    }
+    {  // Two stray bytes between chunks: the scan stops at the gap.
+        Handmade h;
+        h.Chunk("00dc", Handmade::Video(0x65));
+        h.bytes += "zz";
+        h.Chunk("00dc", Handmade::Video(0x41));
+        EXPECT_EQ(h.Scan(dir).size(), 1u);
+    }
+    {  // A chunk id inside a chunk's data drops that chunk and stops.
+        Handmade h;
+        h.Chunk("00dc", Handmade::Video(0x65));
+        h.Chunk("00dc", Handmade::Video(0x41, 4) + std::string("01wb\x04\0\0\0", 8) + "yyyyyyyy");
+        h.Chunk("00dc", Handmade::Video(0x41));
+        EXPECT_EQ(h.Scan(dir).size(), 1u);
+    }
+    {  // 16 data bytes or a missing start code: not indexed, and the next
+       // chunk then lies after a gap.
+        for (const std::string& bad :
+             {Handmade::Video(0x41, 11), std::string("\0\0\0\2", 4) + std::string(30, 'x')}) {
+            Handmade h;
+            h.Chunk("00dc", Handmade::Video(0x65));
+            h.Chunk("00dc", bad);
+            h.Chunk("00dc", Handmade::Video(0x41));
+            EXPECT_EQ(h.Scan(dir).size(), 1u);
+        }
+    }
+    {  // A chunk running past the end of the file ends the scan.
+        Handmade h;
+        h.Chunk("00dc", Handmade::Video(0x65));
+        h.bytes += std::string("00dc\xFF\xFF\x00\x00", 8) + Handmade::Video(0x41);
+        EXPECT_EQ(h.Scan(dir).size(), 1u);
+    }
+}
+
+TEST(RepairClip, IntactClipScansBackToItsOwnIndex) {
+    TempDir dir;
+    for (const char* name : {kFrontName, kLapseName}) {
+        const Forged clip = Forge(dir, Spec(name));
+        RepairJob job;
+        job.sourcePath = clip.path;
+        job.layout = LayoutForPath(clip.path);
+        std::vector<IndexEntry> entries;
+        ASSERT_EQ(ScanChunks(job, entries), clip.report.index.size()) << name;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const cf::IndexEntry& w = clip.report.index[i];
+            EXPECT_EQ(entries[i], (IndexEntry{FourccValue(w.fourcc), w.flags, w.offset, w.size}))
+                << name << " entry " << i;
+        }
+    }
+}
+
+TEST(RepairClip, RepairedCopiesAreAcceptedByFfmpeg) {
+    TempDir dir;
+    for (const char* name : {kFrontName, kLapseName}) {
+        cf::ClipSpec spec = Spec(name);
+        spec.damage.indexLost = true;
+        const Forged clip = Forge(dir, spec);
+        const std::string before = ReadFile(clip.path);
+        ASSERT_EQ(Check(clip.path), kClipDamaged);
+
+        const std::filesystem::path out = dir / "out" / name;
+        RepairJob job;
+        ASSERT_TRUE(RepairClip(job, clip.path, out)) << name;
+        EXPECT_EQ(ReadFile(clip.path), before) << "the source must not change";
+        // Only finished copies are in the folder: no temporary left behind.
+        std::size_t files = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir / "out"))
+            files += e.path().filename().string().front() != '.';
+        EXPECT_EQ(files, std::distance(std::filesystem::directory_iterator(dir / "out"),
+                                       std::filesystem::directory_iterator()));
+
+        std::uint64_t expected = 0;
+        EXPECT_EQ(Check(out, &expected), kClipIntact) << name;
+        const std::optional<ClipInfo> info = ReadClipInfo(out);
+        ASSERT_TRUE(info) << name;
+        // The cut last chunk is left out; everything before it is indexed.
+        const std::size_t chunks = clip.report.chunkOffsets.size();
+        EXPECT_EQ(info->indexEntries.size(), chunks - 1) << name;
+        const std::size_t frames = VideoEntries(info->indexEntries);
+        EXPECT_EQ(info->HeaderField(avi::kTotalFramesOffset), frames);
+        EXPECT_EQ(info->HeaderField(avi::kVideoLengthOffset), frames);
+        if (info->layout == ClipLayout::kFull)
+            EXPECT_EQ(info->HeaderField(avi::kAudioLengthOffset),
+                      info->indexEntries.size() - frames);
+        EXPECT_EQ(info->sensorTrailerCount, 0u);
+        const std::string copy = ReadFile(out);
+        EXPECT_EQ(copy.substr(copy.size() - 36, 8), "CCCCCCCC");
+        EXPECT_EQ(info->HeaderField(avi::kRiffSizeOffset) + 8u, copy.size() - 36);
+
+        EXPECT_EQ(FfprobeVideoPackets(out), static_cast<long>(frames)) << name;
+        EXPECT_EQ(FfmpegDecodeErrors(out), "") << name;
+    }
+}
+
+TEST(RepairClip, DamageInsideTheDataEndsTheCopyBeforeIt) {
+    TempDir dir;
+    // Where each kind of damage lets the scan stop, in chunks (file order).
+    const Forged reference = Forge(dir, Spec(kRearName));
+    auto chunkOfFrame = [&](int frame) {
+        int seen = 0;
+        for (std::size_t i = 0; i < reference.report.index.size(); ++i)
+            if (FourccValue(reference.report.index[i].fourcc) == avi::kVideoChunk &&
+                seen++ == frame)
+                return i;
+        return std::size_t{0};
+    };
+    struct Case {
+        const char* what;
+        cf::Damage damage;
+        std::size_t entries;
+    };
+    std::vector<Case> cases(3);
+    cases[0] = {"truncated in chunk 25", {}, 25};
+    cases[0].damage.truncateInChunk = 25;
+    cases[1] = {"broken start code in frame 30", {}, chunkOfFrame(30)};
+    cases[1].damage.brokenStartCodeFrame = 30;
+    cases[2] = {"16-byte frame 12", {}, chunkOfFrame(12)};
+    cases[2].damage.tinyVideoFrame = 12;
+    for (const Case& c : cases) {
+        cf::ClipSpec spec = Spec(kRearName);
+        spec.damage = c.damage;
+        spec.damage.missingIndex = true;
+        const Forged clip = Forge(dir, spec);
+        const std::filesystem::path out = dir / "out.AVI";
+        RepairJob job;
+        ASSERT_TRUE(RepairClip(job, clip.path, out)) << c.what;
+        const std::optional<ClipInfo> info = ReadClipInfo(out);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->indexEntries.size(), c.entries) << c.what;
+        EXPECT_EQ(FfprobeVideoPackets(out), static_cast<long>(VideoEntries(info->indexEntries)));
+        EXPECT_EQ(FfmpegDecodeErrors(out), "") << c.what;
+    }
+}
+
+TEST(RepairClip, FailuresAndAbortsLeaveNothingBehind) {
+    TempDir dir;
+    WriteFile(dir / kRearName, std::string(5000, 'x'));
+    RepairJob job;
+    EXPECT_FALSE(RepairClip(job, dir / kRearName, dir / "out" / kRearName));
+    EXPECT_TRUE(!std::filesystem::exists(dir / "out") || std::filesystem::is_empty(dir / "out"));
+    EXPECT_FALSE(RepairClip(job, dir / "missing.AVI", dir / "out" / "missing.AVI"));
+
+    // An abort requested before the scan stops it at once.
+    const Forged clip = Forge(dir, Spec(kFrontName));
+    RepairJob aborted;
+    aborted.sourcePath = clip.path;
+    aborted.header.resize(396);
+    aborted.abort = true;
+    EXPECT_EQ(RebuildIndex(aborted), 2);
+    EXPECT_FALSE(WriteRepaired(aborted, dir / "aborted.AVI"));
+    aborted.abort = false;
+    EXPECT_EQ(RebuildIndex(aborted), 1);
+    EXPECT_EQ(aborted.index.size(), clip.report.index.size());
+    aborted.abort = true;
+    EXPECT_FALSE(WriteRepaired(aborted, dir / "aborted.AVI"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "aborted.AVI"));
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().find(".partial"), std::string::npos);
+}
+
+class PrepareForPlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The repair folder lives under the temporary directory, and deleted
+        // copies go to the trash: keep both inside the scratch folder.
+        saved_tmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        saved_data_ = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+        setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+        std::filesystem::create_directories(dir_ / "tmp");
+    }
+    void TearDown() override {
+        auto restore = [](const char* key, const std::string& v) {
+            if (v.empty())
+                unsetenv(key);
+            else
+                setenv(key, v.c_str(), 1);
+        };
+        restore("TMPDIR", saved_tmp_);
+        restore("XDG_DATA_HOME", saved_data_);
+    }
+    TempDir dir_;
+    std::string saved_tmp_, saved_data_;
+};
+
+TEST_F(PrepareForPlaybackTest, PlaysRepairedCopiesOfDamagedClipsOnly) {
+    std::filesystem::path copy;
+    ASSERT_TRUE(RepairFolderPath(std::string("/x/y/") + kFrontName, copy));
+    EXPECT_EQ(copy, dir_ / "tmp" / "repaired_movie_files" / kFrontName);
+    EXPECT_FALSE(RepairFolderPath("", copy));
+
+    std::filesystem::create_directories(dir_ / "card");
+    cf::ClipSpec spec = Spec(kFrontName);
+    spec.damage.indexLost = true;
+    const std::filesystem::path damaged = dir_ / "card" / kFrontName;
+    ASSERT_TRUE(cf::WriteClip(damaged, spec));
+
+    RepairJob job;
+    std::filesystem::path play;
+    ASSERT_TRUE(PrepareForPlayback(job, damaged, play));
+    EXPECT_EQ(play, copy);
+    EXPECT_TRUE(job.repairedCopyInUse);
+    ASSERT_TRUE(std::filesystem::is_regular_file(copy));
+
+    // An existing copy is reused as it is.
+    WriteFile(copy, ReadFile(copy) + "marker");
+    ASSERT_TRUE(PrepareForPlayback(job, damaged, play));
+    EXPECT_EQ(play, copy);
+    EXPECT_EQ(ReadFile(copy).substr(ReadFile(copy).size() - 6), "marker");
+
+    // Once the clip is intact again the stale copy goes.
+    ASSERT_TRUE(cf::WriteClip(damaged, Spec(kFrontName)));
+    ASSERT_TRUE(PrepareForPlayback(job, damaged, play));
+    EXPECT_EQ(play, damaged);
+    EXPECT_FALSE(job.repairedCopyInUse);
+    EXPECT_FALSE(std::filesystem::exists(copy));
+
+    // Not a camera clip: the caller opens the path as it is.
+    EXPECT_FALSE(PrepareForPlayback(job, dir_ / "card" / "movie.mp4", play));
+    EXPECT_EQ(play, dir_ / "card" / "movie.mp4");
+    // Unreadable: passed on for the player to report.
+    EXPECT_TRUE(PrepareForPlayback(job, dir_ / "card" / "A___-230715-081522-000777F.AVI", play));
+    EXPECT_EQ(play, dir_ / "card" / "A___-230715-081522-000777F.AVI");
+}
+
+}  // namespace
+}  // namespace trivexa

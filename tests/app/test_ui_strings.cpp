@@ -54,8 +54,11 @@ TEST_F(UiStringsTest, EveryIdHasATextAndSharedIdsAgree) {
     EXPECT_STREQ(UiStringTable(0, -1), "");
 }
 
-TEST_F(UiStringsTest, CsvHeaderFieldsEndWithAComma) {
-    for (int id : {29, 30, 31, 32, 34, 35, 36, 37, 38, 148, 149}) {
+TEST_F(UiStringsTest, CsvHeaderFieldsEndWithACommaButTheLast) {
+    // The fields are concatenated into the header line; the last one (149)
+    // closes it without a comma.
+    EXPECT_STREQ(UiString(149), "リヤカメラデータサイズ");
+    for (int id : {29, 30, 31, 32, 34, 35, 36, 37, 38, 148}) {
         std::string t = UiString(id);
         ASSERT_FALSE(t.empty());
         EXPECT_EQ(t.back(), ',') << id;

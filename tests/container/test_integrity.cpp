@@ -216,9 +216,10 @@ TEST(RepairClip, RepairedCopiesAreAcceptedByFfmpeg) {
         const std::size_t frames = VideoEntries(info->indexEntries);
         EXPECT_EQ(info->HeaderField(avi::kTotalFramesOffset), frames);
         EXPECT_EQ(info->HeaderField(avi::kVideoLengthOffset), frames);
-        if (info->layout == ClipLayout::kFull)
+        if (info->layout == ClipLayout::kFull) {
             EXPECT_EQ(info->HeaderField(avi::kAudioLengthOffset),
                       info->indexEntries.size() - frames);
+        }
         EXPECT_EQ(info->sensorTrailerCount, 0u);
         const std::string copy = ReadFile(out);
         EXPECT_EQ(copy.substr(copy.size() - 36, 8), "CCCCCCCC");

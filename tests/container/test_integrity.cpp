@@ -113,7 +113,8 @@ struct Handmade {
         RepairJob job;
         job.sourcePath = p;
         std::vector<IndexEntry> entries;
-        EXPECT_EQ(ScanChunks(job, entries), entries.size());
+        const std::size_t found = ScanChunks(job, entries);
+        EXPECT_EQ(found, entries.size());
         return entries;
     }
 };

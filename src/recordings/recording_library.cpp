@@ -201,8 +201,18 @@ TriggerFlags FlagsOfFolderFiles(const std::string& folder) {
     return flags;
 }
 
+// Canonical form of a folder path, to notice a folder reached again through a
+// link; the path itself when it cannot be resolved.
+std::string FolderIdentity(const std::string& folder) {
+    std::error_code ec;
+    auto canonical = std::filesystem::canonical(folder, ec);
+    return ec ? folder : canonical.string();
+}
+
 bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries, PairIndex& index,
-                 int& fileCounter, int depth) {
+                 std::set<std::string>& visited, int& fileCounter, int depth) {
+    // A folder met again through a link loop would list its recordings twice.
+    if (!visited.insert(FolderIdentity(folder)).second) return true;
     std::vector<FileListing> listing;
     if (!ListFolder(folder, listing)) return false;
     SortListing(listing);
@@ -213,7 +223,7 @@ bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries
             // the entries found so far.
             std::vector<RecordingEntry> sub;
             const int before = fileCounter;
-            if (!CollectInto(l.path, sub, index, fileCounter, depth + 1)) return false;
+            if (!CollectInto(l.path, sub, index, visited, fileCounter, depth + 1)) return false;
             if (fileCounter != before) SortRecordings(sub);
             AppendEntries(entries, sub);
             continue;
@@ -230,9 +240,7 @@ bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries
 
 bool ListTreeInto(const std::string& folder, std::vector<FileListing>& out,
                   std::set<std::string>& visited, int depth) {
-    std::error_code ec;
-    auto canonical = std::filesystem::canonical(folder, ec);
-    if (!ec && !visited.insert(canonical.string()).second) return true;  // seen: a link loop
+    if (!visited.insert(FolderIdentity(folder)).second) return true;  // seen: a link loop
     std::vector<platform::DirEntry> dir;
     if (!platform::ListDirectory(folder, dir)) return false;
     for (auto& e : dir) {
@@ -562,7 +570,8 @@ std::vector<std::string> GroupNamesOf(const std::string& folder) {
 bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& entries,
                        int& fileCounter, int depth) {
     PairIndex index(entries);
-    return CollectInto(folder, entries, index, fileCounter, depth);
+    std::set<std::string> visited;
+    return CollectInto(folder, entries, index, visited, fileCounter, depth);
 }
 
 // ---- Source watcher --------------------------------------------------------

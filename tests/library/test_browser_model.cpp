@@ -8,6 +8,7 @@
 
 #include "browser/model/browser_model.h"
 #include "library/library_fixture.h"
+#include "recordings/drive_utils.h"
 
 namespace trivexa {
 namespace {
@@ -94,7 +95,8 @@ TEST(BrowserModel, OpensACardLoadsGroupsAndCollectsEverything) {
               (std::vector<std::string>{(card / "Parking").string(), (card / "Normal").string()}));
     EXPECT_EQ(model.Device().modelId, "PL21-XQR");
     EXPECT_FALSE(model.Placeholders().empty());
-    EXPECT_EQ(GroupSizeLimit(), 200);  // a small volume: class 0
+    // The group limit follows the capacity class of the volume the card is on.
+    EXPECT_EQ(GroupSizeLimit(), GroupSizeLimitForClass(CapacityClass(card.string())));
 
     // The default folder is the first group of Normal.
     const TreeNode def = model.SelectDefaultFolder();

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "library/library_fixture.h"
+#include "recordings/drive_utils.h"
 #include "recordings/recording_name.h"
 
 namespace trivexa {
@@ -31,8 +32,9 @@ TEST(CliListing, TreeAndListOfACard) {
     const auto t = nlohmann::json::parse(tree.out);
     EXPECT_EQ(t["kind"], 1);
     EXPECT_EQ(t["root"], card.string());
-    EXPECT_EQ(t["capacityClass"], 0);
-    EXPECT_EQ(t["groupLimit"], 200);
+    const int capacityClass = CapacityClass(card.string());
+    EXPECT_EQ(t["capacityClass"], capacityClass);
+    EXPECT_EQ(t["groupLimit"], GroupSizeLimitForClass(capacityClass));
     ASSERT_EQ(t["nodes"].size(), 2u);
     const auto& normal = t["nodes"][0];
     EXPECT_EQ(normal["name"], "Normal");

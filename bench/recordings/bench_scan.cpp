@@ -1,0 +1,187 @@
+// Times opening a card of 2,000 recordings (4,000 clips) the way the browser
+// does (folder tree with groups, then the full list with every clip checked)
+// against a floor: a plain loop that lists the same folders, opens each file
+// and reads the byte ranges the integrity check looks at. The card is written
+// under /tmp at start and removed at the end; the page cache is warmed first.
+//
+// usage: bench_scan [RECORDINGS] [ROUNDS]
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "browser/model/browser_model.h"
+#include "clipforge/clipforge.h"
+
+namespace fs = std::filesystem;
+using namespace trivexa;
+
+namespace {
+
+// Header offsets the integrity check reads: RIFF size, movi list size and the
+// movi fourcc of the full layout; the 28-byte trailer at the end.
+constexpr off_t kRiffSizeOffset = 4;
+constexpr off_t kMoviSizeOffset = 388;
+constexpr off_t kMoviFourccOffset = 392;
+constexpr off_t kTrailerSize = 28;
+
+double Seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+std::vector<std::uint8_t> Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Spit(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+// One template clip per camera, copied under every recording's name.
+bool WriteCard(const fs::path& root, int recordings) {
+    clipforge::ClipSpec spec;
+    spec.video.content = clipforge::VideoContent::Synthetic;
+    spec.video.frames = 30;
+    spec.audio.enabled = false;
+    spec.name = "A___-230715-081522-000001F.AVI";
+    if (!clipforge::WriteClip(root / "front.tmp", spec)) return false;
+    spec.name = "A___-230715-081522-000001R.AVI";
+    if (!clipforge::WriteClip(root / "rear.tmp", spec)) return false;
+    const auto front = Slurp(root / "front.tmp");
+    const auto rear = Slurp(root / "rear.tmp");
+    fs::remove(root / "front.tmp");
+    fs::remove(root / "rear.tmp");
+    for (const char* top : {"Normal", "Parking"})
+        for (const char* cam : {"Front", "Rear"}) fs::create_directories(root / top / cam);
+    const auto dfc = clipforge::EncodeDfc({});
+    Spit(root / "DRFormatConfig.dfc", dfc);
+    for (int i = 1; i <= recordings; ++i) {
+        // Nine in ten continuous (a gap every 37 files), one in ten parking; a
+        // few events sprinkled in.
+        const bool parking = i % 10 == 0;
+        const char* kind = parking ? (i % 30 == 0 ? "PG__" : "P___")
+                                   : (i % 37 == 0 ? "A__S" : (i % 13 == 0 ? "AG__" : "A___"));
+        const int seq = i + (i / 100) * 3;
+        char name[64];
+        std::snprintf(name, sizeof name, "%s-2307%02d-081522-%06d", kind, 10 + i / 400, seq);
+        const fs::path top = root / (parking ? "Parking" : "Normal");
+        Spit(top / "Front" / (std::string(name) + "F.AVI"), front);
+        Spit(top / "Rear" / (std::string(name) + "R.AVI"), rear);
+    }
+    return true;
+}
+
+// The floor: list every folder, open every clip, read what the check reads.
+std::size_t Floor(const fs::path& root) {
+    std::size_t bytes = 0;
+    std::vector<std::string> folders = {root.string()};
+    char buf[512];
+    while (!folders.empty()) {
+        const std::string dir = folders.back();
+        folders.pop_back();
+        DIR* d = opendir(dir.c_str());
+        if (!d) continue;
+        while (dirent* e = readdir(d)) {
+            if (e->d_name[0] == '.') continue;
+            const std::string path = dir + "/" + e->d_name;
+            if (e->d_type == DT_DIR) {
+                folders.push_back(path);
+                continue;
+            }
+            const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) continue;
+            struct stat st {};
+            fstat(fd, &st);
+            std::uint32_t movi = 0;
+            bytes += static_cast<std::size_t>(pread(fd, buf, 4, kRiffSizeOffset));
+            if (pread(fd, &movi, 4, kMoviSizeOffset) == 4) bytes += 4;
+            bytes += static_cast<std::size_t>(pread(fd, buf, 8, kMoviFourccOffset + movi));
+            if (st.st_size > kTrailerSize)
+                bytes += static_cast<std::size_t>(
+                    pread(fd, buf, kTrailerSize, st.st_size - kTrailerSize));
+            close(fd);
+        }
+        closedir(d);
+    }
+    return bytes;
+}
+
+struct Ours {
+    double tree = 0;
+    double list = 0;
+    std::size_t nodes = 0;
+    std::size_t entries = 0;
+};
+
+Ours Scan(const fs::path& root) {
+    Ours r;
+    MemoryFolderTree tree;
+    BrowserModel model(tree);
+    const auto t0 = std::chrono::steady_clock::now();
+    model.OpenSource(root.string(), SourceKind::SdCard);
+    const auto t1 = std::chrono::steady_clock::now();
+    const auto all = model.CollectAll();
+    const auto t2 = std::chrono::steady_clock::now();
+    r.tree = Seconds(t1 - t0);
+    r.list = Seconds(t2 - t1);
+    r.nodes = tree.NodeCount();
+    r.entries = all.size();
+    return r;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int recordings = argc > 1 ? std::atoi(argv[1]) : 2000;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+    char tmpl[] = "/tmp/trivexa-bench-scan-XXXXXX";
+    if (!mkdtemp(tmpl)) return 1;
+    const fs::path root = tmpl;
+    if (!WriteCard(root, recordings)) {
+        std::fprintf(stderr, "cannot write the card\n");
+        fs::remove_all(root);
+        return 1;
+    }
+    // Warm the page cache and the directory cache.
+    Floor(root);
+    const Ours first = Scan(root);
+
+    std::vector<double> floors, trees, lists, totals;
+    for (int i = 0; i < rounds; ++i) {
+        const auto f0 = std::chrono::steady_clock::now();
+        Floor(root);
+        floors.push_back(Seconds(std::chrono::steady_clock::now() - f0));
+        const Ours o = Scan(root);
+        trees.push_back(o.tree);
+        lists.push_back(o.list);
+        totals.push_back(o.tree + o.list);
+    }
+    const double floorS = Median(floors), totalS = Median(totals);
+    std::printf("card: %d recordings, %d clips; tree %zu nodes, full list %zu entries\n",
+                recordings, recordings * 2, first.nodes, first.entries);
+    std::printf("floor (list, open, read check ranges): %.2f ms\n", floorS * 1e3);
+    std::printf("tree (OpenSource):                     %.2f ms\n", Median(trees) * 1e3);
+    std::printf("full list (CollectAll):                %.2f ms\n", Median(lists) * 1e3);
+    std::printf("tree + list:                           %.2f ms  = %.2fx floor (target 1.5x)\n",
+                totalS * 1e3, totalS / floorS);
+    fs::remove_all(root);
+    return 0;
+}

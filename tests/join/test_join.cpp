@@ -311,14 +311,14 @@ TEST_F(JoinTest, CancelAndFailureLeaveNoFileBehind) {
 
 TEST_F(JoinTest, MissingRearClipDropsOnlyTheRearOutput) {
     auto recs = ForgeRecordings(dir / "card", 3);
+    const auto selection = Selection(recs);
     fs::remove(recs[1].rear);
     const fs::path o = out();
     const std::string frontOut = (o / fs::path(recs[0].front).filename()).string();
     const std::string rearOut = (o / fs::path(recs[0].rear).filename()).string();
     std::atomic<bool> cancel{false};
     JoinSummary summary;
-    ASSERT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel, {}, {}, &summary),
-              kJoinDone);
+    ASSERT_EQ(JoinRecordings(selection, frontOut, rearOut, cancel, {}, {}, &summary), kJoinDone);
     EXPECT_TRUE(summary.frontWritten);
     EXPECT_FALSE(summary.rearWritten);
     EXPECT_NE(summary.rearNote, "");

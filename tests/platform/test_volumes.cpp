@@ -1,0 +1,71 @@
+// Volumes from the kernel's mount table, checked on tmpfs mounts made for
+// the test in a private mount namespace.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/scratch_volume.h"
+#include "platform/volumes.h"
+#include "support/test_support.h"
+
+namespace trivexa::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchVolume;
+
+constexpr std::uint64_t kSize = 48ULL * 1024 * 1024;
+
+TEST(PlatformVolumes, VolumeOfAPathIsItsNearestMount) {
+    ScratchVolume outer(kSize, "SD CARD\tno.1");
+    TRIVEXA_REQUIRE_MOUNTED(outer);
+    VolumeInfo info;
+    ASSERT_TRUE(VolumeOf(outer / "Normal/Front/missing.AVI", info));
+    EXPECT_EQ(info.mountPoint, fs::canonical(outer.root()).string()) << "blanks survive the table";
+    EXPECT_EQ(info.fsType, "tmpfs");
+    EXPECT_EQ(info.totalBytes, kSize);
+    EXPECT_EQ(info.availableBytes, kSize);
+    EXPECT_FALSE(info.isNetwork);
+    EXPECT_FALSE(info.isRemovable);
+
+    // A volume mounted inside another one owns its own folders.
+    fs::create_directories(outer.root() / "inner");
+    ASSERT_EQ(::mount("tmpfs", (outer / "inner").c_str(), "tmpfs", 0, "size=8m"), 0);
+    ASSERT_TRUE(VolumeOf(outer / "inner/x", info));
+    EXPECT_EQ(info.totalBytes, 8u * 1024 * 1024);
+    EXPECT_EQ(info.mountPoint, fs::canonical(outer.root() / "inner").string());
+    ASSERT_TRUE(VolumeOf(outer / "innerX", info)) << "prefix must end at a folder boundary";
+    EXPECT_EQ(info.mountPoint, fs::canonical(outer.root()).string());
+    ::umount2((outer / "inner").c_str(), MNT_DETACH);
+
+    // A symbolic link elsewhere leads to the volume it points into.
+    test::TempDir dir;
+    fs::create_directory_symlink(outer.root(), dir / "card-link");
+    ASSERT_TRUE(VolumeOf((dir / "card-link/Normal").string(), info));
+    EXPECT_EQ(info.fsType, "tmpfs");
+}
+
+TEST(PlatformVolumes, RootRelativeAndEmptyPaths) {
+    VolumeInfo root;
+    ASSERT_TRUE(VolumeOf("/", root));
+    EXPECT_EQ(root.mountPoint, "/");
+    EXPECT_GT(root.totalBytes, 0u);
+    EXPECT_GE(root.freeBytes, root.availableBytes);
+
+    VolumeInfo here;
+    VolumeInfo relative;
+    ASSERT_TRUE(VolumeOf(fs::current_path().string(), here));
+    ASSERT_TRUE(VolumeOf("no/such/folder/../x", relative));
+    EXPECT_EQ(relative.mountPoint, here.mountPoint);
+
+    VolumeInfo none;
+    EXPECT_FALSE(VolumeOf("", none));
+
+    for (const VolumeInfo& v : RemovableVolumes()) {
+        EXPECT_TRUE(v.isRemovable) << v.mountPoint;
+        EXPECT_NE(v.fsType, "tmpfs") << "only real media count";
+    }
+}
+
+}  // namespace
+}  // namespace trivexa::platform

@@ -97,7 +97,9 @@ bool WriteCard(const fs::path& root, const CardSpec& spec, std::string* error) {
     return true;
 }
 
-bool WriteDemoCard(const fs::path& root, std::string* error) {
+namespace {
+
+bool WriteDemoInto(const fs::path& root, std::string* error) {
     CardSpec card;
     card.pvtrace = true;
     card.clip.video.width = 320;
@@ -159,6 +161,29 @@ bool WriteDemoCard(const fs::path& root, std::string* error) {
         card.recordings.push_back(r);
     }
     return WriteCard(root, card, error);
+}
+
+}  // namespace
+
+bool WriteDemoCard(const fs::path& root, std::string* error) {
+    std::error_code ec;
+    if (fs::exists(root, ec)) return WriteDemoInto(root, error);
+    // A new card is built beside its place and renamed in when complete, so
+    // an interrupted run never leaves a half card that looks finished.
+    fs::path tmp = root;
+    tmp += ".partial";
+    fs::remove_all(tmp, ec);
+    if (!WriteDemoInto(tmp, error)) {
+        fs::remove_all(tmp, ec);
+        return false;
+    }
+    fs::rename(tmp, root, ec);
+    if (ec) {
+        fs::remove_all(tmp, ec);
+        SetError(error, "cannot rename the demo card into " + root.string());
+        return false;
+    }
+    return true;
 }
 
 bool WriteSeeds(const fs::path& dir, std::string* error) {

@@ -221,13 +221,16 @@ std::vector<SensorSample> ScriptedDrive(const DriveScript& script) {
         const Leg& leg = legs[legIndex % std::size(legs)];
         // Speed profile: accelerate along the straight, slow down near its end.
         double target = 0;
+        double maxGain = 0.8;
         if (!script.parked) {
             int left = leg.records - inLeg;
             target = left < 40 ? 22.0 : (leg.heading > 90 ? 38.0 : 52.0);
-            if (script.overspeedAt >= 0 && i >= script.overspeedAt && i < script.overspeedAt + 30)
+            if (script.overspeedAt >= 0 && i >= script.overspeedAt && i < script.overspeedAt + 30) {
                 target = 92.0;
+                maxGain = 3.0;
+            }
         }
-        speed += std::clamp(target - speed, -1.5, 0.8);
+        speed += std::clamp(target - speed, -1.5, maxGain);
         const double dt = 0.1;  // seconds of driving per record
         double d = speed / 3.6 * dt;
         double h = leg.heading * M_PI / 180.0;

@@ -21,7 +21,11 @@ int RunInfo(const std::vector<std::string>& args) {
     const std::string& path = parsed.operands[0];
 
     const std::optional<ClipInfo> info = ReadClipInfo(path);
-    if (!info) return Fail(kFailed, "cannot read clip information from " + path);
+    if (!info) {
+        // A front clip must also carry a readable sensor block.
+        return Fail(kFailed, "cannot read clip information from " + path + " (check result " +
+                                 std::to_string(CheckClip(path)) + ")");
+    }
     const ClipFacts facts = DeriveFacts(*info);
     std::uint64_t expected = 0;
     const int check = CheckClip(path, &expected);
@@ -47,7 +51,13 @@ int RunInfo(const std::vector<std::string>& args) {
     if (parsed.Has("--json")) {
         std::cout << j.dump(2) << '\n';
     } else {
-        for (const auto& [key, value] : j.items()) std::cout << key << ": " << value << '\n';
+        for (const auto& [key, value] : j.items()) {
+            std::cout << key << ": ";
+            if (value.is_string())
+                std::cout << value.get<std::string>() << '\n';
+            else
+                std::cout << value << '\n';
+        }
     }
     return kOk;
 }

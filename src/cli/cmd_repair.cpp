@@ -17,7 +17,8 @@ int RunRepair(const std::vector<std::string>& args) {
     const std::filesystem::path source = parsed.operands[0];
     std::filesystem::path target = parsed.operands[1];
     std::error_code ec;
-    if (std::filesystem::is_directory(target, ec)) target /= source.filename();
+    if (!target.has_filename() || std::filesystem::is_directory(target, ec))
+        target /= source.filename();
     // The copy replaces OUT when it is complete; OUT must never be the clip.
     if (std::filesystem::equivalent(source, target, ec))
         return Fail(kFailed, "the output would replace the clip itself");

@@ -481,7 +481,8 @@ bool SensorReader::Open(const std::string& path) {
 
 bool SensorReader::Parse() {
     if (!file_.IsOpen()) return false;
-    ClearVectors();
+    // Nothing of a previous clip may survive into this one.
+    FreeEntries();
     hasVectors_ = true;
     return LocateAndDecode(Decoder::Full);
 }

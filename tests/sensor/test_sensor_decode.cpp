@@ -255,7 +255,7 @@ TEST_F(SensorDecode, CountsZeroUnlimitedAndShort) {
 
 TEST_F(SensorDecode, ParkingClipsCarryNoPositions) {
     BlockSpec spec;
-    spec.records.assign(3, TypicalRecord().Put(77, "---DD--"));
+    spec.records.assign(3, TypicalRecord().Put(77, "----D--"));
     const SensorBlockData d = Decode(spec, kParking);
     ASSERT_EQ(d.positions.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {

@@ -24,6 +24,7 @@ struct Case {
     const char* name;
     uint32_t rate, scale;
     int frames, gop;
+    bool texture;
 };
 
 class ForgeClipDecodes : public ::testing::TestWithParam<Case> {};
@@ -35,6 +36,7 @@ TEST_P(ForgeClipDecodes, FfmpegAndFfprobeAgreeWithTheIndex) {
     spec.video.rate = c.rate;
     spec.video.scale = c.scale;
     spec.video.gop = c.gop;
+    spec.video.texture = c.texture;
     ClipReport rep;
     std::string error;
     ASSERT_TRUE(WriteClip(dir / c.name, spec, &rep, &error)) << error;
@@ -87,10 +89,11 @@ TEST_P(ForgeClipDecodes, FfmpegAndFfprobeAgreeWithTheIndex) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ForgeClipDecodes,
-                         ::testing::Values(Case{"A___-230715-081522-000001F.AVI", 30, 1, 45, 15},
-                                           Case{"T___-230715-081522-000002F.AVI", 30, 1, 40, 10},
-                                           Case{"A___-230715-081522-000003R.AVI", 55, 2, 33, 11}));
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ForgeClipDecodes,
+    ::testing::Values(Case{"A___-230715-081522-000001F.AVI", 30, 1, 45, 15, false},
+                      Case{"T___-230715-081522-000002F.AVI", 30, 1, 40, 10, false},
+                      Case{"A___-230715-081522-000003R.AVI", 55, 2, 33, 11, true}));
 
 TEST(ForgeClip, AudioStreamIsReadable) {
     TempDir dir;

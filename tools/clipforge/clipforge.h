@@ -69,6 +69,10 @@ struct VideoSpec {
     VideoContent content = VideoContent::H264;
     // Tints the picture so the two cameras look different ('F' bluish, 'R' warm).
     char camera = 'F';
+    // Fine texture that moves with the scene below the mark band, so the
+    // stream costs the decoder about what a real camera's does (benchmarks).
+    // Without it the picture is flat and compresses to almost nothing.
+    bool texture = false;
     // Where encoded streams are cached; empty: $CLIPFORGE_CACHE, else
     // <temp>/clipforge-cache.
     fs::path cacheDir;

@@ -26,6 +26,7 @@ constexpr const char* kUsage =
     "  --frames N          video frames (default 60)\n"
     "  --gop N             key frame distance (default 30)\n"
     "  --synthetic         fake access units instead of real H.264\n"
+    "  --texture           moving grain, for a camera-like bitrate\n"
     "  --no-audio          full layout without sound chunks\n"
     "  --no-sensor         no sensor block\n"
     "  --slots N           sensor block slots (4600 on the recorder)\n"
@@ -121,6 +122,8 @@ int main(int argc, char** argv) {
         } else if (a == "--gop") {
             if (!value(v) || !ParseInt(v, n) || n == 0) return Usage("bad --gop");
             clip.video.gop = n;
+        } else if (a == "--texture") {
+            clip.video.texture = true;
         } else if (a == "--synthetic") {
             clip.video.content = cf::VideoContent::Synthetic;
         } else if (a == "--no-audio") {

@@ -25,7 +25,7 @@ using detail::SetError;
 
 // Bump when the picture or the encoder settings change, so stale cache
 // entries are not reused.
-constexpr int kCacheVersion = 1;
+constexpr int kCacheVersion = 2;
 
 constexpr uint8_t kWhite = 235;
 constexpr uint8_t kBlack = 16;
@@ -56,6 +56,24 @@ void DrawPicture(int number, const VideoSpec& spec, std::vector<uint8_t>& yuv) {
     const int w = spec.width, h = spec.height;
     std::span<uint8_t> luma(yuv.data(), static_cast<size_t>(w) * h);
     DrawFrameLuma(number, w, h, luma);
+    if (spec.texture) {
+        // Grain fixed to the scene: rows scroll sideways at a speed that
+        // grows towards the bottom, as the ground does past a moving car.
+        for (int y = h / 3; y < h; ++y) {
+            uint8_t* row = yuv.data() + static_cast<size_t>(y) * w;
+            const uint32_t shift =
+                static_cast<uint32_t>(number) * static_cast<uint32_t>(1 + y * 6 / h);
+            for (int x = 0; x < w; ++x) {
+                uint32_t k = (static_cast<uint32_t>(x) + shift) * 0x9E3779B1u ^
+                             static_cast<uint32_t>(y) * 0x85EBCA77u;
+                k ^= k >> 15;
+                k *= 0x2C1B3C6Du;
+                k ^= k >> 12;
+                int v = row[x] + static_cast<int>(k % 41) - 20;
+                row[x] = static_cast<uint8_t>(std::clamp(v, 16, 235));
+            }
+        }
+    }
     uint8_t* u = yuv.data() + static_cast<size_t>(w) * h;
     uint8_t* v = u + static_cast<size_t>(w / 2) * (h / 2);
     const bool rear = spec.camera == 'R';
@@ -242,11 +260,13 @@ void DrawFrameLuma(int number, int width, int height, std::span<uint8_t> luma) {
             int depth = y - height / 2;
             int half = width / 8 + depth * width / std::max(1, height);
             int cx = width / 2;
+            const int dashLength = std::max(3, height / 16);
+            const int dashStep = std::max(1, height / 48);
             for (int x = 0; x < width; ++x) {
                 bool road = x > cx - half && x < cx + half;
                 uint8_t g = road ? 70 : 110;
                 if (road && std::abs(x - cx) <= std::max(1, half / 16) &&
-                    ((depth + number * 2) / 6) % 2 == 0)
+                    ((depth + number * dashStep) / dashLength) % 2 == 0)
                     g = 220;
                 row[x] = g;
             }
@@ -300,9 +320,9 @@ std::optional<VideoStream> MakeVideo(const VideoSpec& spec, std::string* error) 
     std::error_code ec;
     fs::create_directories(dir, ec);
     char key[160];
-    std::snprintf(key, sizeof key, "h264-v%d-%dx%d-r%us%u-n%d-g%d-%c.264", kCacheVersion,
+    std::snprintf(key, sizeof key, "h264-v%d-%dx%d-r%us%u-n%d-g%d-%c%s.264", kCacheVersion,
                   spec.width, spec.height, spec.rate, spec.scale, spec.frames, spec.gop,
-                  spec.camera == 'R' ? 'R' : 'F');
+                  spec.camera == 'R' ? 'R' : 'F', spec.texture ? "-t" : "");
     fs::path cached = dir / key;
     if (!fs::exists(cached)) {
         fs::path tmp = cached;

@@ -168,15 +168,5 @@ TEST(ReadClipInfo, TruncatedFilesNeverReadPastTheEnd) {
     }
 }
 
-TEST(ClipFacts, ResolutionClassByBitmapHeight) {
-    EXPECT_EQ(ResolutionClass(360), "SD");
-    EXPECT_EQ(ResolutionClass(720), "HD");
-    EXPECT_EQ(ResolutionClass(1080), "FHD");
-    EXPECT_EQ(ResolutionClass(1296), "3M");
-    EXPECT_EQ(ResolutionClass(1440), "WQHD");
-    EXPECT_EQ(ResolutionClass(1088), "");
-    EXPECT_EQ(ResolutionClass(-720), "");
-}
-
 }  // namespace
 }  // namespace trivexa

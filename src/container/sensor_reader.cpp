@@ -362,8 +362,52 @@ void SetMappingErrorHandler(MappingErrorHandler handler) {
     Handler() = std::move(handler);
 }
 
+namespace {
+
+bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The plain fields the recorder writes ("+0042", "3539.1234") without the
+// general parser: at most 15 significant digits divided once by an exact
+// power of ten round exactly as strtod does. Anything else (exponents, hex,
+// inf/nan, long digit strings) is left to strtod.
+bool ParsePlainDecimal(std::string_view field, double& out) {
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    while (i < field.size() && IsCSpace(field[i])) ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+    std::uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    bool point = false;
+    for (; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15) return false;
+            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+            if (point) ++fraction;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return false;
+    if (i < field.size()) {
+        const char c = field[i];
+        if (c == 'e' || c == 'E' || c == 'x' || c == 'X' || c == '\0') return false;
+    }
+    const double v = static_cast<double>(mantissa) / kPow10[fraction];
+    out = negative ? -v : v;
+    return true;
+}
+
+}  // namespace
+
 double ParseSensorFloat(std::string_view field, double noValue) {
     if (!HasDigit(field)) return noValue;
+    double plain = 0.0;
+    if (ParsePlainDecimal(field, plain)) return plain;
     // The field is not terminated in the record; parse a terminated copy.
     char text[32] = {};
     const std::size_t n = std::min(field.size(), sizeof text - 1);

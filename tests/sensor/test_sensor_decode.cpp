@@ -48,6 +48,32 @@ TEST(SensorNumbers, FieldsParseOnlyWithADigitLikeAtofAndAtoi) {
     EXPECT_EQ(ParseSensorFloat(std::string_view("12345", 2), 0.0), 12.0);
 }
 
+TEST(SensorNumbers, FloatFieldsAgreeWithTheCLibrary) {
+    // Random fields over the characters that matter, compared with strtod
+    // on a terminated copy (the C locale is in force in tests).
+    const std::string_view alphabet = "0123456789.+- eExXaAnNiIf\t";
+    std::uint32_t state = 12345;
+    auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int n = 0; n < 20000; ++n) {
+        std::string field(1 + next() % 12, ' ');
+        for (char& c : field) c = alphabet[next() % alphabet.size()];
+        const double expected = std::strtod(field.c_str(), nullptr);
+        const double got = ParseSensorFloat(field, -7.0);
+        const bool hasDigit = field.find_first_of("0123456789") != std::string::npos;
+        if (!hasDigit) {
+            EXPECT_EQ(got, -7.0) << field;
+        } else if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(got)) << field;
+        } else {
+            EXPECT_EQ(got, expected) << field;
+            EXPECT_EQ(std::signbit(got), std::signbit(expected)) << field;
+        }
+    }
+}
+
 TEST(SensorNumbers, NmeaDegreesUseTheSignByte) {
     EXPECT_NEAR(NmeaDegrees(3539.1234, std::byte{'N'}), 35.652057, 1e-6);
     EXPECT_NEAR(NmeaDegrees(3539.1234, std::byte{0}), -35.652057, 1e-6);

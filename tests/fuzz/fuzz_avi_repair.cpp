@@ -60,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(job.header.data(), data, std::min(size, headerSize));
     if (RebuildIndex(job) != 1) return 0;
 
-    const std::filesystem::path out = fuzz::ScratchDir() / ("copy_" + p.filename().string());
+    // The copy keeps the name: it selects the layout the copy is read with.
+    const std::filesystem::path out = fuzz::ScratchDir() / "out" / p.filename();
+    std::filesystem::create_directories(out.parent_path());
     if (!WriteRepaired(job, out)) std::abort();
     if (CheckClip(out) != kClipIntact) std::abort();
     const std::optional<ClipInfo> info = ReadClipInfo(out);

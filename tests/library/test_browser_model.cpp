@@ -6,8 +6,10 @@
 #include <chrono>
 #include <thread>
 
+#include "app/core/settings_file.h"
 #include "browser/model/browser_model.h"
 #include "library/library_fixture.h"
+#include "platform/volumes.h"
 #include "recordings/drive_utils.h"
 
 namespace trivexa {
@@ -162,6 +164,36 @@ TEST(BrowserModel, FolderAndFileSources) {
     Touch(dir / Name("A___", 10), 0);
     EXPECT_FALSE(model.OpenSource((dir / Name("A___", 10)).string(), SourceKind::File));
     EXPECT_TRUE(model.Displayed().empty());
+}
+
+TEST(BrowserModel, RestoresTheRememberedFolderThenFile) {
+    if (!platform::RemovableVolumes().empty()) GTEST_SKIP() << "a removable volume is mounted";
+    TempDir dir;
+    const std::string previous = SettingsDirectory();
+    SetSettingsDirectory(dir.path().string());
+    Touch(dir / "trips" / Name("A___", 1), 1);
+    clipforge::ClipSpec spec = test::SmallClip();
+    spec.name = Name("AG__", 2);
+    ASSERT_TRUE(clipforge::WriteClip(dir / spec.name, spec));
+
+    MemoryFolderTree tree;
+    BrowserModel model(tree);
+    std::vector<TreeNode> selected;
+    model.onNodeSelected = [&](TreeNode n) { selected.push_back(n); };
+    EXPECT_FALSE(model.RestoreSource());  // nothing remembered
+
+    ASSERT_TRUE(WriteSetting("SOURCE", "FILE", (dir / spec.name).string()));
+    ASSERT_TRUE(WriteSetting("SOURCE", "FOLDER", (dir / "gone").string()));
+    ASSERT_TRUE(model.RestoreSource());
+    EXPECT_EQ(model.Kind(), SourceKind::File);
+
+    ASSERT_TRUE(WriteSetting("SOURCE", "FOLDER", (dir / "trips").string()));
+    ASSERT_TRUE(model.RestoreSource());
+    EXPECT_EQ(model.Kind(), SourceKind::Folder);
+    // The default folder (the top node, a folder of recordings) was selected last.
+    ASSERT_FALSE(selected.empty());
+    EXPECT_EQ(tree.ItemPath(selected.back()), (dir / "trips").string());
+    SetSettingsDirectory(previous);
 }
 
 TEST(BrowserModel, RemovingTheCardIsNoticed) {

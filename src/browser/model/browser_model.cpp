@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <regex>
 
+#include "app/core/settings_file.h"
 #include "platform/files.h"
 #include "platform/mapping.h"
+#include "platform/volumes.h"
 #include "recordings/drive_utils.h"
 #include "recordings/recording_name.h"
 
@@ -262,6 +264,28 @@ bool BrowserModel::OpenSource(const std::string& rawPath, SourceKind kind) {
         default:
             return false;
     }
+}
+
+bool BrowserModel::RestoreSource() {
+    tree_.DeleteAll();
+    bool opened = false;
+    const auto removable = platform::RemovableVolumes();
+    for (auto it = removable.rbegin(); it != removable.rend() && !opened; ++it) {
+        if (platform::IsDirectory(it->mountPoint))
+            opened = OpenSource(it->mountPoint, SourceKind::SdCard);
+    }
+    if (!opened) {
+        const std::string folder = ReadSetting("SOURCE", "FOLDER");
+        if (!folder.empty() && platform::PathExists(folder))
+            opened = OpenSource(folder, SourceKind::Folder);
+    }
+    if (!opened) {
+        const std::string file = ReadSetting("SOURCE", "FILE");
+        if (!file.empty() && platform::PathExists(file) && IsRecordingName(file, CameraFilter::Any))
+            opened = OpenSource(file, SourceKind::File);
+    }
+    if (opened) SelectDefaultFolder();
+    return opened;
 }
 
 int BrowserModel::LoadFolder(TreeNode node) {

@@ -85,6 +85,11 @@ public:
     // Opens a card (the card's root folder), a folder or one clip, replacing
     // what was open. False when nothing could be listed.
     bool OpenSource(const std::string& path, SourceKind kind);
+    // Reopens the last source at start-up: the last removable volume that is
+    // mounted (as a card), else the remembered folder, else the remembered
+    // recording file (settings section SOURCE, keys FOLDER and FILE); then
+    // selects the default folder. False when nothing was opened.
+    bool RestoreSource();
     // Lists the recordings under `node` into the master and displayed lists;
     // returns the number of displayed rows (0 when the node has no path).
     int LoadFolder(TreeNode node);

@@ -160,6 +160,17 @@ bool WriteDemoInto(const fs::path& root, std::string* error) {
         r.clip = clip;
         card.recordings.push_back(r);
     }
+    // A recording cut off by a power loss: no index, no sizes. The viewer
+    // marks it and plays it from a repaired copy.
+    {
+        CardRecording r;
+        r.name = MakeName("A___", DateTime{2024, 5, 18, 15, 10, 0}, 106, 'F');
+        ClipSpec clip = card.clip;
+        clip.video.frames = 900;
+        clip.damage.indexLost = true;
+        r.clip = clip;
+        card.recordings.push_back(r);
+    }
     return WriteCard(root, card, error);
 }
 

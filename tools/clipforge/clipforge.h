@@ -323,8 +323,10 @@ struct CardSpec {
 // Parking/{Front,Rear} always exist; clips go into their folders.
 bool WriteCard(const fs::path& root, const CardSpec& spec, std::string* error = nullptr);
 
-// The demo card: a few minutes of driving in one-minute clips with both
-// cameras, a few events, a parking recording and a time-lapse recording.
+// The demo card: four minutes of driving in one-minute clips with both
+// cameras (front 30 fps, rear 27.5 fps, 320x180), events, a parking
+// recording, a time-lapse recording and one cut off by a power loss. A new
+// root is built beside its place and renamed in when complete.
 bool WriteDemoCard(const fs::path& root, std::string* error = nullptr);
 
 // A small corpus of intact, damaged and odd clips for the fuzzers.

@@ -119,21 +119,36 @@ public:
     }
 
 private:
-    static SystemTime Convert(std::string_view text, std::string_view correction) {
-        auto pair = [&](std::size_t i) { return ParseSensorInt(text.substr(2 * i, 2), 0); };
+    static int Pair(std::string_view text, std::size_t i) {
+        return ParseSensorInt(text.substr(2 * i, 2), 0);
+    }
+
+    // mktime of the date and hour with minutes and seconds 0. With daylight
+    // saving forced off the local time is a fixed offset from UTC, so minutes
+    // and seconds (even out-of-range ones) only add; asking mktime once per
+    // hour spares it a time-zone file check for every second of a clip.
+    std::time_t HourStart(std::string_view text) {
+        const std::string_view key = text.substr(0, 8);
+        if (hourValid_ && key == hourKey_) return hourStart_;
         std::tm tm{};
-        tm.tm_year = 2000 + pair(0) - 1900;
-        tm.tm_mon = pair(1) - 1;
-        tm.tm_mday = pair(2);
-        tm.tm_hour = pair(3);
-        tm.tm_min = pair(4);
-        tm.tm_sec = pair(5);
+        tm.tm_year = 2000 + Pair(text, 0) - 1900;
+        tm.tm_mon = Pair(text, 1) - 1;
+        tm.tm_mday = Pair(text, 2);
+        tm.tm_hour = Pair(text, 3);
         tm.tm_isdst = 0;
-        std::time_t t = std::mktime(&tm);
+        hourKey_.assign(key);
+        hourValid_ = true;
+        hourStart_ = std::mktime(&tm);
+        return hourStart_;
+    }
+
+    SystemTime Convert(std::string_view text, std::string_view correction) {
+        std::time_t t = HourStart(text);
         if (t == static_cast<std::time_t>(-1)) {
             t = 0;  // the conversion failed: the epoch instant
-        } else if (correction.front() != '*') {
-            t += ParseSensorInt(correction, 0);
+        } else {
+            t += static_cast<std::time_t>(Pair(text, 4)) * 60 + Pair(text, 5);
+            if (correction.front() != '*') t += ParseSensorInt(correction, 0);
         }
         std::tm local{};
         if (localtime_r(&t, &local) == nullptr) return {};
@@ -152,6 +167,9 @@ private:
     std::string lastText_;
     std::string lastCorrection_;
     SystemTime last_{};
+    bool hourValid_ = false;
+    std::string hourKey_;
+    std::time_t hourStart_ = 0;
 };
 
 void DecodeHeaderChain(std::span<const std::byte> block, std::string_view fileName,

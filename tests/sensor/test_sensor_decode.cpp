@@ -191,6 +191,41 @@ TEST_F(SensorDecode, TimestampNormalisesAndAddsTheCorrection) {
     EXPECT_EQ(d.positions[3].timestamp.second, 22);
 }
 
+TEST_F(SensorDecode, TimestampMatchesMktimeInADaylightSavingZone) {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    const char* texts[] = {"230326015959", "230326020000", "230326023000", "230326030001",
+                           "230715081522", "231029020000", "231029025959", "231029030000",
+                           "230715087599", "23071508-5  "};
+    BlockSpec spec;
+    for (const char* t : texts) spec.records.push_back(TypicalRecord().Put(34, t).Put(47, "-07"));
+    const SensorBlockData d = Decode(spec);
+    ASSERT_EQ(d.positions.size(), std::size(texts));
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        const std::string t = texts[i];
+        auto pair = [&](int k) { return std::atoi(t.substr(2 * k, 2).c_str()); };
+        std::tm tm{};
+        tm.tm_year = 100 + pair(0);
+        tm.tm_mon = pair(1) - 1;
+        tm.tm_mday = pair(2);
+        tm.tm_hour = pair(3);
+        tm.tm_min = pair(4);
+        tm.tm_sec = pair(5);
+        tm.tm_isdst = 0;
+        const std::time_t when = std::mktime(&tm) - 7;
+        std::tm local{};
+        localtime_r(&when, &local);
+        const SystemTime& st = d.positions[i].timestamp;
+        EXPECT_EQ(st.year, local.tm_year + 1900) << t;
+        EXPECT_EQ(st.month, local.tm_mon + 1) << t;
+        EXPECT_EQ(st.day, local.tm_mday) << t;
+        EXPECT_EQ(st.hour, local.tm_hour) << t;
+        EXPECT_EQ(st.minute, local.tm_min) << t;
+        EXPECT_EQ(st.second, local.tm_sec) << t;
+    }
+    test::UseUtc();
+}
+
 TEST_F(SensorDecode, HeaderChainLastUnitWins) {
     BlockSpec spec;
     spec.header.Put(0, "0100020003000400D").Put(23, "L");

@@ -419,6 +419,7 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
     post(10, 100);
 
     platform::OutputFile front;
+    front.SetKernelCopy(!options.mappedCopy);
     if (!front.Create(frontOutput))
         return fail("cannot create a file in the folder of " + frontOutput);
     std::string error;
@@ -433,6 +434,7 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
     post(40, 100);
 
     platform::OutputFile rear;
+    rear.SetKernelCopy(!options.mappedCopy);
     if (job.rearValid) {
         if (!rear.Create(rearOutput))
             return fail("cannot create a file in the folder of " + rearOutput);

@@ -40,6 +40,7 @@ OutputFile::~OutputFile() { Discard(); }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
+      kernelCopy_(other.kernelCopy_),
       size_(std::exchange(other.size_, 0)),
       tempPath_(std::move(other.tempPath_)),
       finalPath_(std::move(other.finalPath_)) {
@@ -50,6 +51,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
         Discard();
         fd_ = std::exchange(other.fd_, -1);
+        kernelCopy_ = other.kernelCopy_;
         size_ = std::exchange(other.size_, 0);
         tempPath_ = std::move(other.tempPath_);
         finalPath_ = std::move(other.finalPath_);
@@ -94,6 +96,7 @@ bool OutputFile::Write(std::span<const std::byte> bytes) {
 
 std::int64_t OutputFile::CopyFrom(int sourceFd, std::uint64_t offset, std::uint64_t length) {
     if (fd_ < 0 || sourceFd < 0) return -1;
+    if (!kernelCopy_) return -2;
     std::uint64_t done = 0;
     while (done < length) {
         loff_t in = static_cast<loff_t>(offset + done);

@@ -40,6 +40,9 @@ public:
     // source), -1 on an error, or -2 when the kernel cannot copy between these
     // two files (the caller then copies through its own buffer or mapping).
     std::int64_t CopyFrom(int sourceFd, std::uint64_t offset, std::uint64_t length);
+    // With false, CopyFrom always answers -2, so callers copy themselves (for
+    // file systems where the kernel copy misbehaves, and to test that path).
+    void SetKernelCopy(bool enabled) { kernelCopy_ = enabled; }
 
     // Bytes written so far (the current end of the file).
     std::uint64_t Size() const { return size_; }
@@ -54,6 +57,7 @@ public:
 
 private:
     int fd_ = -1;
+    bool kernelCopy_ = true;
     std::uint64_t size_ = 0;
     std::string tempPath_;
     std::string finalPath_;

@@ -16,7 +16,7 @@ std::string StripTrailingSeparator(std::string path) {
     return path;
 }
 
-nlohmann::json EntryJson(const RecordingEntry& e) {
+nlohmann::ordered_json EntryJson(const RecordingEntry& e) {
     const std::string& name = KeyName(e);
     return {{"serial", e.serial},
             {"frontPath", e.frontPath},
@@ -62,10 +62,11 @@ int RunList(const std::vector<std::string>& args) {
     }
 
     if (parsed.Has("--json")) {
-        nlohmann::json j;
-        j["entries"] = nlohmann::json::array();
+        nlohmann::ordered_json j;
+        j["entries"] = nlohmann::ordered_json::array();
         for (const auto& e : entries) j["entries"].push_back(EntryJson(e));
-        std::cout << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        std::cout << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
         return kOk;
     }
     for (const auto& e : entries) {

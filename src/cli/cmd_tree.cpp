@@ -11,12 +11,12 @@
 namespace trivexa::cli {
 namespace {
 
-nlohmann::json NodeJson(const FolderTree& tree, TreeNode node) {
-    nlohmann::json j;
+nlohmann::ordered_json NodeJson(const FolderTree& tree, TreeNode node) {
+    nlohmann::ordered_json j;
     j["name"] = tree.Text(node);
     j["path"] = tree.ItemPath(node);
     j["flags"] = tree.ItemData(node);
-    j["children"] = nlohmann::json::array();
+    j["children"] = nlohmann::ordered_json::array();
     for (TreeNode c : tree.Children(node)) j["children"].push_back(NodeJson(tree, c));
     return j;
 }
@@ -53,14 +53,16 @@ int RunTree(const std::vector<std::string>& args) {
 
     const bool card = kind == SourceKind::SdCard;
     if (parsed.Has("--json")) {
-        nlohmann::json j;
+        nlohmann::ordered_json j;
         j["kind"] = static_cast<int>(kind);
         j["root"] = tree.RootPath();
-        j["capacityClass"] = card ? nlohmann::json(CapacityClass(source)) : nlohmann::json();
+        j["capacityClass"] =
+            card ? nlohmann::ordered_json(CapacityClass(source)) : nlohmann::ordered_json();
         j["groupLimit"] = GroupSizeLimit();
-        j["nodes"] = nlohmann::json::array();
+        j["nodes"] = nlohmann::ordered_json::array();
         for (TreeNode n : tree.Children(kTreeRoot)) j["nodes"].push_back(NodeJson(tree, n));
-        std::cout << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        std::cout << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
         return kOk;
     }
     std::cout << "root: " << tree.RootPath() << '\n';

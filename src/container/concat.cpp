@@ -463,6 +463,21 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
     return kJoinDone;
 }
 
+std::size_t MarkJoinedEntries(std::vector<RecordingEntry>& displayed,
+                              const std::vector<RecordingEntry>& joined) {
+    std::size_t marked = 0;
+    for (const RecordingEntry& j : joined) {
+        if (j.frontPath.empty() && j.rearPath.empty()) continue;
+        for (RecordingEntry& d : displayed) {
+            if (d.frontPath == j.frontPath && d.rearPath == j.rearPath) {
+                if (d.joined != 1) ++marked;
+                d.joined = 1;
+            }
+        }
+    }
+    return marked;
+}
+
 JoinPrepareResult PrepareJoin(const std::vector<RecordingEntry>& selection,
                               const std::string& outputFolder, JoinPlan& plan) {
     plan = JoinPlan{};

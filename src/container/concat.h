@@ -127,6 +127,13 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
                    const JoinProgressFn& progress = {}, const JoinOptions& options = {},
                    JoinSummary* summary = nullptr);
 
+// After a join: sets the joined mark on the displayed entries that are the
+// recordings of `joined`. An entry is recognised by its front and rear paths
+// (serials change when the list is sorted, filtered or renumbered); a
+// recording no longer displayed marks nothing. Returns the number marked.
+std::size_t MarkJoinedEntries(std::vector<RecordingEntry>& displayed,
+                              const std::vector<RecordingEntry>& joined);
+
 // ---- Preparation (before the worker runs) ----------------------------------
 
 struct JoinPlan {

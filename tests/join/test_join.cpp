@@ -430,6 +430,24 @@ TEST_F(JoinTest, WriteJoinedGivesARearNamedOutputNoSensorBlock) {
     ExpectJoined(rearNamed, fronts, kFullMovi, false);
 }
 
+// Joined recordings are found in the displayed list by their paths, whatever
+// their serial says after a sort; recordings no longer shown mark nothing.
+TEST(MarkJoinedTest, FindsEntriesByPathNotPosition) {
+    auto entry = [](const std::string& n, int serial) {
+        RecordingEntry e;
+        e.frontPath = "/c/Front/" + n + "F.AVI";
+        e.rearPath = "/c/Rear/" + n + "R.AVI";
+        e.serial = serial;
+        return e;
+    };
+    std::vector<RecordingEntry> shown = {entry("c", 0), entry("a", 1), entry("b", 2)};
+    const std::vector<RecordingEntry> joined = {entry("a", 0), entry("b", 1), entry("gone", 2)};
+    EXPECT_EQ(MarkJoinedEntries(shown, joined), 2u);
+    EXPECT_EQ(shown[0].joined, 0);
+    EXPECT_EQ(shown[1].joined, 1);
+    EXPECT_EQ(shown[2].joined, 1);
+}
+
 TEST_F(JoinTest, PreparationNamesOutputsAndChecksSpace) {
     auto recs = ForgeRecordings(dir / "card", 2);
     const fs::path o = out();

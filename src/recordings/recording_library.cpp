@@ -219,13 +219,16 @@ bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries
     for (const auto& l : listing) {
         if (l.isFolder) {
             if (depth >= kMaxScanDepth) continue;
-            // The subfolder is collected on its own and sorted before it joins
-            // the entries found so far.
-            std::vector<RecordingEntry> sub;
+            // What was collected so far is set aside, the subfolder is collected
+            // into it and the whole is sorted again, so the list keeps the
+            // library's order across subfolders.
+            std::vector<RecordingEntry> aside = std::move(entries);
+            entries.clear();
             const int before = fileCounter;
-            if (!CollectInto(l.path, sub, index, visited, fileCounter, depth + 1)) return false;
-            if (fileCounter != before) SortRecordings(sub);
-            AppendEntries(entries, sub);
+            const bool ok = CollectInto(l.path, aside, index, visited, fileCounter, depth + 1);
+            if (ok && fileCounter != before) SortRecordings(aside);
+            entries = std::move(aside);
+            if (!ok) return false;
             continue;
         }
         ++fileCounter;

@@ -76,6 +76,21 @@ TEST(RecordingLibrary, CollectPairsFrontAndRearAndKeepsRearOnlyUnderFrontForm) {
     EXPECT_EQ(SerialCounter(), 4);
 }
 
+TEST(RecordingLibrary, CollectionKeepsLibraryOrderAcrossSubfolders) {
+    TempDir dir;
+    Touch(dir / "trip1" / Name("A___", 5), 1);
+    Touch(dir / "trip1" / Name("P___", 2), 1);
+    Touch(dir / "trip2" / Name("A___", 1), 1);
+    Touch(dir / "trip2" / Name("AG__", 9), 1);
+    Touch(dir / "loose.AVI", 1);  // not a recording: never listed
+    std::vector<RecordingEntry> entries;
+    int files = 0;
+    ASSERT_TRUE(CollectRecordings(dir.path().string(), entries, files, 0));
+    EXPECT_EQ(files, 5);
+    EXPECT_EQ(KeyNames(entries), (std::vector<std::string>{Name("A___", 1), Name("A___", 5),
+                                                           Name("AG__", 9), Name("P___", 2)}));
+}
+
 TEST(RecordingLibrary, DamagedClipsAreMarkedWithTheirExpectedSize) {
     TempDir dir;
     clipforge::ClipSpec spec = test::SmallClip();

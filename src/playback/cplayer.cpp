@@ -85,7 +85,8 @@ CPlayer::CPlayer(QObject* videoWindow, FrameSink* sink)
     : videoWindow_(videoWindow),
       sink_(sink),
       scheduler_(
-          clock_, sink, [this](const VideoSample& s) { OnPresented(s); }, [this] { OnEnded(); }) {}
+          clock_, sink, [this](const VideoSample& s) { OnPresented(s); },
+          [this](bool notify) { OnEnded(notify); }) {}
 
 CPlayer::~CPlayer() { CloseSession(); }
 
@@ -362,11 +363,15 @@ void CPlayer::OnPresented(const VideoSample&) {
     PostMessageTo(videoWindow_, UM_ENGINE_READY, 0, 0);
 }
 
-void CPlayer::OnEnded() {
-    EngineState expected = EngineState::kStarted;
-    if (!state_.compare_exchange_strong(expected, EngineState::kStopped)) return;
-    if (audio_) audio_->SetRunning(false);
-    PostMessageTo(videoWindow_, UM_ENGINE_ENDED, 0, 0);
+void CPlayer::OnEnded(bool notify) {
+    if (!notify) {
+        // The presentation is over: stopped at its end, reported shortly after.
+        EngineState expected = EngineState::kStarted;
+        endPending_ = state_.compare_exchange_strong(expected, EngineState::kStopped);
+        if (endPending_ && audio_) audio_->SetRunning(false);
+        return;
+    }
+    if (endPending_.exchange(false)) PostMessageTo(videoWindow_, UM_ENGINE_ENDED, 0, 0);
 }
 
 void CPlayer::DecodeLoop(std::stop_token stop) {

@@ -106,7 +106,7 @@ private:
     void RequestSeek(std::int64_t mediaTime, bool oneFrame);
     void RequestContinue();
     void OnPresented(const VideoSample& s);
-    void OnEnded();
+    void OnEnded(bool notify);
     void ApplyAudioGain();
 
     QObject* videoWindow_;
@@ -119,6 +119,7 @@ private:
 
     std::atomic<EngineState> state_{EngineState::kClosed};
     std::atomic<bool> ready_{false};
+    std::atomic<bool> endPending_{false};
     std::int64_t duration_ = 0;
     std::int64_t frameDuration_ = 0;
     QSize nativeSize_;

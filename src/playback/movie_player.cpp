@@ -2,6 +2,7 @@
 
 #include <QImageWriter>
 #include <QSaveFile>
+#include <cmath>
 #include <filesystem>
 
 #include "container/avi_reader.h"
@@ -109,7 +110,12 @@ int MoviePlayer::Open(const std::string& path) {
         frameInterval_ = static_cast<float>(timing->frameIntervalMs);
         displayReader_.SetVideoMsPerFrame(frameInterval_);
         displayReader_.SetPath({});
-        if (timing->durationSeconds <= kShortestPlayableSeconds) return kOpenTooShort;
+        // The duration with the single-precision interval: a clip of exactly
+        // two seconds counts as two seconds, not a hair more.
+        const float totalFrames = static_cast<float>(
+            std::round(timing->durationSeconds * 1000.0 / timing->frameIntervalMs));
+        const float seconds = totalFrames * frameInterval_ / 1000.0f;
+        if (seconds <= static_cast<float>(kShortestPlayableSeconds)) return kOpenTooShort;
     } else {
         // No rate in the header: the media's own frame rate decides.
         const double fps = CPlayer::ProbeFrameRate(playPath.string());

@@ -39,7 +39,7 @@ double PlayerPair::RearScale() const {
 }
 
 std::int64_t PlayerPair::ToRear(std::int64_t frontFrame) const {
-    return static_cast<std::int64_t>(static_cast<double>(frontFrame) * RearScale());
+    return ScaleFrames(frontFrame, RearScale());
 }
 
 int PlayerPair::CheckBoth(const std::string& path) {

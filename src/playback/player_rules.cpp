@@ -7,6 +7,9 @@ namespace {
 
 constexpr float kMediaUnitsPerMs = 10000.0f;
 constexpr int kMaxVolume = 65535;
+// Fraction of a frame by which a time may fall short of a frame's start and
+// still count as that frame (far below any real clock step).
+constexpr double kFrameAllowance = 0.01;
 
 }  // namespace
 
@@ -16,9 +19,18 @@ std::int64_t FramesToMediaTime(float frameIntervalMs, std::int64_t frames) {
 }
 
 std::int64_t MediaTimeToFrames(float frameIntervalMs, std::int64_t mediaTime) {
-    const float unit = frameIntervalMs * kMediaUnitsPerMs;
-    if (!(unit > 0.0f)) return 0;
-    return static_cast<std::int64_t>(static_cast<float>(mediaTime) / unit);
+    const double unit = static_cast<double>(frameIntervalMs) * kMediaUnitsPerMs;
+    if (!(unit > 0.0)) return 0;
+    // FramesToMediaTime truncates a single-precision product, which lands a
+    // hair below the frame's start; without the small allowance a seek to a
+    // frame would report the frame before it.
+    return static_cast<std::int64_t>(
+        std::floor(static_cast<double>(mediaTime) / unit + kFrameAllowance));
+}
+
+std::int64_t ScaleFrames(std::int64_t frames, double factor) {
+    return static_cast<std::int64_t>(
+        std::floor(static_cast<double>(frames) * factor + kFrameAllowance));
 }
 
 RateChoice RateForCode(int requested, int currentCode, bool canPlayBackwards) {

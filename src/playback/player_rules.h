@@ -12,6 +12,9 @@ namespace trivexa {
 // the same way, down to the truncation.
 std::int64_t FramesToMediaTime(float frameIntervalMs, std::int64_t frames);
 std::int64_t MediaTimeToFrames(float frameIntervalMs, std::int64_t mediaTime);
+// A frame count multiplied by a factor (the rear camera's scale) and
+// truncated, with the same allowance for rounding as MediaTimeToFrames.
+std::int64_t ScaleFrames(std::int64_t frames, double factor);
 
 // Rate codes: 1, 2, 4 forward; -1, -2, -4 backward or slow (see RateForCode).
 struct RateChoice {

@@ -243,12 +243,15 @@ void Scheduler::Run(std::stop_token stop) {
             queue_.pop_front();
             clock_.StopAt(endTime);
             if (ended_) {
+                lock.unlock();
+                ended_(false);
+                lock.lock();
                 const bool flushed =
                     wake_.wait_for(lock, stop, std::chrono::milliseconds(endDelayMs_),
                                    [this, g] { return generation_ != g; });
                 if (!flushed && !stop.stop_requested()) {
                     lock.unlock();
-                    ended_();
+                    ended_(true);
                     lock.lock();
                 }
             }

@@ -46,8 +46,10 @@ class Scheduler {
 public:
     // Called on the scheduler thread after a picture was handed to the display.
     using PresentedFn = std::function<void(const VideoSample&)>;
-    // Called on the scheduler thread once the end of the stream is reached.
-    using EndedFn = std::function<void()>;
+    // Called on the scheduler thread when the end of the stream is reached
+    // (notify false), and again after the end delay unless a seek came
+    // first (notify true).
+    using EndedFn = std::function<void(bool notify)>;
 
     Scheduler(PresentationClock& clock, FrameSink* sink, PresentedFn presented, EndedFn ended);
     ~Scheduler();

@@ -67,7 +67,9 @@ TEST_F(EngineTest, OpenResultsFollowTheHeaderDuration) {
 TEST_F(EngineTest, OpensAsynchronouslyAndShowsTheFirstPicture) {
     ASSERT_EQ(player.Open(clip.string()), kOpenOk);
     // Until the first picture is ready the display operations refuse.
-    if (!player.HasDisplay()) EXPECT_EQ(player.Play(), 0);
+    if (!player.HasDisplay()) {
+        EXPECT_EQ(player.Play(), 0);
+    }
     ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) == 1; }));
     EXPECT_EQ(window.entries.front().wParam, 0u);
     EXPECT_EQ(window.entries.front().lParam, 0);
@@ -286,8 +288,8 @@ TEST(EngineStill, CliMatchesAnotherDecodersFrame) {
 
     // ffmpeg's own frame 45 of the same clip.
     const auto theirs = dir / "theirs.png";
-    r = test::RunCommand({"ffmpeg", "-v", "error", "-i", clip.string(), "-vf",
-                          "select=eq(n\\,45)", "-frames:v", "1", theirs.string()});
+    r = test::RunCommand({"ffmpeg", "-v", "error", "-i", clip.string(), "-vf", "select=eq(n\\,45)",
+                          "-frames:v", "1", theirs.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     QImage reference(QString::fromStdString(theirs.string()));
     EXPECT_EQ(FrameShown(reference), 45);

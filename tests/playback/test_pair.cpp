@@ -23,8 +23,7 @@ constexpr const char* kRearName = "A___-230716-101500-000010R.AVI";
 class PairTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (int i = 0; i < 2; ++i)
-            ASSERT_EQ(pair.Player(i).Initialise(&windows[i], &sinks[i]), 1);
+        for (int i = 0; i < 2; ++i) ASSERT_EQ(pair.Player(i).Initialise(&windows[i], &sinks[i]), 1);
         ClipOptions front;  // 30 fps, 4 s
         front.frames = 120;
         frontClip = ForgeClip("pair", front, kFrontName);
@@ -70,6 +69,9 @@ TEST_F(PairTest, OpenBothCombinesResults) {
 TEST_F(PairTest, FrontFramesAreScaledForTheRearClip) {
     OpenBothReady();
     EXPECT_NEAR(pair.RearScale(), 27.5 / 30.0, 1e-6);
+    // Two seconds in: frame 60 of the front clip is frame 55 of the rear.
+    EXPECT_EQ(pair.ToRear(60), 55);
+    EXPECT_EQ(pair.ToRear(59), 54);
     for (std::int64_t front : {0, 36, 60, 96, 119}) {
         ASSERT_EQ(pair.Seek(kBothCameras, front), 1);
         const auto rear = pair.ToRear(front);
@@ -153,8 +155,8 @@ TEST_F(PairTest, PrefetchIsHandedOverOrCancelled) {
     other.frames = 120;
     const auto otherClip = ForgeClip("pair-other", other, "A___-230716-101600-000012F.AVI");
     for (int round = 0; round < 5; ++round) {
-        auto prefetch = std::async(std::launch::async,
-                                   [&] { return pair.Prefetch(otherClip.string(), ""); });
+        auto prefetch =
+            std::async(std::launch::async, [&] { return pair.Prefetch(otherClip.string(), ""); });
         ASSERT_EQ(front.LoadData(frontClip.string()), 1);
         prefetch.get();
         EXPECT_EQ(front.DataReader().Path(), frontClip.string());

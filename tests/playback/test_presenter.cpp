@@ -1,1 +1,158 @@
+// The OpenGL presenter in a real window (run under xvfb-run): the picture
+// lands in the destination rectangle with black around it, zoom and
+// letterbox move that rectangle, mirroring flips the texture, and the
+// read-back for stills equals what is on screen.
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+
+#include "playback/movie_player.h"
+#include "playback/video_presenter.h"
+#include "playback_fixture.h"
+
+namespace trivexa {
+namespace {
+
+using test::ClipOptions;
+using test::ForgeClip;
+using test::FrameShown;
+using test::WaitUntil;
+
+class PresenterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+            GTEST_SKIP() << "needs a display";
+        presenter = std::make_unique<VideoPresenter>();
+        presenter->resize(640, 480);
+        presenter->show();
+        ASSERT_TRUE(WaitUntil([&] { return presenter->isVisible(); }));
+        ASSERT_EQ(player.Initialise(&window, presenter.get()), 1);
+        ClipOptions o;
+        o.width = 320;
+        o.height = 192;  // 5:3
+        clip = ForgeClip("p320", o);
+        ASSERT_EQ(player.Open(clip.string()), kOpenOk);
+        ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) == 1; }));
+    }
+    void TearDown() override {
+        player.Release();
+        presenter.reset();
+    }
+    // What the window shows now.
+    QImage Screen() {
+        test::RunEventsFor(60);
+        return presenter->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    }
+    static bool IsBlack(const QImage& img, const QRect& area) {
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (qGray(img.pixel(x, y)) > 8) return false;
+        return true;
+    }
+    bool ShowsFrame(int frame) {
+        return WaitUntil([&] { return FrameShown(presenter->CurrentImage()) == frame; });
+    }
+
+    test::MessageLog window;
+    std::unique_ptr<VideoPresenter> presenter;
+    MoviePlayer player;
+    std::filesystem::path clip;
+};
+
+TEST_F(PresenterTest, LetterboxedPictureWithBlackBands) {
+    // 5:3 picture in a 4:3 window: full width, 384 rows, bands of 48.
+    ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, true), 1);
+    EXPECT_EQ(player.DestinationRect(), (LayoutRect{0, 48, 640, 433}));
+    ASSERT_EQ(player.Seek(21), 1);
+    ASSERT_TRUE(ShowsFrame(21));
+    const QImage screen = Screen();
+    ASSERT_EQ(screen.size(), QSize(640, 480));
+    EXPECT_TRUE(IsBlack(screen, QRect(0, 0, 640, 46)));
+    EXPECT_TRUE(IsBlack(screen, QRect(0, 436, 640, 44)));
+    // The picture inside the rectangle carries the frame number.
+    EXPECT_EQ(FrameShown(screen.copy(0, 48, 640, 385)), 21);
+    // Stretched instead: the whole window.
+    ASSERT_EQ(player.SetKeepAspect(0), 1);
+    EXPECT_EQ(player.KeepAspect(), 0);
+    EXPECT_EQ(player.DestinationRect(), (LayoutRect{0, 0, 640, 480}));
+    EXPECT_EQ(FrameShown(Screen()), 21);
+}
+
+TEST_F(PresenterTest, DestinationRectangleAndZoom) {
+    // Until the geometry is set every layout is refused.
+    EXPECT_EQ(player.SetKeepAspect(0), 0);
+    EXPECT_EQ(player.KeepAspect(), 1);
+    ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, false), 1);
+    ASSERT_EQ(player.SetKeepAspect(0), 1);
+    ASSERT_EQ(player.Seek(5), 1);
+    ASSERT_TRUE(ShowsFrame(5));
+    // A rectangle of our own: the picture there, black everywhere else.
+    ASSERT_TRUE(presenter->SetVideoPosition(QRect(100, 50, 320, 192)));
+    QImage screen = Screen();
+    EXPECT_TRUE(IsBlack(screen, QRect(0, 0, 640, 48)));
+    EXPECT_TRUE(IsBlack(screen, QRect(0, 0, 98, 480)));
+    EXPECT_TRUE(IsBlack(screen, QRect(422, 0, 218, 480)));
+    EXPECT_TRUE(IsBlack(screen, QRect(0, 244, 640, 236)));
+    EXPECT_EQ(FrameShown(screen.copy(100, 50, 320, 192)), 5);
+    EXPECT_FALSE(IsBlack(screen, QRect(100, 50, 320, 192)));
+
+    // Zoom 2x about the centre: the picture overflows the window, whose
+    // centre shows the middle of the picture.
+    ASSERT_EQ(player.SetZoom(320, 240, 0, 0, 2.0f, true), 1);
+    EXPECT_EQ(player.DestinationRect(), (LayoutRect{-320, -240, 960, 720}));
+    screen = Screen();
+    // Zoomed into the road: no band of black at the sides or the bottom.
+    EXPECT_FALSE(IsBlack(screen, QRect(0, 400, 8, 80)));
+    EXPECT_FALSE(IsBlack(screen, QRect(632, 400, 8, 80)));
+    EXPECT_EQ(FrameShown(screen), -1);  // the number row is cut by the zoom
+    // Refused zoom changes nothing.
+    EXPECT_EQ(player.SetZoom(320, 240, 0, 0, 0.0f, true), 0);
+    EXPECT_EQ(player.DestinationRect(), (LayoutRect{-320, -240, 960, 720}));
+}
+
+TEST_F(PresenterTest, MirrorAndReadBackMatchTheScreen) {
+    ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, true), 1);
+    ASSERT_EQ(player.SetKeepAspect(0), 1);
+    ASSERT_EQ(player.Seek(44), 1);
+    ASSERT_TRUE(ShowsFrame(44));
+    ASSERT_EQ(player.ToggleMirror(), 1);
+    const QImage screen = Screen();
+    auto mark = test::MarkOf(screen);
+    ASSERT_TRUE(mark);
+    EXPECT_EQ(mark->number, 44);
+    EXPECT_TRUE(mark->mirrored);
+
+    // The still is the shown picture at native size.
+    const QImage still = presenter->CurrentImage();
+    ASSERT_EQ(still.size(), QSize(320, 192));
+    mark = test::MarkOf(still);
+    ASSERT_TRUE(mark);
+    EXPECT_TRUE(mark->mirrored);
+    const QImage scaledScreen =
+        screen.scaled(320, 192, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double diff = 0;
+    for (int y = 0; y < 192; ++y)
+        for (int x = 0; x < 320; ++x)
+            diff += std::abs(qGray(still.pixel(x, y)) - qGray(scaledScreen.pixel(x, y)));
+    EXPECT_LT(diff / (320.0 * 192.0), 4.0);
+    // And equals the decoder's own picture converted on the CPU.
+    const QImage cpu = SampleToImage(*presenter->CurrentSample(), true);
+    diff = 0;
+    for (int y = 0; y < 192; ++y)
+        for (int x = 0; x < 320; ++x)
+            diff += std::abs(qGray(still.pixel(x, y)) - qGray(cpu.pixel(x, y)));
+    EXPECT_LT(diff / (320.0 * 192.0), 2.0);
+
+    // Playing uploads into the same textures: no allocation per picture.
+    const int allocations = presenter->TextureAllocations();
+    const long draws = presenter->DrawCount();
+    ASSERT_EQ(player.Play(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return player.Position() > 80; }));
+    EXPECT_EQ(presenter->TextureAllocations(), allocations);
+    EXPECT_GT(presenter->DrawCount() - draws, 15);
+}
+
+}  // namespace
+}  // namespace trivexa

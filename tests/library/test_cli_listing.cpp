@@ -1,5 +1,7 @@
 // trivexa-cli tree and list, run as a separate program on a card on disk.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -87,6 +89,39 @@ TEST(CliListing, UsageAndUnreadableSources) {
     // An empty folder is a valid, empty source.
     const auto empty = Cli({"list", "--json", dir.path().string()});
     EXPECT_EQ(empty.exitCode, 0);
+}
+
+// A card whose Rear folder cannot be read, listed by a user without the right
+// to read it (the superuser reads everything, so the test drops to nobody).
+TEST(CliListing, UnreadableFolderOnACard) {
+    std::vector<std::string> prefix;
+    if (geteuid() == 0) {
+        if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is needed to drop privileges";
+        prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    TempDir dir;
+    const fs::path card = dir / "card";
+    test::WriteCardOrFail(card, {Rec(Name("A___", 1)), Rec(Name("A___", 2))});
+    ASSERT_EQ(chmod((card / "Normal/Rear").c_str(), 0), 0);
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), test::BuiltProgram("trivexa-cli").string());
+        args.insert(args.begin(), prefix.begin(), prefix.end());
+        return RunCommand(args);
+    };
+
+    const auto tree = run({"tree", "--json", card.string()});
+    ASSERT_EQ(tree.exitCode, 0) << tree.err;
+    const auto t = nlohmann::json::parse(tree.out);
+    EXPECT_EQ(t["nodes"][0]["children"].size(), 1u);
+
+    const auto group =
+        run({"list", "--json", "--node", (card / "Normal/230715_0001").string(), card.string()});
+    ASSERT_EQ(group.exitCode, 0) << group.err;
+    const auto g = nlohmann::json::parse(group.out)["entries"];
+    ASSERT_EQ(g.size(), 2u);
+    EXPECT_EQ(g[0]["rearPath"], "");  // cannot be seen: listed as absent
+    EXPECT_EQ(g[0]["frontName"], Name("A___", 1));
+    chmod((card / "Normal/Rear").c_str(), 0755);
 }
 
 }  // namespace

@@ -1,0 +1,284 @@
+// Playback benchmarks on forged H.264 clips, each against a reference
+// measured in the same run:
+//   decode  decode throughput of a 1080p clip through the engine (no display,
+//           unthrottled clock) against `ffmpeg -threads 2 -i CLIP -f null -`
+//   seeks   fifty random seeks on a 1080p clip (key frame every 30): time from
+//           Seek to the picture presented, against decoding from the key frame
+//           to the target alone with libavcodec
+//   two     1080p front and 720p rear at rate 1 in two OpenGL surfaces for N
+//           seconds: late and missing pictures, CPU use, peak memory; saves a
+//           screenshot to /tmp/trivexa-two-cameras.png
+// Clips are written by clipforge under the build tree and reused.
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QWidget>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "clipforge/clipforge.h"
+#include "playback/movie_player.h"
+#include "playback/posted_message.h"
+#include "playback/video_presenter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace fs = std::filesystem;
+using namespace trivexa;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+void Pump(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+
+fs::path Clip(int width, int height, int frames, char camera, const std::string& name) {
+    const fs::path dir = fs::path(TRIVEXA_BENCH_DATA) / "playback";
+    const fs::path path =
+        dir /
+        (std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(frames)) /
+        name;
+    if (fs::exists(path)) return path;
+    fs::create_directories(path.parent_path());
+    clipforge::ClipSpec spec;
+    spec.name = name;
+    spec.video.width = width;
+    spec.video.height = height;
+    spec.video.frames = frames;
+    spec.video.gop = 30;
+    spec.video.camera = camera;
+    std::string error;
+    std::fprintf(stderr, "writing %dx%d clip of %d frames...\n", width, height, frames);
+    const fs::path tmp = path.string() + ".part";
+    if (!clipforge::WriteClip(tmp, spec, nullptr, &error)) {
+        std::fprintf(stderr, "clipforge: %s\n", error.c_str());
+        std::exit(1);
+    }
+    fs::rename(tmp, path);
+    return path;
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long PeakRssKb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+int RunDecode() {
+    const fs::path clip = Clip(1920, 1080, 600, 'F', "A___-230715-081522-000001F.AVI");
+    // Reference first, then ours, then the reference again; the best of each.
+    auto ffmpegOnce = [&] {
+        const auto t0 = Clock::now();
+        const std::string cmd =
+            "ffmpeg -v error -threads 2 -i '" + clip.string() + "' -an -f null - 2>/dev/null";
+        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "ffmpeg failed\n");
+        return Seconds(Clock::now() - t0);
+    };
+    auto oursOnce = [&] {
+        QObject window;
+        MemoryFrameSink sink;
+        MoviePlayer player;
+        player.Initialise(&window, &sink);
+        const auto t0 = Clock::now();
+        if (player.Open(clip.string()) != kOpenOk) return -1.0;
+        WaitFor([&] { return player.HasDisplay(); });
+        // An unthrottled clock: every picture is due at once, none skipped.
+        player.Engine()->SetRate(1000.0f, false);
+        player.Engine()->SetEndDelay(0);
+        player.Play();
+        WaitFor([&] { return player.Engine()->State() == EngineState::kStopped; });
+        const double s = Seconds(Clock::now() - t0);
+        const EngineStats st = player.Engine()->Stats();
+        std::printf("  engine: %ld pictures decoded, %ld presented\n", st.decoded, st.presented);
+        return s;
+    };
+    const double ref1 = ffmpegOnce();
+    const double ours1 = oursOnce();
+    const double ref2 = ffmpegOnce();
+    const double ours2 = oursOnce();
+    const double ref = std::min(ref1, ref2);
+    const double ours = std::min(ours1, ours2);
+    std::printf("decode 1080p x 600 frames: engine %.3f s (%.1f fps), ffmpeg %.3f s (%.1f fps)\n",
+                ours, 600 / ours, ref, 600 / ref);
+    std::printf("throughput ratio engine/ffmpeg: %.2f (target >= 0.9)\n", ref / ours);
+    return 0;
+}
+
+// Decoding from the key frame before `target` to the target, nothing else.
+double DecodeFromKeyFrame(const fs::path& clip, int target) {
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, clip.c_str(), nullptr, nullptr) < 0) return -1;
+    avformat_find_stream_info(fmt, nullptr);
+    const AVCodec* codec = nullptr;
+    const int vi = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(ctx, fmt->streams[vi]->codecpar);
+    ctx->thread_count = 2;
+    avcodec_open2(ctx, codec, nullptr);
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    const auto t0 = Clock::now();
+    av_seek_frame(fmt, vi, target, AVSEEK_FLAG_BACKWARD);
+    bool done = false;
+    bool flushed = false;
+    while (!done) {
+        int r = avcodec_receive_frame(ctx, frame);
+        if (r == 0) {
+            if (frame->best_effort_timestamp >= target) done = true;
+            av_frame_unref(frame);
+            continue;
+        }
+        if (r == AVERROR_EOF || flushed) break;
+        if (av_read_frame(fmt, pkt) < 0) {
+            avcodec_send_packet(ctx, nullptr);
+            flushed = true;
+            continue;
+        }
+        if (pkt->stream_index == vi) avcodec_send_packet(ctx, pkt);
+        av_packet_unref(pkt);
+    }
+    const double s = Seconds(Clock::now() - t0);
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&ctx);
+    avformat_close_input(&fmt);
+    return s;
+}
+
+double Percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+int RunSeeks() {
+    const int frames = 600;
+    const fs::path clip = Clip(1920, 1080, frames, 'F', "A___-230715-081522-000001F.AVI");
+    QObject window;
+    MemoryFrameSink sink;
+    MoviePlayer player;
+    player.Initialise(&window, &sink);
+    if (player.Open(clip.string()) != kOpenOk) return 1;
+    WaitFor([&] { return player.HasDisplay(); });
+    player.SetZoom(0, 0, 0, 0, 1.0f, false);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> pick(0, frames - 1);
+    std::vector<double> ours, alone;
+    for (int i = 0; i < 50; ++i) {
+        const int target = pick(rng);
+        const long before = sink.PresentCount();
+        const auto t0 = Clock::now();
+        player.Seek(target);
+        WaitFor([&] { return sink.PresentCount() > before; });
+        ours.push_back(Seconds(Clock::now() - t0) * 1000);
+        alone.push_back(DecodeFromKeyFrame(clip, target) * 1000);
+    }
+    std::printf(
+        "50 seeks, 1080p, key frame every 30 (ms): engine median %.1f p95 %.1f; "
+        "decode from key frame alone median %.1f p95 %.1f\n",
+        Percentile(ours, 0.5), Percentile(ours, 0.95), Percentile(alone, 0.5),
+        Percentile(alone, 0.95));
+    std::printf("ratio engine/alone: median %.2f, p95 %.2f\n",
+                Percentile(ours, 0.5) / Percentile(alone, 0.5),
+                Percentile(ours, 0.95) / Percentile(alone, 0.95));
+    return 0;
+}
+
+int RunTwo(int seconds) {
+    const int frames = seconds * 30 + 30;
+    const fs::path front = Clip(1920, 1080, frames, 'F', "A___-230715-081522-000001F.AVI");
+    const fs::path rear = Clip(1280, 720, frames, 'R', "A___-230715-081522-000001R.AVI");
+    QWidget window;
+    auto* layout = new QHBoxLayout(&window);  // owned by the window
+    VideoPresenter* surfaces[2] = {new VideoPresenter, new VideoPresenter};
+    for (auto* s : surfaces) {
+        s->setMinimumSize(640, 360);
+        layout->addWidget(s);
+    }
+    window.resize(1300, 380);
+    window.show();
+    Pump(300);
+    QObject notify[2];
+    MoviePlayer players[2];
+    for (int i = 0; i < 2; ++i) {
+        players[i].Initialise(&notify[i], surfaces[i]);
+        if (players[i].Open((i == 0 ? front : rear).string()) != kOpenOk) return 1;
+    }
+    WaitFor([&] { return players[0].HasDisplay() && players[1].HasDisplay(); });
+    for (auto& p : players) p.SetZoom(0, 0, 0, 0, 1.0f, true);
+    const double cpu0 = CpuSeconds();
+    const auto t0 = Clock::now();
+    for (auto& p : players) p.Play();
+    Pump(seconds * 500);
+    window.grab().save("/tmp/trivexa-two-cameras.png");
+    Pump(seconds * 500);
+    const double wall = Seconds(Clock::now() - t0);
+    const double cpu = CpuSeconds() - cpu0;
+    const long expected = static_cast<long>(wall * 30.0);
+    for (int i = 0; i < 2; ++i) {
+        const EngineStats st = players[i].Engine()->Stats();
+        const long missing = std::max(0L, expected - st.presented);
+        std::printf(
+            "%s: %ld presented of %ld due, late %ld (%.2f %%), missing %ld (%.2f %%), "
+            "skipped %ld, drawn %ld\n",
+            i == 0 ? "front 1080p" : "rear 720p", st.presented, expected, st.late,
+            100.0 * st.late / std::max(1L, st.presented), missing,
+            100.0 * missing / std::max(1L, expected), st.skipped, surfaces[i]->DrawCount());
+    }
+    std::printf("CPU %.1f %% of one core over %.1f s (2 cores)\n", 100.0 * cpu / wall, wall);
+    std::printf("peak RSS %.1f MB with both cameras open\n", PeakRssKb() / 1024.0);
+    for (auto& p : players) p.Close();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "decode";
+    if (mode == "two") {
+        QApplication app(argc, argv);
+        return RunTwo(argc > 2 ? std::max(5, std::atoi(argv[2])) : 60);
+    }
+    QCoreApplication app(argc, argv);
+    if (mode == "decode") return RunDecode();
+    if (mode == "seeks") return RunSeeks();
+    std::fprintf(stderr, "usage: bench_playback [decode|seeks|two [SECONDS]]\n");
+    return 2;
+}

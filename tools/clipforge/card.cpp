@@ -206,52 +206,47 @@ bool WriteSeeds(const fs::path& dir, std::string* error) {
     base.audio.framesPerChunk = 4;
     base.drive.records = 6;
 
+    // Seeds carry recording names: readers choose the header layout (and
+    // whether to read a sensor block) by the name.
     struct Seed {
-        const char* file;
         const char* name;
         void (*tweak)(ClipSpec&);
     };
     const Seed seeds[] = {
-        {"intact_F.AVI", "A___-230715-081522-000001F.AVI", [](ClipSpec&) {}},
-        {"rear_R.AVI", "A___-230715-081522-000001R.AVI", [](ClipSpec&) {}},
-        {"timelapse_F.AVI", "T___-230715-081522-000002F.AVI", [](ClipSpec&) {}},
-        {"parking_F.AVI", "P___-230715-081522-000003F.AVI", [](ClipSpec&) {}},
-        {"unlimited_F.AVI", "A___-230715-081522-000004F.AVI",
+        {"A___-230715-081522-000001F.AVI", [](ClipSpec&) {}},
+        {"A___-230715-081522-000001R.AVI", [](ClipSpec&) {}},
+        {"T___-230715-081522-000002F.AVI", [](ClipSpec&) {}},
+        {"P___-230715-081522-000003F.AVI", [](ClipSpec&) {}},
+        {"A___-230715-081522-000004F.AVI",
          [](ClipSpec& c) { c.sensor.countMode = CountMode::Unlimited; }},
-        {"zero_count_F.AVI", "A___-230715-081522-000005F.AVI",
+        {"A___-230715-081522-000005F.AVI",
          [](ClipSpec& c) { c.sensor.countMode = CountMode::Zero; }},
-        {"chained_F.AVI", "A___-230715-081522-000006F.AVI",
+        {"A___-230715-081522-000006F.AVI",
          [](ClipSpec& c) {
              c.sensor.chained.resize(2);
              c.sensor.chained[1].mode = 'D';
          }},
-        {"index_lost_F.AVI", "A___-230715-081522-000007F.AVI",
-         [](ClipSpec& c) { c.damage.indexLost = true; }},
-        {"truncated_F.AVI", "A___-230715-081522-000008F.AVI",
-         [](ClipSpec& c) { c.damage.truncateInChunk = 9; }},
-        {"broken_start_F.AVI", "A___-230715-081522-000009F.AVI",
-         [](ClipSpec& c) { c.damage.brokenStartCodeFrame = 3; }},
-        {"tiny_chunk_F.AVI", "A___-230715-081522-000010F.AVI",
-         [](ClipSpec& c) { c.damage.tinyVideoFrame = 4; }},
-        {"riff_zero_F.AVI", "A___-230715-081522-000011F.AVI",
-         [](ClipSpec& c) { c.damage.riffSizeZero = true; }},
-        {"index8_F.AVI", "A___-230715-081522-000012F.AVI",
-         [](ClipSpec& c) { c.damage.indexSizeField = 8; }},
-        {"no_index_F.AVI", "A___-230715-081522-000013F.AVI",
-         [](ClipSpec& c) { c.damage.missingIndex = true; }},
-        {"no_block_F.AVI", "A___-230715-081522-000014F.AVI",
-         [](ClipSpec& c) { c.sensor.present = false; }},
-        {"count_mismatch_F.AVI", "A___-230715-081522-000015F.AVI",
+        {"A___-230715-081522-000007F.AVI", [](ClipSpec& c) { c.damage.indexLost = true; }},
+        {"A___-230715-081522-000008F.AVI", [](ClipSpec& c) { c.damage.truncateInChunk = 9; }},
+        {"A___-230715-081522-000009F.AVI", [](ClipSpec& c) { c.damage.brokenStartCodeFrame = 3; }},
+        {"A___-230715-081522-000010F.AVI", [](ClipSpec& c) { c.damage.tinyVideoFrame = 4; }},
+        {"A___-230715-081522-000011F.AVI", [](ClipSpec& c) { c.damage.riffSizeZero = true; }},
+        {"A___-230715-081522-000012F.AVI", [](ClipSpec& c) { c.damage.indexSizeField = 8; }},
+        {"A___-230715-081522-000013F.AVI", [](ClipSpec& c) { c.damage.missingIndex = true; }},
+        {"A___-230715-081522-000014F.AVI", [](ClipSpec& c) { c.sensor.present = false; }},
+        {"A___-230715-081522-000015F.AVI",
          [](ClipSpec& c) {
              c.sensor.countMode = CountMode::Given;
              c.sensor.headerCount = 40;
          }},
+        {"T___-230715-081522-000016F.AVI", [](ClipSpec& c) { c.damage.indexLost = true; }},
+        {"A___-230715-081522-000017F.AVI", [](ClipSpec& c) { c.sensor.trailerCount = 3; }},
     };
     for (const Seed& s : seeds) {
         ClipSpec c = base;
         c.name = s.name;
         s.tweak(c);
-        if (!WriteClip(dir / s.file, c, nullptr, error)) return false;
+        if (!WriteClip(dir / s.name, c, nullptr, error)) return false;
     }
     return true;
 }

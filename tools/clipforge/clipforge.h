@@ -167,7 +167,7 @@ struct SensorHeaderUnit {
 };
 
 enum class CountMode {
-    Exact,      // header count = number of records
+    Exact,      // header count = number of records (at most 0xFFFE; use Unlimited beyond)
     Unlimited,  // header count 0xFFFF: read until the trailer
     Zero,       // header count 0 (records still written)
     Given,      // header count = SensorSpec::headerCount

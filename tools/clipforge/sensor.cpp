@@ -67,7 +67,9 @@ constexpr size_t kUnitStride = 40;
 
 // Trailer.
 constexpr size_t kTrlModel = 6;
+constexpr size_t kTrlReserved1 = 14;  // 2 bytes
 constexpr size_t kTrlCount = 16;
+constexpr size_t kTrlReserved2 = 20;  // 8 bytes
 
 std::string Fixed(const char* fmt, double v, size_t width) {
     char buf[64];
@@ -345,9 +347,9 @@ std::vector<uint8_t> EncodeSensorBlock(const SensorSpec& spec) {
     std::string model = spec.model;
     model.resize(8, ' ');
     PutText(b, trl + kTrlModel, model);
-    PutText(b, trl + 14, "  ");
+    PutText(b, trl + kTrlReserved1, "  ");
     PutBe32(b, trl + kTrlCount, spec.trailerCount.value_or(static_cast<uint32_t>(slots)));
-    PutText(b, trl + 20, "        ");
+    PutText(b, trl + kTrlReserved2, "        ");
     return b;
 }
 

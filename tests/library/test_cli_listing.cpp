@@ -87,8 +87,17 @@ TEST(CliListing, UsageAndUnreadableSources) {
     test::Touch(dir / "empty.AVI", 0);
     EXPECT_EQ(Cli({"list", (dir / "empty.AVI").string()}).exitCode, 1);
     // An empty folder is a valid, empty source.
-    const auto empty = Cli({"list", "--json", dir.path().string()});
+    const auto empty = Cli({"list", "--json", (dir / "gone").parent_path().string()});
     EXPECT_EQ(empty.exitCode, 0);
+    // Names that are not valid UTF-8 still give a JSON document.
+    const fs::path odd = dir / "trip\xFF\xFE";
+    test::Touch(odd / Name("A___", 3, "230715", 'R'), 1);
+    const auto listed = Cli({"list", "--json", odd.string()});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const auto j = nlohmann::json::parse(listed.out);
+    ASSERT_EQ(j["entries"].size(), 1u);
+    EXPECT_EQ(j["entries"][0]["rearName"], Name("A___", 3, "230715", 'R'));
+    EXPECT_EQ(Cli({"tree", "--json", dir.path().string()}).exitCode, 0);
 }
 
 // A card whose Rear folder cannot be read, listed by a user without the right

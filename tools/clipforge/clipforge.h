@@ -248,8 +248,10 @@ struct Damage {
 };
 
 struct ClipSpec {
-    // Layout and audio follow the name unless `layout` is given.
-    std::string name = "A___-230715-081522-000001F.AVI";
+    // The recording name; empty: the file name of the path written. The
+    // layout (and with it the audio) follows the name unless `layout` is
+    // given; the scripted drive starts at the name's date and time.
+    std::string name;
     std::optional<Layout> layout;
     VideoSpec video;
     AudioSpec audio;

@@ -175,8 +175,6 @@ int main(int argc, char** argv) {
     if (cmd == "clip") {
         if (operands.size() != 1) return Usage("expected one file");
         std::filesystem::path out(operands[0]);
-        if (clip.name.empty() || clip.name == cf::ClipSpec{}.name)
-            clip.name = out.filename().string();
         cf::ClipReport report;
         if (!cf::WriteClip(out, clip, &report, &error)) {
             std::fprintf(stderr, "clipforge: %s\n", error.c_str());

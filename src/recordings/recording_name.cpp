@@ -64,6 +64,33 @@ const std::regex& PatternFor(CameraFilter filter) {
     return any;
 }
 
+bool OneOf(char c, std::string_view set) { return set.find(c) != std::string_view::npos; }
+
+bool IsDigits(std::string_view s) {
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// The pattern matched by hand at the first character, which is where every
+// name the recorder writes has it. Only a sure match answers here; anything
+// else goes to the regular expression search, so the result is always the
+// search's. The '.' before AVI is left to the search for the line-ending and
+// NUL characters whose treatment is the regex engine's business. Needs at
+// least 30 characters.
+bool MatchesAtStart(std::string_view name, CameraFilter filter) {
+    const std::string_view cameras = filter == CameraFilter::Front  ? "F"
+                                     : filter == CameraFilter::Rear ? "R"
+                                                                    : "FR";
+    const char any = name[26];
+    return OneOf(name[0], "APT_") && OneOf(name[1], "GMD_") && OneOf(name[2], "T_") &&
+           OneOf(name[3], "S_") && name[4] == '-' && IsDigits(name.substr(5, 6)) &&
+           name[11] == '-' && IsDigits(name.substr(12, 6)) && name[18] == '-' &&
+           IsDigits(name.substr(19, 6)) && OneOf(name[25], cameras) && any != '\n' && any != '\r' &&
+           any != '\0' && name.substr(27, 3) == "AVI";
+}
+
 // Character at `pos`, or '\0' past the end: short names then fall into the
 // "anything else" rows of the tables below.
 char At(std::string_view name, std::size_t pos) { return pos < name.size() ? name[pos] : '\0'; }
@@ -116,7 +143,11 @@ std::string_view FileNameOf(std::string_view path) {
 bool IsRecordingName(std::string_view path, CameraFilter filter) {
     std::string_view name = FileNameOf(path);
     if (name.size() > kFirstDashPos && name[kFirstDashPos] != '-') return false;
-    if (!std::regex_search(name.begin(), name.end(), PatternFor(filter))) return false;
+    if (name.size() < kRecordingNameLength) return false;  // the pattern spans 30 characters
+    if (!MatchesAtStart(name, filter) &&
+        !std::regex_search(name.begin(), name.end(), PatternFor(filter))) {
+        return false;
+    }
     return TriggerKindOf(name) != TriggerKind::None;
 }
 

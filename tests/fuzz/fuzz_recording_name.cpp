@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <regex>
 #include <string>
 
 #include "recordings/drive_utils.h"
@@ -19,6 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool front = IsRecordingName(path, CameraFilter::Front);
     const bool rear = IsRecordingName(path, CameraFilter::Rear);
     if ((front || rear) && !any) std::abort();
+    // The grammar test answers exactly like a plain search with the pattern.
+    static const std::regex pattern(
+        "[APT_]{1,1}[GMD_]{1,1}[T_]{1,1}[S_]{1,1}-[0-9]{6,6}-[0-9]{6,6}-[0-9]{6,6}[FR]{1,1}.AVI",
+        std::regex::ECMAScript);
+    const bool searched = (name.size() <= 4 || name[4] == '-') &&
+                          std::regex_search(name.begin(), name.end(), pattern) &&
+                          TriggerKindOf(name) != TriggerKind::None;
+    if (any != searched) std::abort();
     if (any && !HasRecognisedKind(path)) std::abort();
 
     TriggerFlags flags = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,37 @@ TEST(RecordingName, GrammarIsSearchedWithCameraFilterAndDashTest) {
     EXPECT_FALSE(IsRecordingName("AG_S"));
     EXPECT_FALSE(IsRecordingName(""));
     EXPECT_FALSE(IsRecordingName("/media/SD/Normal/Front/"));
+}
+
+// The answer must be the one a plain search with the pattern gives, for
+// names one character away from a valid one at every position.
+TEST(RecordingName, GrammarAnswersLikeAPlainSearch) {
+    const std::string head =
+        "[APT_]{1,1}[GMD_]{1,1}[T_]{1,1}[S_]{1,1}-[0-9]{6,6}-[0-9]{6,6}-[0-9]{6,6}";
+    const std::pair<CameraFilter, std::string> filters[] = {{CameraFilter::Any, "[FR]{1,1}.AVI"},
+                                                            {CameraFilter::Front, "[F]{1,1}.AVI"},
+                                                            {CameraFilter::Rear, "[R]{1,1}.AVI"}};
+    const std::string valid = "AG_S-230715-081522-000123F.AVI";
+    const std::string replacements = std::string("APT_GMDSORFRX-09.a\n\r\xff", 21) + '\0';
+    std::vector<std::string> names;
+    for (std::size_t pos = 0; pos < valid.size(); ++pos) {
+        for (char c : replacements) {
+            std::string name = valid;
+            name[pos] = c;
+            names.push_back(name);
+            names.push_back("xxxx-" + name);
+            names.push_back(name.substr(1));
+        }
+    }
+    for (const auto& [filter, tail] : filters) {
+        const std::regex fresh(head + tail, std::regex::ECMAScript);
+        for (const std::string& name : names) {
+            const bool expected = (name.size() <= 4 || name[4] == '-') &&
+                                  std::regex_search(name, fresh) &&
+                                  TriggerKindOf(name) != TriggerKind::None;
+            EXPECT_EQ(IsRecordingName(name, filter), expected) << name;
+        }
+    }
 }
 
 TEST(RecordingName, SequenceShortNameAndStillBase) {

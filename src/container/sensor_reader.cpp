@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -546,7 +547,12 @@ bool SensorReader::Parse() {
     // Nothing of a previous clip may survive into this one.
     FreeEntries();
     hasVectors_ = true;
-    return LocateAndDecode(Decoder::Full);
+    try {
+        return LocateAndDecode(Decoder::Full);
+    } catch (const std::bad_alloc&) {
+        FreeEntries();
+        return false;
+    }
 }
 
 void SensorReader::FreeEntries() {
@@ -585,8 +591,11 @@ bool SensorReader::BuildFrameMap(std::int32_t frameCount) {
     if (frameCount < 0 || frameCount > sensor::kMaxFrameCount) return false;
 
     frameMap_.assign(static_cast<std::size_t>(frameCount), sensor::kNoLink);
-    for (AccelEntry& a : accels_) a.time = FrameOf(a.time, m);
-    for (PositionEntry& p : positions_) p.time = FrameOf(p.time, m);
+    // Frame numbers come from the record times (index x record step), not
+    // from the time fields, so that a second call maps afresh instead of
+    // dividing frame numbers again.
+    for (AccelEntry& a : accels_) a.time = FrameOf(RecordTime(a.index, msPerRecord_), m);
+    for (PositionEntry& p : positions_) p.time = FrameOf(RecordTime(p.index, msPerRecord_), m);
 
     if (!accels_.empty()) {
         std::size_t k = 0;
@@ -643,8 +652,12 @@ bool SensorReader::CollectTrack(const std::vector<RecordingEntry>& recordings) {
         SensorReader reader;
         if (!reader.Init() || !reader.Open(path)) return false;
         reader.hasVectors_ = true;
-        reader.LocateAndDecode(Decoder::PositionsOnly);
-        AppendGroupTrack(reader.positions_);
+        try {
+            reader.LocateAndDecode(Decoder::PositionsOnly);
+            AppendGroupTrack(reader.positions_);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
     }
     return true;
 }

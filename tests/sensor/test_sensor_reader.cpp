@@ -171,8 +171,8 @@ TEST_F(SensorReaderTest, FrameMapStepsOncePerFrameAndLinksLagFiveRecords) {
     EXPECT_EQ(a[9].positionLink, 4);  // the last position entry does not advance further
     EXPECT_DOUBLE_EQ(reader.LargestAccel(), 1.0);  // |z| of -1000 thousandths
 
-    // A longer video keeps pointing at the last entry.
-    ASSERT_TRUE(reader.Load(path));
+    // Mapping again (here for a longer video at another frame rate) starts
+    // from the record times, not from the frame numbers of the first map.
     reader.SetVideoMsPerFrame(50.0f);
     ASSERT_TRUE(reader.BuildFrameMap(25));
     EXPECT_EQ(reader.FrameMap()[3], 1);

@@ -136,8 +136,11 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 }  // namespace
 
 std::string_view FileNameOf(std::string_view path) {
-    std::size_t sep = path.find_last_of("/\\");
-    return sep == std::string_view::npos ? path : path.substr(sep + 1);
+    // A plain backward scan: every listed file passes here several times.
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) return path.substr(i);
+    }
+    return path;
 }
 
 bool IsRecordingName(std::string_view path, CameraFilter filter) {

@@ -172,7 +172,11 @@ EngineError CPlayer::OpenUrl(const std::string& path) {
         const AVCodec* audioCodec = nullptr;
         const int ai =
             av_find_best_stream(dec->format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &audioCodec, 0);
-        if (ai >= 0 && !audio_) audio_ = AudioOutput::Create();
+        if (ai >= 0 && !audio_ && !audioProbed_) {
+            // Looked for once per player: without a device every clip is silent.
+            audioProbed_ = true;
+            audio_ = AudioOutput::Create();
+        }
         if (ai >= 0 && audio_) {
             AVStream* as = dec->format->streams[ai];
             std::unique_ptr<AVCodecContext, CodecFreer> actx(avcodec_alloc_context3(audioCodec));
@@ -441,27 +445,21 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
         }
         const int w = f->width;
         const int h = f->height;
-        s->Resize(w, h);
-        s->mediaTime = t;
-        s->duration = frameDuration_;
         const auto pf = static_cast<AVPixelFormat>(f->format);
         if (pf == AV_PIX_FMT_YUV420P || pf == AV_PIX_FMT_YUVJ420P) {
-            for (int p = 0; p < 3; ++p) {
-                const int pw = s->PlaneWidth(p);
-                for (int y = 0; y < s->PlaneHeight(p); ++y)
-                    std::memcpy(s->planes[p].data() + static_cast<std::size_t>(y) * pw,
-                                f->data[p] + static_cast<std::ptrdiff_t>(y) * f->linesize[p],
-                                static_cast<std::size_t>(pw));
-            }
+            // The usual case: the decoder's picture is shared, not copied.
+            if (!s->ReferenceDecoded(f)) return false;
         } else {
+            const std::array<std::uint8_t*, 3> planes = s->UseOwnPlanes(w, h);
             d.sws.reset(sws_getCachedContext(d.sws.release(), w, h, pf, w, h, AV_PIX_FMT_YUV420P,
                                              SWS_BILINEAR, nullptr, nullptr, nullptr));
             if (!d.sws) return false;
-            std::uint8_t* dst[4] = {s->planes[0].data(), s->planes[1].data(), s->planes[2].data(),
-                                    nullptr};
-            int dstStride[4] = {w, s->ChromaWidth(), s->ChromaWidth(), 0};
+            std::uint8_t* dst[4] = {planes[0], planes[1], planes[2], nullptr};
+            int dstStride[4] = {s->stride[0], s->stride[1], s->stride[2], 0};
             sws_scale(d.sws.get(), f->data, f->linesize, 0, h, dst, dstStride);
         }
+        s->mediaTime = t;
+        s->duration = frameDuration_;
         scheduler_.Queue(std::move(s), gen);
         delivered = true;
         return true;

@@ -128,6 +128,7 @@ private:
     bool thin_ = false;
     int volume_ = 65535;
     bool noAudio_ = false;
+    bool audioProbed_ = false;
 
     // Commands from the UI thread to the decoder thread.
     mutable std::mutex commandMutex_;

@@ -12,14 +12,13 @@ std::uint8_t Clamp8(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 2
 QImage SampleToImage(const VideoSample& s, bool mirrored) {
     if (s.width <= 0 || s.height <= 0) return {};
     QImage image(s.width, s.height, QImage::Format_RGB32);
-    const int cw = s.ChromaWidth();
     // BT.601 limited range, fixed point with 16 fractional bits; the same
     // matrix as the presenter's shader so stills match the screen.
     for (int y = 0; y < s.height; ++y) {
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        const std::uint8_t* yr = s.planes[0].data() + static_cast<std::size_t>(y) * s.width;
-        const std::uint8_t* ur = s.planes[1].data() + static_cast<std::size_t>(y / 2) * cw;
-        const std::uint8_t* vr = s.planes[2].data() + static_cast<std::size_t>(y / 2) * cw;
+        const std::uint8_t* yr = s.Row(0, y);
+        const std::uint8_t* ur = s.Row(1, y / 2);
+        const std::uint8_t* vr = s.Row(2, y / 2);
         for (int x = 0; x < s.width; ++x) {
             const int c = (yr[x] - 16) * 76309;
             const int d = ur[x / 2] - 128;

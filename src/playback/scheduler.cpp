@@ -217,10 +217,6 @@ void Scheduler::Run(std::stop_token stop) {
         if (!clock_.Running()) {
             // Paused or stopped: keep the queue until the clock runs again.
             wake_.wait(lock, stop, [this] { return clockArmed_ || presentOne_ || queue_.empty(); });
-            if (!clockArmed_ && !presentOne_ && !queue_.empty()) {
-                // Woken by something else (a gate change); re-check after a nap.
-                wake_.wait_for(lock, stop, std::chrono::milliseconds(5), [] { return false; });
-            }
             continue;
         }
         const float rate = clock_.Rate();

@@ -125,14 +125,17 @@ void PresentEngine::Upload(const VideoSample& s) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (int p = 0; p < 3; ++p) {
         glBindTexture(GL_TEXTURE_2D, textures_[p]);
+        // Rows are uploaded straight from the decoder's padded planes.
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, s.stride[p]);
         if (resize) {
             glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, s.PlaneWidth(p), s.PlaneHeight(p), 0,
-                         GL_LUMINANCE, GL_UNSIGNED_BYTE, s.planes[p].data());
+                         GL_LUMINANCE, GL_UNSIGNED_BYTE, s.data[p]);
         } else {
             glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, s.PlaneWidth(p), s.PlaneHeight(p), GL_LUMINANCE,
-                            GL_UNSIGNED_BYTE, s.planes[p].data());
+                            GL_UNSIGNED_BYTE, s.data[p]);
         }
     }
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
     if (resize) {
         textureSize_ = QSize(s.width, s.height);

@@ -2,14 +2,45 @@
 
 #include <chrono>
 
+extern "C" {
+#include <libavutil/frame.h>
+}
+
 namespace trivexa {
 
-void VideoSample::Resize(int w, int h) {
+VideoSample::VideoSample() : decoded_(av_frame_alloc()) {}
+
+VideoSample::~VideoSample() { av_frame_free(&decoded_); }
+
+std::array<std::uint8_t*, 3> VideoSample::UseOwnPlanes(int w, int h) {
+    ReleaseDecoded();
     width = w;
     height = h;
-    for (int p = 0; p < 3; ++p)
-        planes[p].resize(static_cast<std::size_t>(PlaneWidth(p)) *
-                         static_cast<std::size_t>(PlaneHeight(p)));
+    std::array<std::uint8_t*, 3> out{};
+    for (int p = 0; p < 3; ++p) {
+        own_[p].resize(static_cast<std::size_t>(PlaneWidth(p)) *
+                       static_cast<std::size_t>(PlaneHeight(p)));
+        out[p] = own_[p].data();
+        data[p] = own_[p].data();
+        stride[p] = PlaneWidth(p);
+    }
+    return out;
+}
+
+bool VideoSample::ReferenceDecoded(const AVFrame* frame) {
+    ReleaseDecoded();
+    if (decoded_ == nullptr || av_frame_ref(decoded_, frame) < 0) return false;
+    width = frame->width;
+    height = frame->height;
+    for (int p = 0; p < 3; ++p) {
+        data[p] = decoded_->data[p];
+        stride[p] = decoded_->linesize[p];
+    }
+    return true;
+}
+
+void VideoSample::ReleaseDecoded() {
+    if (decoded_ != nullptr && decoded_->buf[0] != nullptr) av_frame_unref(decoded_);
 }
 
 std::shared_ptr<SamplePool> SamplePool::Create(std::size_t capacity) {
@@ -28,6 +59,8 @@ std::shared_ptr<VideoSample> SamplePool::Wrap(std::unique_ptr<VideoSample> s) {
 }
 
 void SamplePool::Return(VideoSample* s) {
+    // The decoder's picture goes back to the decoder now, not at reuse.
+    s->ReleaseDecoded();
     {
         std::lock_guard lock(mutex_);
         free_.emplace_back(s);

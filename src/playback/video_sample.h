@@ -13,23 +13,48 @@
 #include <mutex>
 #include <vector>
 
+struct AVFrame;
+
 namespace trivexa {
 
-// One picture as planar YUV 4:2:0 (BT.601, limited range), tightly packed:
-// plane 0 is width x height luma, planes 1 and 2 are ceil(w/2) x ceil(h/2).
+// One picture as planar YUV 4:2:0 (BT.601, limited range): plane 0 is
+// width x height luma, planes 1 and 2 are ceil(w/2) x ceil(h/2), each row
+// `stride` bytes apart. The planes are either the decoder's own picture,
+// referenced without a copy, or the sample's own memory (pictures that had
+// to be converted).
 struct VideoSample {
+    VideoSample();
+    ~VideoSample();
+    VideoSample(const VideoSample&) = delete;
+    VideoSample& operator=(const VideoSample&) = delete;
+
     int width = 0;
     int height = 0;
     std::int64_t mediaTime = 0;  // presentation time, 100 ns units
     std::int64_t duration = 0;   // 100 ns units
-    std::array<std::vector<std::uint8_t>, 3> planes;
+    std::array<const std::uint8_t*, 3> data{};
+    std::array<int, 3> stride{};
 
     int ChromaWidth() const { return (width + 1) / 2; }
     int ChromaHeight() const { return (height + 1) / 2; }
     int PlaneWidth(int plane) const { return plane == 0 ? width : ChromaWidth(); }
     int PlaneHeight(int plane) const { return plane == 0 ? height : ChromaHeight(); }
-    // Sizes the planes for a picture; reuses memory when the size is unchanged.
-    void Resize(int w, int h);
+    const std::uint8_t* Row(int plane, int y) const {
+        return data[plane] + static_cast<std::ptrdiff_t>(y) * stride[plane];
+    }
+
+    // Points the sample at its own tightly packed planes for a w x h picture
+    // (memory reused when the size is unchanged) and returns them to fill.
+    std::array<std::uint8_t*, 3> UseOwnPlanes(int w, int h);
+    // Shares a decoded YUV 4:2:0 picture (an AVFrame) without copying it.
+    // False when the reference cannot be taken.
+    bool ReferenceDecoded(const AVFrame* frame);
+    // Lets go of a referenced decoder picture (the pool calls it).
+    void ReleaseDecoded();
+
+private:
+    std::array<std::vector<std::uint8_t>, 3> own_;
+    AVFrame* decoded_ = nullptr;  // allocated once per sample
 };
 
 class SamplePool : public std::enable_shared_from_this<SamplePool> {

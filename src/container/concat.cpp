@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "container/mapped_file.h"
@@ -222,27 +223,30 @@ bool AppendClip(ClipInfo& a, const ClipInfo& b, std::string* error) {
         return false;
     }
 
+    // Room for everything first, so that a failed allocation leaves the
+    // accumulator as it was; the appends below then cannot fail.
+    const std::size_t aRecordBytes = std::size_t{a.SensorRecordsHeld()} * kSensorRecordSize;
+    const std::size_t bRecordBytes = std::size_t{b.SensorRecordsHeld()} * kSensorRecordSize;
     try {
-        a.sources.insert(a.sources.end(), b.sources.begin(), b.sources.end());
+        a.sources.reserve(a.sources.size() + b.sources.size());
         a.indexEntries.reserve(a.indexEntries.size() + b.indexEntries.size());
-        for (IndexEntry e : b.indexEntries) {
-            e.offset = static_cast<std::uint32_t>(e.offset + shift);
-            a.indexEntries.push_back(e);
-        }
-        if (front) {
-            const std::size_t held = std::size_t{a.SensorRecordsHeld()} * kSensorRecordSize;
-            a.sensorRecords.resize(held);  // drop a partial record, if any
-            a.sensorRecords.insert(a.sensorRecords.end(), b.sensorRecords.begin(),
-                                   b.sensorRecords.begin() +
-                                       static_cast<std::ptrdiff_t>(
-                                           std::size_t{b.SensorRecordsHeld()} * kSensorRecordSize));
-            a.sensorHeaderCount = static_cast<std::uint32_t>(records);
-            a.sensorTrailerCount = static_cast<std::uint32_t>(records);
-            a.sensorRecordsShort = false;
-        }
+        if (front) a.sensorRecords.reserve(aRecordBytes + bRecordBytes);
     } catch (const std::bad_alloc&) {
         SetError(error, "out of memory");
         return false;
+    }
+    a.sources.insert(a.sources.end(), b.sources.begin(), b.sources.end());
+    for (IndexEntry e : b.indexEntries) {
+        e.offset = static_cast<std::uint32_t>(e.offset + shift);
+        a.indexEntries.push_back(e);
+    }
+    if (front) {
+        a.sensorRecords.resize(aRecordBytes);  // drop a partial record, if any
+        a.sensorRecords.insert(a.sensorRecords.end(), b.sensorRecords.begin(),
+                               b.sensorRecords.begin() + static_cast<std::ptrdiff_t>(bRecordBytes));
+        a.sensorHeaderCount = static_cast<std::uint32_t>(records);
+        a.sensorTrailerCount = static_cast<std::uint32_t>(records);
+        a.sensorRecordsShort = false;
     }
 
     a.SetMoviListSize(static_cast<std::uint32_t>(newMovi));

@@ -1,0 +1,110 @@
+// The scheduler on its own: the output gate and the quarter-frame rule, with
+// hand-made pictures and a real clock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "playback/scheduler.h"
+#include "playback_fixture.h"
+
+namespace trivexa {
+namespace {
+
+constexpr std::int64_t kFrame = 400'000;  // 40 ms
+
+class SchedulerTest : public ::testing::Test {
+protected:
+    SchedulerTest()
+        : pool(SamplePool::Create(8)),
+          scheduler(clock, &sink, nullptr, [this](bool notify) { (notify ? notices : ends)++; }) {
+        scheduler.Start();
+    }
+    std::shared_ptr<VideoSample> Sample(std::int64_t t) {
+        auto s = pool->TryAcquire();
+        s->mediaTime = t;
+        s->duration = kFrame;
+        return s;
+    }
+    bool WaitPresented(long n, int timeoutMs = 2000) {
+        return test::WaitUntil([&] { return sink.PresentCount() >= n; }, timeoutMs);
+    }
+
+    PresentationClock clock;
+    MemoryFrameSink sink;
+    std::shared_ptr<SamplePool> pool;
+    Scheduler scheduler;
+    std::atomic<int> ends{0};
+    std::atomic<int> notices{0};
+};
+
+TEST_F(SchedulerTest, ScrubGateShowsOnePictureAndHoldsIt) {
+    scheduler.Flush(1);
+    scheduler.GateScrub();
+    for (int i = 0; i < 3; ++i) scheduler.Queue(Sample(i * kFrame), 1);
+    ASSERT_TRUE(WaitPresented(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(sink.PresentCount(), 1);
+    EXPECT_EQ(sink.CurrentSample()->mediaTime, 0);
+    // Pictures of an older generation are never shown.
+    scheduler.Queue(Sample(7 * kFrame), 0);
+    // Play releases the hold; the clock starts with the next picture.
+    scheduler.GatePlay();
+    scheduler.StartClockWithNextPicture(1.0f);
+    ASSERT_TRUE(WaitPresented(3));
+    EXPECT_EQ(sink.CurrentSample()->mediaTime, 2 * kFrame);
+    EXPECT_TRUE(clock.Running());
+    EXPECT_EQ(scheduler.LateCount(), 0);
+}
+
+TEST_F(SchedulerTest, QuarterFrameRule) {
+    scheduler.Flush(1);
+    scheduler.GatePlay();
+    clock.Start(0, 2.0f);
+    // Ten quarters early at rate 2: waits (10 - 3) quarters / 2 = 35 ms.
+    const auto t0 = std::chrono::steady_clock::now();
+    scheduler.Queue(Sample(10 * kFrame / 4), 1);
+    ASSERT_TRUE(WaitPresented(1));
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
+    EXPECT_GE(waited, 25);
+    EXPECT_LT(waited, 150);
+    EXPECT_EQ(scheduler.LateCount(), 0);
+
+    // Far behind the clock: shown at once and counted late.
+    clock.Start(100 * kFrame, 1.0f);
+    scheduler.Queue(Sample(50 * kFrame), 1);
+    ASSERT_TRUE(WaitPresented(2, 100));
+    EXPECT_EQ(scheduler.LateCount(), 1);
+    // Within a quarter frame: shown at once, not late.
+    clock.Start(200 * kFrame, 1.0f);
+    scheduler.Queue(Sample(200 * kFrame + kFrame / 2), 1);
+    ASSERT_TRUE(WaitPresented(3, 100));
+    EXPECT_EQ(scheduler.LateCount(), 1);
+}
+
+TEST_F(SchedulerTest, EndStopsTheClockThenNotifiesUnlessFlushed) {
+    scheduler.SetEndDelay(100);
+    scheduler.Flush(1);
+    scheduler.GatePlay();
+    clock.Start(0, 1.0f);
+    scheduler.QueueEnd(kFrame, 1);
+    ASSERT_TRUE(test::WaitUntil([&] { return ends == 1; }));
+    EXPECT_FALSE(clock.Running());
+    EXPECT_EQ(clock.Time(), kFrame);
+    EXPECT_EQ(notices, 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return notices == 1; }));
+
+    // A seek during the delay cancels the notice.
+    clock.Start(0, 1.0f);
+    scheduler.QueueEnd(0, 1);
+    ASSERT_TRUE(test::WaitUntil([&] { return ends == 2; }));
+    scheduler.Flush(2);
+    test::RunEventsFor(250);
+    EXPECT_EQ(notices, 1);
+}
+
+}  // namespace
+}  // namespace trivexa

@@ -166,46 +166,65 @@ int RunDecode() {
     return 0;
 }
 
-// Decoding from the key frame before `target` to the target, nothing else.
-double DecodeFromKeyFrame(const fs::path& clip, int target) {
-    AVFormatContext* fmt = nullptr;
-    if (avformat_open_input(&fmt, clip.c_str(), nullptr, nullptr) < 0) return -1;
-    avformat_find_stream_info(fmt, nullptr);
-    const AVCodec* codec = nullptr;
-    const int vi = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    AVCodecContext* ctx = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(ctx, fmt->streams[vi]->codecpar);
-    ctx->thread_count = 2;
-    avcodec_open2(ctx, codec, nullptr);
-    AVPacket* pkt = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    const auto t0 = Clock::now();
-    av_seek_frame(fmt, vi, target, AVSEEK_FLAG_BACKWARD);
-    bool done = false;
-    bool flushed = false;
-    while (!done) {
-        int r = avcodec_receive_frame(ctx, frame);
-        if (r == 0) {
-            if (frame->best_effort_timestamp >= target) done = true;
-            av_frame_unref(frame);
-            continue;
-        }
-        if (r == AVERROR_EOF || flushed) break;
-        if (av_read_frame(fmt, pkt) < 0) {
-            avcodec_send_packet(ctx, nullptr);
-            flushed = true;
-            continue;
-        }
-        if (pkt->stream_index == vi) avcodec_send_packet(ctx, pkt);
-        av_packet_unref(pkt);
+// Decoding from the key frame before a target to the target, nothing else:
+// one demuxer and decoder kept open over all seeks, flushed between them.
+class KeyFrameDecoder {
+public:
+    explicit KeyFrameDecoder(const fs::path& clip) {
+        if (avformat_open_input(&fmt_, clip.c_str(), nullptr, nullptr) < 0) return;
+        avformat_find_stream_info(fmt_, nullptr);
+        const AVCodec* codec = nullptr;
+        vi_ = av_find_best_stream(fmt_, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        ctx_ = avcodec_alloc_context3(codec);
+        avcodec_parameters_to_context(ctx_, fmt_->streams[vi_]->codecpar);
+        ctx_->thread_count = 2;
+        avcodec_open2(ctx_, codec, nullptr);
+        pkt_ = av_packet_alloc();
+        frame_ = av_frame_alloc();
     }
-    const double s = Seconds(Clock::now() - t0);
-    av_frame_free(&frame);
-    av_packet_free(&pkt);
-    avcodec_free_context(&ctx);
-    avformat_close_input(&fmt);
-    return s;
-}
+    ~KeyFrameDecoder() {
+        av_frame_free(&frame_);
+        av_packet_free(&pkt_);
+        avcodec_free_context(&ctx_);
+        avformat_close_input(&fmt_);
+    }
+    KeyFrameDecoder(const KeyFrameDecoder&) = delete;
+    KeyFrameDecoder& operator=(const KeyFrameDecoder&) = delete;
+
+    // Seconds from the seek to the decoded target picture (AVI time stamps
+    // are frame numbers).
+    double Decode(int target) {
+        const auto t0 = Clock::now();
+        av_seek_frame(fmt_, vi_, target, AVSEEK_FLAG_BACKWARD);
+        avcodec_flush_buffers(ctx_);
+        bool flushed = false;
+        while (true) {
+            const int r = avcodec_receive_frame(ctx_, frame_);
+            if (r == 0) {
+                const bool done = frame_->best_effort_timestamp >= target;
+                av_frame_unref(frame_);
+                if (done) break;
+                continue;
+            }
+            if (r == AVERROR_EOF || flushed) break;
+            if (av_read_frame(fmt_, pkt_) < 0) {
+                avcodec_send_packet(ctx_, nullptr);
+                flushed = true;
+                continue;
+            }
+            if (pkt_->stream_index == vi_) avcodec_send_packet(ctx_, pkt_);
+            av_packet_unref(pkt_);
+        }
+        return Seconds(Clock::now() - t0);
+    }
+
+private:
+    AVFormatContext* fmt_ = nullptr;
+    AVCodecContext* ctx_ = nullptr;
+    AVPacket* pkt_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    int vi_ = -1;
+};
 
 double Percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
@@ -225,6 +244,7 @@ int RunSeeks() {
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> pick(0, frames - 1);
     std::vector<double> ours, alone;
+    KeyFrameDecoder reference(clip);
     for (int i = 0; i < 50; ++i) {
         const int target = pick(rng);
         const long before = sink.PresentCount();
@@ -232,7 +252,7 @@ int RunSeeks() {
         player.Seek(target);
         WaitFor([&] { return sink.PresentCount() > before; });
         ours.push_back(Seconds(Clock::now() - t0) * 1000);
-        alone.push_back(DecodeFromKeyFrame(clip, target) * 1000);
+        alone.push_back(reference.Decode(target) * 1000);
     }
     std::printf(
         "50 seeks, 1080p, key frame every 30 (ms): engine median %.1f p95 %.1f; "

@@ -48,6 +48,9 @@ int RunJoin(const std::vector<std::string>& args) {
 
     g_cancel.store(false);
     auto previous = std::signal(SIGINT, OnInterrupt);
+    // A file-size limit then shows as a failed write, which removes the
+    // partial output, instead of ending the program with the file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     JoinOptions options;
     options.replaceExisting = force;
     JoinSummary summary;

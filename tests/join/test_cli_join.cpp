@@ -46,6 +46,16 @@ TEST(CliJoinTest, JoinsPairedRecordingsAndReportsProgress) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, front + "\n" + rear + "\n");
 
+    // A write that fails part way (here a file-size limit, as on a full
+    // disk) fails the join and leaves nothing under the output names.
+    fs::create_directories(dir / "small");
+    const std::string limit = "--fsize=" + std::to_string(fs::file_size(front) / 2);
+    r = RunCommand(
+        {"prlimit", limit, cli, "join", (dir / "small").string(), recs[0].front, recs[1].front});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    EXPECT_TRUE(Listing(dir / "small").empty());
+
     // Usage and unreadable input.
     EXPECT_EQ(RunCommand({cli, "join", outDir}).exitCode, 2);
     EXPECT_EQ(RunCommand({cli, "join", (dir / "none").string(), recs[0].front}).exitCode, 1);

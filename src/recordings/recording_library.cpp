@@ -11,6 +11,7 @@
 #include "container/integrity.h"
 #include "platform/files.h"
 #include "platform/mapping.h"
+#include "platform/volumes.h"
 #include "recordings/drive_utils.h"
 
 namespace trivexa {
@@ -256,6 +257,17 @@ bool ListTreeInto(const std::string& folder, std::vector<FileListing>& out,
         out.push_back(MakeListing(folder, std::move(e)));
     }
     return true;
+}
+
+// True when `path` is the root of a mounted volume. A card opened at its
+// mount point is gone when it is unmounted, even if the empty mount-point
+// folder stays behind.
+bool IsMountRoot(const std::string& path) {
+    platform::VolumeInfo volume;
+    if (path.empty() || !platform::VolumeOf(path, volume)) return false;
+    std::error_code ec;
+    const auto canonical = std::filesystem::weakly_canonical(path, ec);
+    return !ec && canonical.string() == volume.mountPoint;
 }
 
 }  // namespace
@@ -589,8 +601,10 @@ CMovieResource::~CMovieResource() {
 }
 
 void CMovieResource::SetPath(const std::string& path) {
+    const bool mountRoot = IsMountRoot(path);
     std::lock_guard lock(mutex_);
     path_ = path;
+    mountRoot_ = mountRoot;
 }
 
 std::string CMovieResource::Path() const {
@@ -603,12 +617,14 @@ void CMovieResource::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
         if (!path_.empty()) {
             const std::string watched = path_;
+            const bool mountRoot = mountRoot_;
             lock.unlock();
-            const bool exists = platform::PathExists(watched);
+            const bool gone =
+                !platform::PathExists(watched) || (mountRoot && !IsMountRoot(watched));
             lock.lock();
             // Only report the path that was looked at: the panel may have
             // switched to another source meanwhile.
-            if (!exists && path_ == watched) {
+            if (gone && path_ == watched) {
                 removed_.store(true);
                 path_.clear();
                 lock.unlock();

@@ -167,7 +167,8 @@ bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& e
 // ---- Source watcher ------------------------------------------------------
 
 // Watches the opened source: a worker thread polls the watched path every
-// 100 ms and, when it no longer exists, sets the removed flag, empties the
+// 100 ms and, when it no longer exists (or, for a path that was the root of a
+// mounted volume, is no longer mounted), sets the removed flag, empties the
 // path and calls the loss callback (on the worker thread; the browser turns
 // it into a posted UM_SOURCE_LOST). The destructor stops and joins the thread.
 class CMovieResource {
@@ -191,6 +192,7 @@ private:
     LostCallback onLost_;
     mutable std::mutex mutex_;  // guards path_
     std::string path_;
+    bool mountRoot_ = false;  // path_ was a mount point when it was set
     std::atomic<bool> removed_{false};
     std::condition_variable_any wake_;
     std::jthread thread_;  // last member: started after the others exist

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -34,13 +35,23 @@ constexpr float kFrameIntervals[] = {
     0.0f,
 };
 
-std::filesystem::path ScratchDir() {
+const std::filesystem::path& ScratchDir() {
     static const std::filesystem::path dir = [] {
         auto d =
             std::filesystem::temp_directory_path() / ("fuzz_sensor_" + std::to_string(getpid()));
         std::filesystem::create_directories(d);
         return d;
     }();
+    // Registered after `dir` exists, so it runs before `dir` is destroyed:
+    // the scratch file goes when the fuzzer exits.
+    static const bool cleanup = [] {
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(ScratchDir(), ec);
+        });
+        return true;
+    }();
+    (void)cleanup;
     return dir;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 #include "playback/audio_output.h"
@@ -12,6 +13,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -118,6 +120,10 @@ double CPlayer::ProbeFrameRate(const std::string& path) {
 }
 
 EngineError CPlayer::OpenUrl(const std::string& path) {
+    // Clips from a card are often damaged; FFmpeg's own warnings about them
+    // would only clutter the terminal. Errors still come back as codes.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });
     CloseSession();
     state_ = EngineState::kReady;
     auto dec = std::make_unique<DecoderState>();

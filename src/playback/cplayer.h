@@ -8,6 +8,9 @@
 // its operation lock); the decoder and scheduler threads only touch the
 // engine's own state and post messages. The state field is atomic because
 // the scheduler thread enters Stopped at the end of the presentation.
+// Lock order: the command lock before the scheduler's queue lock; the
+// scheduler never takes the command lock, and neither is held while a
+// message is posted or a picture is handed to the display.
 
 #include <QObject>
 #include <QSize>

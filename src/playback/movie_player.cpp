@@ -95,6 +95,8 @@ int MoviePlayer::CheckFile(const std::string& path) {
 int MoviePlayer::Open(const std::string& path) {
     CountedLock op(operationLock_);
     lastError_ = {};
+    // Whatever happens below, the previous clip does not play on.
+    Close();
     if (CheckFile(path) == 0) {
         lastError_ = {EngineCode::kUnsupportedByteStream, "the file cannot be read"};
         return kOpenFailed;
@@ -129,7 +131,6 @@ int MoviePlayer::Open(const std::string& path) {
     }
     dataReader_.SetVideoMsPerFrame(frameInterval_);
 
-    Close();
     graph_.player = std::make_unique<CPlayer>(videoWindow_, display_);
     display_->SetMirrored(graph_.savedMirror);
     const EngineError err = graph_.player->OpenUrl(playPath.string());

@@ -219,6 +219,23 @@ TEST_F(EngineTest, RatesChangeSpeedAndMuteOutsideNormalSpeed) {
     EXPECT_GT(slow, 0);
 }
 
+TEST_F(EngineTest, FastPlaybackThinsAndStillReachesTheEnd) {
+    OpenReady(clip);
+    ASSERT_EQ(player.SetRate(4), 1);
+    EXPECT_EQ(player.Engine()->Rate(), 4.0f);
+    ASSERT_EQ(player.PlayFrom(0), 1);
+    ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_ENDED) == 1; }, 5000));
+    EXPECT_EQ(player.Position(), 90);
+    const EngineStats st = player.Engine()->Stats();
+    // Every picture decoded was either shown or skipped as too late.
+    EXPECT_GT(st.presented, 0);
+    EXPECT_LE(st.presented + st.skipped, st.decoded);
+    // Back to normal speed and the start: the first picture again.
+    player.SetRate(1);
+    ASSERT_EQ(player.Seek(0), 1);
+    EXPECT_TRUE(Shows(0));
+}
+
 TEST_F(EngineTest, MirrorIsKeptAcrossOpensAndSaveFrameWritesTheShownPicture) {
     OpenReady(clip);
     ASSERT_EQ(player.Seek(33), 1);

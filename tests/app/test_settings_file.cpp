@@ -109,12 +109,6 @@ TEST_F(SettingsFileTest, NumbersParseAsTheViewerReadsThem) {
     EXPECT_DOUBLE_EQ(y, 1.0);
 }
 
-TEST_F(SettingsFileTest, FolderChooserStartsAtTheRememberedFolderOrTheSettingsFolder) {
-    EXPECT_EQ(BrowseStartFolder(settings::kFolderPath, settings::kCsvFolder), dir.path().string());
-    WriteSetting(settings::kFolderPath, settings::kCsvFolder, "/srv/csv");
-    EXPECT_EQ(BrowseStartFolder(settings::kFolderPath, settings::kCsvFolder), "/srv/csv");
-}
-
 TEST_F(SettingsFileTest, UnwritableFolderReadsEmptyAndReportsFailure) {
     SetSettingsDirectory((dir.path() / "missing" / "deeper").string());
     EXPECT_FALSE(WriteSetting("DISPLAY", "VOLUME", "1"));

@@ -217,11 +217,6 @@ std::string ReadSetting(std::string_view section, std::string_view key) {
     return ReadProfileString(SettingsFilePath(), section, key);
 }
 
-std::string BrowseStartFolder(std::string_view section, std::string_view key) {
-    std::string remembered = ReadSetting(section, key);
-    return remembered.empty() ? SettingsDirectory() : remembered;
-}
-
 bool CreateDefaultSettings() {
     if (platform::PathExists(SettingsFilePath())) return false;
     bool ok = WriteSetting(settings::kDisplay, settings::kInfoCheck, "31");

@@ -72,11 +72,6 @@ std::string SettingsFilePath();
 bool WriteSetting(std::string_view section, std::string_view key, std::string_view text);
 std::string ReadSetting(std::string_view section, std::string_view key);
 
-// Starting folder of the folder chooser of an output command: the folder
-// remembered under (section, key), or the settings directory (the start-up
-// directory) when none is remembered.
-std::string BrowseStartFolder(std::string_view section, std::string_view key);
-
 // On first start (no settings file): INFOCHECK=31, ASPECT=on, VOLUME=65535 in
 // [DISPLAY], in this order. Returns true when the file was created.
 bool CreateDefaultSettings();

@@ -9,6 +9,7 @@
 
 #include "playback/movie_player.h"
 #include "playback/video_presenter.h"
+#include "playback/video_surface.h"
 #include "playback_fixture.h"
 
 namespace trivexa {
@@ -152,6 +153,40 @@ TEST_F(PresenterTest, MirrorAndReadBackMatchTheScreen) {
     ASSERT_TRUE(WaitUntil([&] { return player.Position() > 80; }));
     EXPECT_EQ(presenter->TextureAllocations(), allocations);
     EXPECT_GT(presenter->DrawCount() - draws, 15);
+}
+
+// The surface as the player's window: the player's notices reach the owner
+// with the surface's camera index.
+TEST(VideoSurfaceTest, PassesReadyAndEndedToItsOwner) {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+        GTEST_SKIP() << "needs a display";
+    struct Owner : VideoSurfaceOwner {
+        std::vector<std::pair<char, int>> calls;
+        void OnPlayerReady(std::uintptr_t, int camera) override { calls.push_back({'R', camera}); }
+        void OnPlayerEnded(std::uintptr_t, int camera) override { calls.push_back({'E', camera}); }
+    } owner;
+    VideoSurface surface;
+    surface.SetCameraIndex(1);
+    surface.SetOwner(&owner);
+    surface.resize(320, 240);
+    surface.show();
+    MoviePlayer player;
+    ASSERT_EQ(player.Initialise(&surface, &surface), 1);
+    ClipOptions o;
+    o.camera = 'R';
+    ASSERT_EQ(player.Open(ForgeClip("surface", o).string()), kOpenOk);
+    ASSERT_TRUE(WaitUntil([&] { return owner.calls.size() == 1; }));
+    EXPECT_EQ(owner.calls[0], std::make_pair('R', 1));
+    player.SetZoom(0, 0, 0, 0, 1.0f, false);
+    ASSERT_EQ(player.PlayFrom(80), 1);
+    ASSERT_TRUE(WaitUntil([&] { return owner.calls.size() == 2; }));
+    EXPECT_EQ(owner.calls[1], std::make_pair('E', 1));
+    // Messages this engine never sends are dropped quietly.
+    PostMessageTo(&surface, UM_GRAPH_NOTIFY);
+    PostMessageTo(&surface, kWmApp + 0x3E9);
+    test::RunEventsFor(50);
+    EXPECT_EQ(owner.calls.size(), 2u);
+    player.Release();
 }
 
 }  // namespace

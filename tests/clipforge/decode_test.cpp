@@ -21,11 +21,13 @@ int IndexedVideo(const ClipReport& r) {
 }
 
 struct Case {
+    const char* label;
     const char* name;
     uint32_t rate, scale;
     int frames, gop;
     bool texture;
 };
+void PrintTo(const Case& c, std::ostream* os) { *os << c.label; }
 
 class ForgeClipDecodes : public ::testing::TestWithParam<Case> {};
 
@@ -91,9 +93,11 @@ TEST_P(ForgeClipDecodes, FfmpegAndFfprobeAgreeWithTheIndex) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, ForgeClipDecodes,
-    ::testing::Values(Case{"A___-230715-081522-000001F.AVI", 30, 1, 45, 15, false},
-                      Case{"T___-230715-081522-000002F.AVI", 30, 1, 40, 10, false},
-                      Case{"A___-230715-081522-000003R.AVI", 55, 2, 33, 11, true}));
+    ::testing::Values(Case{"Full", "A___-230715-081522-000001F.AVI", 30, 1, 45, 15, false},
+                      Case{"Short", "T___-230715-081522-000002F.AVI", 30, 1, 40, 10, false},
+                      Case{"Rear27_5Textured", "A___-230715-081522-000003R.AVI", 55, 2, 33, 11,
+                           true}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.label); });
 
 TEST(ForgeClip, AudioStreamIsReadable) {
     TempDir dir;

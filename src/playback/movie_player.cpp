@@ -31,7 +31,7 @@ private:
     std::recursive_mutex& m_;
 };
 
-constexpr float kMediaFoundationRate = 1.0f;
+constexpr float kNormalRate = 1.0f;
 constexpr float kThinningRate = 2.0f;
 
 }  // namespace
@@ -139,7 +139,7 @@ int MoviePlayer::Open(const std::string& path) {
         graph_.player.reset();
         return kOpenFailed;
     }
-    graph_.player->SetRate(kMediaFoundationRate, false);
+    graph_.player->SetRate(kNormalRate, false);
     canPlayBackwards_ = false;  // the decoder only runs forwards
     if (graph_.player->Duration() <= 0) {
         lastError_ = {EngineCode::kUnexpected, "clip without duration"};

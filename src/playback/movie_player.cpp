@@ -107,7 +107,10 @@ int MoviePlayer::Open(const std::string& path) {
     if (!PrepareForPlayback(repairJob_, path, playPath) || playPath.empty()) playPath = path;
     openedRepairedCopy_ = repairJob_.repairedCopyInUse;
 
-    const std::optional<ClipTiming> timing = ReadTiming(playPath);
+    std::optional<ClipTiming> timing = ReadTiming(playPath);
+    // A zero scale gives no usable interval either: the media decides then.
+    if (timing && !(timing->frameIntervalMs > 0.0 && std::isfinite(timing->frameIntervalMs)))
+        timing.reset();
     if (timing) {
         frameInterval_ = static_cast<float>(timing->frameIntervalMs);
         displayReader_.SetVideoMsPerFrame(frameInterval_);

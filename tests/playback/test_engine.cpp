@@ -274,6 +274,25 @@ TEST_F(EngineTest, MirrorIsKeptAcrossOpensAndSaveFrameWritesTheShownPicture) {
     EXPECT_EQ(player.ToggleMirror(), 0);
 }
 
+TEST_F(EngineTest, HeaderWithoutRateUsesTheMediasFrameRate) {
+    test::TempDir dir;
+    std::string bytes = test::ReadFile(clip);
+    // The video stream header's rate (and, second case, scale) set to zero.
+    for (std::size_t field : {132u, 128u}) {
+        std::string patched = bytes;
+        patched.replace(field, 4, std::string(4, '\0'));
+        const auto path = dir / ("A___-230715-081522-00000" + std::to_string(field % 10) + "F.AVI");
+        test::WriteFile(path, patched);
+        window.entries.clear();
+        ASSERT_EQ(player.Open(path.string()), kOpenOk) << field;
+        EXPECT_NEAR(player.FrameInterval(), 33.333f, 0.01f);
+        ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) == 1; }));
+        player.SetZoom(0, 0, 0, 0, 1.0f, false);
+        ASSERT_EQ(player.Seek(20), 1);
+        EXPECT_TRUE(Shows(20));
+    }
+}
+
 TEST_F(EngineTest, MissingDecoderAsksForACodec) {
     // Same clip with an unknown video codec tag: no decoder exists for it.
     test::TempDir dir;

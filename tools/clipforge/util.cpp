@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 
@@ -37,8 +38,10 @@ void SetError(std::string* error, std::string message) {
 
 bool WriteFileAtomic(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
                      std::string* error) {
+    // Unique per process and call, so parallel writers never share a temporary.
+    static std::atomic<unsigned> counter{0};
     std::filesystem::path tmp = path;
-    tmp += ".forge-" + std::to_string(getpid()) + ".tmp";
+    tmp += ".forge-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         if (!out) {

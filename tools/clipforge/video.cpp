@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -326,7 +327,8 @@ std::optional<VideoStream> MakeVideo(const VideoSpec& spec, std::string* error) 
     fs::path cached = dir / key;
     if (!fs::exists(cached)) {
         fs::path tmp = cached;
-        tmp += ".part" + std::to_string(getpid()) + ".264";
+        static std::atomic<unsigned> counter{0};
+        tmp += ".part" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".264";
         if (!Encode(spec, tmp, error)) {
             fs::remove(tmp, ec);
             return std::nullopt;

@@ -236,8 +236,8 @@ struct Damage {
     bool riffSizeZero = false;
     // The idx1 chunk's size field says this (8 or 15: no whole entry).
     std::optional<uint32_t> indexSizeField;
-    // The file is cut this many bytes into the data of chunk `truncateInChunk`
-    // (counted in file order over video and audio chunks).
+    // The file is cut half way into the data of this chunk (counted from 0
+    // in file order over video and audio chunks); sizes stay as written.
     std::optional<int> truncateInChunk;
     // Video frame whose chunk starts 00 00 00 02 instead of 00 00 00 01.
     std::optional<int> brokenStartCodeFrame;

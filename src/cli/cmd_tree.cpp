@@ -5,6 +5,7 @@
 
 #include "browser/model/browser_model.h"
 #include "cli/command.h"
+#include "cli/source_args.h"
 #include "platform/files.h"
 #include "recordings/drive_utils.h"
 
@@ -38,18 +39,10 @@ int RunTree(const std::vector<std::string>& args) {
     if (parsed.operands.size() != 1)
         return Fail(kUsage, "usage: tree [--json] [--kind sd|folder|file] SOURCE");
     const std::string& source = parsed.operands[0];
-    SourceKind kind = SourceKind::None;
-    if (const std::string* k = parsed.Value("--kind")) {
-        if (!ParseSourceKind(*k, kind)) return Fail(kUsage, "unknown source kind " + *k);
-    }
-    if (!platform::PathExists(source)) return Fail(kFailed, "cannot read " + source);
-    if (kind == SourceKind::None) kind = GuessSourceKind(source);
-    if (kind != SourceKind::File && !platform::IsDirectory(source))
-        return Fail(kFailed, source + " is not a folder");
-
     MemoryFolderTree tree;
     BrowserModel model(tree);
-    if (!model.OpenSource(source, kind)) return Fail(kFailed, "cannot read " + source);
+    SourceKind kind = SourceKind::None;
+    if (int rc = OpenSourceOperand(parsed, source, model, kind); rc != kOk) return rc;
 
     const bool card = kind == SourceKind::SdCard;
     if (parsed.Has("--json")) {

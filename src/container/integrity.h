@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "container/avi_reader.h"
+#include "platform/mapping.h"
 
 namespace trivexa {
 
@@ -26,6 +27,11 @@ inline constexpr int kClipUnreadable = 2;
 // when the last 28 bytes begin with "CSMEND". Called by the recording library
 // for every listed clip and before playback, from any thread.
 int CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSize = nullptr);
+
+// The same check on a clip the caller has already opened (the recording
+// library opens each listed clip once per scan); `path` decides the layout.
+int CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& path,
+              std::uint64_t* expectedSize = nullptr);
 
 namespace repair {
 // The scan walks the file in windows this far apart, each this long.

@@ -34,6 +34,12 @@ constexpr std::string_view kFrontFolder = "Front";
 constexpr std::string_view kRearFolder = "Rear";
 
 std::atomic<std::int32_t> g_serial{0};
+
+// MakeEntry for a scan that already holds the listed clip open (defined below).
+bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,
+                     std::vector<RecordingEntry>& entries, const platform::ReadOnlyFile* opened,
+                     const std::string& openedPath);
+bool OpenPlayable(const std::string& path, platform::ReadOnlyFile& file);
 std::atomic<int> g_groupLimit{200};
 
 std::string Join(const std::string& folder, std::string_view name) {
@@ -236,8 +242,9 @@ bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries
         if (!IsCandidateFile(l)) continue;
         PairPaths p;
         if (!PairPathsOf(l.path, p) || index.Taken(p)) continue;
-        if (!IsPlayableFile(l.path)) continue;
-        if (MakeEntry(p.front, p.rear, entries)) index.Add(entries.back());
+        platform::ReadOnlyFile clip;
+        if (!OpenPlayable(l.path, clip)) continue;
+        if (MakeEntryOpened(p.front, p.rear, entries, &clip, l.path)) index.Add(entries.back());
     }
     return true;
 }
@@ -367,33 +374,49 @@ bool ResolvePair(const std::string& path, const std::vector<RecordingEntry>& ent
     return true;
 }
 
-bool MakeEntry(const std::string& frontPath, const std::string& rearPath,
-               std::vector<RecordingEntry>& entries) {
+namespace {
+
+// One clip of a new entry: present when it is a regular file; the check runs
+// on `opened` when the caller already holds that clip open.
+void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
+              const std::string& openedPath, std::string& outPath, std::string& outName,
+              std::int32_t& damaged, std::int64_t& expectedSize) {
+    const bool isOpened = opened != nullptr && opened->IsOpen() && path == openedPath;
+    if (path.empty() || !(isOpened || platform::IsRegularFile(path))) return;
+    outPath = path;
+    outName = std::string(FileNameOf(path));
+    std::uint64_t expected = 0;
+    const int result = isOpened ? CheckClip(*opened, path, &expected) : CheckClip(path, &expected);
+    // A file that cannot be opened counts as not damaged, expected size 0.
+    damaged = result == kClipDamaged ? 1 : 0;
+    expectedSize = static_cast<std::int64_t>(expected);
+}
+
+bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,
+                     std::vector<RecordingEntry>& entries, const platform::ReadOnlyFile* opened,
+                     const std::string& openedPath) {
     if (!HasAviExtension(frontPath)) return false;
     RecordingEntry e;
-    if (!frontPath.empty() && platform::IsRegularFile(frontPath)) {
-        e.frontPath = frontPath;
-        e.frontName = std::string(FileNameOf(frontPath));
-    }
-    if (!rearPath.empty() && platform::IsRegularFile(rearPath)) {
-        e.rearPath = rearPath;
-        e.rearName = std::string(FileNameOf(rearPath));
-    }
-    // A missing file counts as one that cannot be opened: not damaged, size 0.
-    if (!e.frontPath.empty()) {
-        std::uint64_t expected = 0;
-        e.frontDamaged = CheckClip(e.frontPath, &expected) == kClipDamaged ? 1 : 0;
-        e.frontExpectedSize = static_cast<std::int64_t>(expected);
-    }
-    if (!e.rearPath.empty()) {
-        std::uint64_t expected = 0;
-        e.rearDamaged = CheckClip(e.rearPath, &expected) == kClipDamaged ? 1 : 0;
-        e.rearExpectedSize = static_cast<std::int64_t>(expected);
-    }
+    FillClip(frontPath, opened, openedPath, e.frontPath, e.frontName, e.frontDamaged,
+             e.frontExpectedSize);
+    FillClip(rearPath, opened, openedPath, e.rearPath, e.rearName, e.rearDamaged,
+             e.rearExpectedSize);
     e.serial = g_serial.fetch_add(1);
     e.parking = IsParking(KeyName(e)) ? 1 : 0;
     entries.push_back(std::move(e));
     return true;
+}
+
+// The "playable" test of a listed clip, keeping the clip open for its check.
+bool OpenPlayable(const std::string& path, platform::ReadOnlyFile& file) {
+    return !path.empty() && file.Open(path) && file.Size() != 0;
+}
+
+}  // namespace
+
+bool MakeEntry(const std::string& frontPath, const std::string& rearPath,
+               std::vector<RecordingEntry>& entries) {
+    return MakeEntryOpened(frontPath, rearPath, entries, nullptr, {});
 }
 
 void MakePlaceholder(const std::string& path, std::vector<RecordingEntry>& entries) {
@@ -514,9 +537,11 @@ bool ScanSubfolders(const std::string& folder, std::vector<FileListing>& listing
         }
         if (!target.entries || !IsCandidateFile(l)) continue;
         PairPaths p;
-        if (!PairPathsOf(l.path, p) || index.Taken(p) || !IsPlayableFile(l.path)) continue;
+        platform::ReadOnlyFile clip;
+        if (!PairPathsOf(l.path, p) || index.Taken(p) || !OpenPlayable(l.path, clip)) continue;
         ++target.found;
-        if (target.entries->size() < kMaxScanEntries && MakeEntry(p.front, p.rear, *target.entries))
+        if (target.entries->size() < kMaxScanEntries &&
+            MakeEntryOpened(p.front, p.rear, *target.entries, &clip, l.path))
             index.Add(target.entries->back());
     }
     return true;

@@ -141,36 +141,25 @@ bool WriteDemoInto(const fs::path& root, std::string* error) {
         r.clip = clip;
         card.recordings.push_back(r);
     }
+    // One-off recordings: the card's clip with its own length and one change.
+    auto add = [&card](const char* kind, DateTime when, int sequence, int frames, auto&& adjust) {
+        CardRecording r;
+        r.name = MakeName(kind, when, sequence, 'F');
+        ClipSpec clip = card.clip;
+        clip.video.frames = frames;
+        adjust(clip);
+        r.clip = clip;
+        card.recordings.push_back(r);
+    };
     // A parking recording with a knock, short.
-    {
-        CardRecording r;
-        r.name = MakeName("PG__", DateTime{2024, 5, 18, 13, 5, 12}, 104, 'F');
-        ClipSpec clip = card.clip;
-        clip.video.frames = 600;
-        clip.drive.shockAt = 80;
-        r.clip = clip;
-        card.recordings.push_back(r);
-    }
+    add("PG__", DateTime{2024, 5, 18, 13, 5, 12}, 104, 600,
+        [](ClipSpec& c) { c.drive.shockAt = 80; });
     // A time-lapse recording (short layout, no sound).
-    {
-        CardRecording r;
-        r.name = MakeName("T___", DateTime{2024, 5, 18, 14, 0, 0}, 105, 'F');
-        ClipSpec clip = card.clip;
-        clip.video.frames = 450;
-        r.clip = clip;
-        card.recordings.push_back(r);
-    }
+    add("T___", DateTime{2024, 5, 18, 14, 0, 0}, 105, 450, [](ClipSpec&) {});
     // A recording cut off by a power loss: no index, no sizes. The viewer
     // marks it and plays it from a repaired copy.
-    {
-        CardRecording r;
-        r.name = MakeName("A___", DateTime{2024, 5, 18, 15, 10, 0}, 106, 'F');
-        ClipSpec clip = card.clip;
-        clip.video.frames = 900;
-        clip.damage.indexLost = true;
-        r.clip = clip;
-        card.recordings.push_back(r);
-    }
+    add("A___", DateTime{2024, 5, 18, 15, 10, 0}, 106, 900,
+        [](ClipSpec& c) { c.damage.indexLost = true; });
     return WriteCard(root, card, error);
 }
 

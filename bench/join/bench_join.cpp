@@ -231,6 +231,7 @@ int RunSpeed(const fs::path& base) {
                 bestCp / bestJoin);
     std::printf("            %.2fx median against median of %d runs each\n",
                 cpTimes[kReps / 2] / joinTimes[kReps / 2], kReps);
+    for (int i = 0; i < kReps; ++i) std::printf("            run %d: cp %.3f s, WriteJoined %.3f s (sorted)\n", i, cpTimes[i], joinTimes[i]);
     std::printf("cpu time    cp %.3f s, WriteJoined %.3f s per run (%.2fx)\n", cpCpu / kReps,
                 joinCpu / kReps, cpCpu / joinCpu);
     return 0;

@@ -180,6 +180,16 @@ bool WriteSensorBlock(platform::OutputFile& out, const ClipInfo& acc) {
            out.Write(trailer);
 }
 
+// The size of the file WriteJoined makes from `acc`.
+std::uint64_t JoinedSize(const ClipInfo& acc, bool frontName) {
+    std::uint64_t size = acc.header.size() + acc.moviListHeader.size();
+    for (const SourceNode& node : acc.sources) size += node.chunkDataSize;
+    size += kChunkHeaderSize + acc.indexEntries.size() * kIndexEntrySize;
+    if (frontName && acc.hasSensorBlock)
+        size += kSensorBlockOverhead + std::uint64_t{acc.SensorRecordsHeld()} * kSensorRecordSize;
+    return size;
+}
+
 }  // namespace
 
 bool AppendClip(ClipInfo& a, const ClipInfo& b, std::string* error) {
@@ -331,6 +341,10 @@ bool WriteJoined(const ClipInfo& acc, platform::OutputFile& out, bool frontName,
         return false;
     }
     const std::string writeError = "cannot write " + out.FinalPath() + " (disk full?)";
+    if (!out.Reserve(out.Size() + JoinedSize(acc, frontName))) {
+        SetError(error, "not enough free space for " + out.FinalPath());
+        return false;
+    }
     if (!out.Write(acc.header) || !out.Write(acc.moviListHeader)) {
         SetError(error, writeError);
         return false;

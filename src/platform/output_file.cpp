@@ -5,10 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <limits>
 #include <random>
 #include <utility>
+
+#include "platform/mapping.h"
 
 namespace trivexa::platform {
 namespace {
@@ -42,6 +46,8 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       kernelCopy_(other.kernelCopy_),
       size_(std::exchange(other.size_, 0)),
+      reserved_(std::exchange(other.reserved_, 0)),
+      buffer_(std::move(other.buffer_)),
       tempPath_(std::move(other.tempPath_)),
       finalPath_(std::move(other.finalPath_)) {
     other.tempPath_.clear();
@@ -53,6 +59,8 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         kernelCopy_ = other.kernelCopy_;
         size_ = std::exchange(other.size_, 0);
+        reserved_ = std::exchange(other.reserved_, 0);
+        buffer_ = std::move(other.buffer_);
         tempPath_ = std::move(other.tempPath_);
         finalPath_ = std::move(other.finalPath_);
         other.tempPath_.clear();
@@ -70,6 +78,7 @@ bool OutputFile::Create(const std::string& finalPath) {
         if (fd >= 0) {
             fd_ = fd;
             size_ = 0;
+            reserved_ = 0;
             tempPath_ = std::move(temp);
             finalPath_ = finalPath;
             return true;
@@ -94,9 +103,38 @@ bool OutputFile::Write(std::span<const std::byte> bytes) {
     return true;
 }
 
+bool OutputFile::Reserve(std::uint64_t totalBytes) {
+    if (fd_ < 0) return false;
+    if (totalBytes <= size_ || totalBytes <= reserved_) return true;
+    if (totalBytes > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    // FALLOC_FL_KEEP_SIZE: the file's size still grows only as it is written
+    // (FAT would otherwise write zeros over the whole range first).
+    const off_t from = static_cast<off_t>(size_);
+    const off_t length = static_cast<off_t>(totalBytes - size_);
+    int r;
+    do {
+        r = ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, from, length);
+    } while (r != 0 && errno == EINTR);
+    if (r == 0) {
+        reserved_ = totalBytes;
+        return true;
+    }
+    return errno != ENOSPC && errno != EDQUOT && errno != EFBIG;
+}
+
 std::int64_t OutputFile::CopyFrom(int sourceFd, std::uint64_t offset, std::uint64_t length) {
     if (fd_ < 0 || sourceFd < 0) return -1;
     if (!kernelCopy_) return -2;
+    if (length == 0) return 0;
+    const std::uint64_t page = AllocationGranularity();
+    if (offset % page == size_ % page) {
+        const std::int64_t n = KernelCopy(sourceFd, offset, length);
+        if (n != -2) return n;
+    }
+    return BufferedCopy(sourceFd, offset, length);
+}
+
+std::int64_t OutputFile::KernelCopy(int sourceFd, std::uint64_t offset, std::uint64_t length) {
     std::uint64_t done = 0;
     while (done < length) {
         loff_t in = static_cast<loff_t>(offset + done);
@@ -118,10 +156,32 @@ std::int64_t OutputFile::CopyFrom(int sourceFd, std::uint64_t offset, std::uint6
     return static_cast<std::int64_t>(done);
 }
 
+std::int64_t OutputFile::BufferedCopy(int sourceFd, std::uint64_t offset, std::uint64_t length) {
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<std::byte[]>(kCopyBufferSize);
+    std::uint64_t done = 0;
+    while (done < length) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBufferSize, length - done));
+        const ssize_t n =
+            ::pread(sourceFd, buffer_.get(), want, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;  // end of the source
+        if (!Write(std::span<const std::byte>(buffer_.get(), static_cast<std::size_t>(n))))
+            return -1;
+        done += static_cast<std::uint64_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
 bool OutputFile::Commit(bool replace) {
     if (fd_ < 0) return false;
     const int fd = std::exchange(fd_, -1);
-    bool ok = ::close(fd) == 0;
+    // Room reserved beyond what was written goes back to the volume.
+    bool ok = reserved_ <= size_ || ::ftruncate(fd, static_cast<off_t>(size_)) == 0;
+    ok = ::close(fd) == 0 && ok;
     if (ok) {
         if (replace) {
             ok = ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0;
@@ -149,6 +209,7 @@ void OutputFile::Discard() {
     if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
     tempPath_.clear();
     size_ = 0;
+    reserved_ = 0;
 }
 
 ReadDescriptor::~ReadDescriptor() {

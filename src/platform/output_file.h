@@ -4,16 +4,21 @@
 // the final path (same volume, so the final rename is atomic); Commit renames
 // it into place, and a file that is never committed is removed when the
 // object is destroyed. Bulk data can be copied from another file inside the
-// kernel (copy_file_range), which needs no buffer in this process.
+// kernel (copy_file_range) where that is the fastest way, else through one
+// buffer of kCopyBufferSize bytes.
 //
 // One thread uses an OutputFile at a time; it throws nothing.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
 namespace trivexa::platform {
+
+// The buffer CopyFrom reads through when the kernel does not copy.
+inline constexpr std::size_t kCopyBufferSize = 4u * 1024 * 1024;
 
 class OutputFile {
 public:
@@ -32,16 +37,29 @@ public:
     const std::string& TemporaryPath() const { return tempPath_; }
     const std::string& FinalPath() const { return finalPath_; }
 
+    // Asks the file system for the room the file will need once it has grown
+    // to `totalBytes`, without changing its size, so a full disk shows at the
+    // start of a long write rather than near its end (and the blocks come in
+    // one piece, which also makes the write faster). False only when the
+    // volume has no room; true, reserving nothing, where the file system
+    // cannot reserve. Commit gives back what was reserved and not written.
+    bool Reserve(std::uint64_t totalBytes);
+
     // Appends all of `bytes`. False on any write error (disk full included).
     bool Write(std::span<const std::byte> bytes);
 
-    // Appends `length` bytes of the file `source` starting at `offset`, copied
-    // by the kernel. Returns the bytes copied (short only at the end of the
-    // source), -1 on an error, or -2 when the kernel cannot copy between these
-    // two files (the caller then copies through its own buffer or mapping).
+    // Appends `length` bytes of the file `source` starting at `offset`.
+    // The kernel copies them (copy_file_range) when the source offset and the
+    // end of this file lie at the same place within a page: it then moves
+    // whole pages and is fastest. Otherwise, or when the kernel cannot copy
+    // between these two files, they go through a buffer of kCopyBufferSize
+    // bytes, which beats the kernel's page-straddling copy. Returns the bytes
+    // copied (short only at the end of the source), -1 on an error, or -2 when
+    // copying is switched off (see SetKernelCopy).
     std::int64_t CopyFrom(int sourceFd, std::uint64_t offset, std::uint64_t length);
     // With false, CopyFrom always answers -2, so callers copy themselves (for
-    // file systems where the kernel copy misbehaves, and to test that path).
+    // file systems where reading the source by descriptor misbehaves, and to
+    // test that path).
     void SetKernelCopy(bool enabled) { kernelCopy_ = enabled; }
 
     // Bytes written so far (the current end of the file).
@@ -56,9 +74,14 @@ public:
     void Discard();
 
 private:
+    std::int64_t KernelCopy(int sourceFd, std::uint64_t offset, std::uint64_t length);
+    std::int64_t BufferedCopy(int sourceFd, std::uint64_t offset, std::uint64_t length);
+
     int fd_ = -1;
     bool kernelCopy_ = true;
     std::uint64_t size_ = 0;
+    std::uint64_t reserved_ = 0;  // end of the reserved room, 0 when none
+    std::unique_ptr<std::byte[]> buffer_;
     std::string tempPath_;
     std::string finalPath_;
 };

@@ -9,6 +9,7 @@
 #include "container/avi_reader.h"
 #include "container/concat.h"
 #include "join_test_util.h"
+#include "platform/scratch_volume.h"
 
 namespace trivexa::test {
 namespace {
@@ -176,8 +177,8 @@ TEST_F(JoinTest, SingleRecordingIsCopiedUnchanged) {
     EXPECT_TRUE(ReadFile(rearOut) == rear.substr(0, rearEnd));
 }
 
-// Where the kernel cannot copy between the files, chunk data goes through
-// mapped windows; the result is the same file.
+// With copying by descriptor switched off, chunk data goes through mapped
+// windows; the result is the same file.
 TEST_F(JoinTest, MappedCopyWritesTheSameBytes) {
     auto recs = ForgeRecordings(dir / "card", 2);
     const fs::path o = out();
@@ -324,6 +325,35 @@ TEST_F(JoinTest, CancelAndFailureLeaveNoFileBehind) {
                   kJoinFailed);
         EXPECT_TRUE(ReadFile(recs[0].front) == before);
     }
+}
+
+// A volume too small for the joined clip fails before any chunk data is
+// copied, says why, and keeps nothing; the same join fits a larger volume,
+// where the recordings come from another file system.
+TEST_F(JoinTest, FullVolumeFailsAtOnceAndKeepsNothing) {
+    auto recs = ForgeRecordings(dir / "card", 3);
+    std::uint64_t sources = 0;
+    for (const auto& r : recs) sources += fs::file_size(r.front);
+    ScratchVolume small(sources / 2);
+    TRIVEXA_REQUIRE_MOUNTED(small);
+    const std::string name = fs::path(recs[0].front).filename().string();
+    std::atomic<bool> cancel{false};
+    Progress progress;
+    JoinSummary summary;
+    EXPECT_EQ(JoinRecordings(
+                  Selection(recs), (small.root() / name).string(), "", cancel,
+                  [&](int d, int t) { progress.emplace_back(d, t); }, {}, &summary),
+              kJoinFailed);
+    EXPECT_NE(summary.error.find("not enough free space"), std::string::npos) << summary.error;
+    EXPECT_TRUE(Listing(small.root()).empty());
+    EXPECT_EQ(progress.back(), std::pair(10, 100)) << "failed before copying";
+
+    ScratchVolume large(sources * 2);
+    ASSERT_EQ(JoinRecordings(Selection(recs), (large.root() / name).string(), "", cancel),
+              kJoinDone);
+    std::vector<SourceFacts> fronts;
+    for (const auto& r : recs) fronts.push_back(Facts(r.front, r.frontReport, true));
+    ExpectJoined((large.root() / name).string(), fronts, kFullMovi, true);
 }
 
 TEST_F(JoinTest, MissingRearClipDropsOnlyTheRearOutput) {

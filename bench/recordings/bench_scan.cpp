@@ -4,7 +4,9 @@
 // and reads the byte ranges the integrity check looks at. The card is written
 // under /tmp at start and removed at the end; the page cache is warmed first.
 //
-// usage: bench_scan [RECORDINGS] [ROUNDS]
+// usage: bench_scan [RECORDINGS] [ROUNDS] [KEEP-DIR]
+// With KEEP-DIR the card is written there (which must not exist) and kept,
+// for looking at a scan with other tools.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -174,12 +176,17 @@ double Median(std::vector<double> v) {
 int main(int argc, char** argv) {
     const int recordings = argc > 1 ? std::atoi(argv[1]) : 2000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+    const bool keep = argc > 3;
     char tmpl[] = "/tmp/trivexa-bench-scan-XXXXXX";
-    if (!mkdtemp(tmpl)) return 1;
-    const fs::path root = tmpl;
+    if (!keep && !mkdtemp(tmpl)) return 1;
+    const fs::path root = keep ? fs::path(argv[3]) : fs::path(tmpl);
+    if (keep && !fs::create_directory(root)) {
+        std::fprintf(stderr, "%s exists or cannot be made\n", argv[3]);
+        return 1;
+    }
     if (!WriteCard(root, recordings)) {
         std::fprintf(stderr, "cannot write the card\n");
-        fs::remove_all(root);
+        if (!keep) fs::remove_all(root);
         return 1;
     }
     // Warm the page cache and the directory cache.
@@ -213,6 +220,6 @@ int main(int argc, char** argv) {
     const double own = totalS - Median(checks);
     std::printf("tree + list without the integrity check's share: %.2f ms = %.2fx floor\n",
                 own * 1e3, own / floorS);
-    fs::remove_all(root);
+    if (!keep) fs::remove_all(root);
     return 0;
 }

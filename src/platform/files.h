@@ -19,13 +19,18 @@ struct DirEntry {
     bool isFolder = false;   // a directory, or a symbolic link to one
     bool isHidden = false;   // name starts with '.', or the FAT hidden attribute is set
     bool isSymlink = false;  // the entry itself is a symbolic link
-    std::uint64_t size = 0;  // bytes of a regular file (after following a link), else 0
+    // Bytes of a regular file (after following a link), else 0; only filled
+    // when the listing was asked for sizes.
+    std::uint64_t size = 0;
 };
 
 // Lists `folder` in the order the file system returns. On FAT and exFAT
 // volumes the hidden attribute is read as well. False when the folder cannot
-// be opened; entries that vanish while listing are skipped.
-bool ListDirectory(const std::string& folder, std::vector<DirEntry>& out);
+// be opened. The kind of an entry comes with the folder's own records where
+// the file system provides it; only links (and entries of unknown kind) are
+// looked up one by one, and every entry is when `withSizes` asks for sizes.
+// An entry that vanishes while it is looked up is skipped.
+bool ListDirectory(const std::string& folder, std::vector<DirEntry>& out, bool withSizes = false);
 
 // Sets the FAT hidden attribute (keeping the other attributes) of the file or
 // folder at `path`. On volumes without DOS attributes this is a no-op that

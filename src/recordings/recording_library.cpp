@@ -83,7 +83,6 @@ FileListing MakeListing(const std::string& folder, platform::DirEntry&& e) {
     l.name = std::move(e.name);
     l.isFolder = e.isFolder;
     l.isHidden = e.isHidden;
-    l.size = e.size;
     return l;
 }
 
@@ -377,16 +376,26 @@ bool ResolvePair(const std::string& path, const std::vector<RecordingEntry>& ent
 namespace {
 
 // One clip of a new entry: present when it is a regular file; the check runs
-// on `opened` when the caller already holds that clip open.
+// on `opened` when the caller already holds that clip open. Otherwise the
+// clip is opened once, which also answers whether it is a regular file; only
+// when that fails is it looked up, since an unreadable clip is still present.
 void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
               const std::string& openedPath, std::string& outPath, std::string& outName,
               std::int32_t& damaged, std::int64_t& expectedSize) {
-    const bool isOpened = opened != nullptr && opened->IsOpen() && path == openedPath;
-    if (path.empty() || !(isOpened || platform::IsRegularFile(path))) return;
+    if (path.empty()) return;
+    platform::ReadOnlyFile own;
+    const platform::ReadOnlyFile* file = nullptr;
+    if (opened != nullptr && opened->IsOpen() && path == openedPath) {
+        file = opened;
+    } else if (own.Open(path)) {
+        file = &own;
+    } else if (!platform::IsRegularFile(path)) {
+        return;
+    }
     outPath = path;
     outName = std::string(FileNameOf(path));
     std::uint64_t expected = 0;
-    const int result = isOpened ? CheckClip(*opened, path, &expected) : CheckClip(path, &expected);
+    const int result = file != nullptr ? CheckClip(*file, path, &expected) : kClipUnreadable;
     // A file that cannot be opened counts as not damaged, expected size 0.
     damaged = result == kClipDamaged ? 1 : 0;
     expectedSize = static_cast<std::int64_t>(expected);

@@ -59,7 +59,6 @@ struct FileListing {
     std::string path;  // full path (for ListFrontForms: the front-form path)
     bool isFolder = false;
     bool isHidden = false;
-    std::uint64_t size = 0;
 };
 
 // ---- Process-wide values (browser panel's thread) -------------------------

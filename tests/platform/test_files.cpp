@@ -38,27 +38,34 @@ TEST(PlatformFiles, ListingReportsFoldersHiddenEntriesLinksAndSizes) {
     fs::create_symlink(dir / "nowhere", dir / "dangling");
     fs::create_symlink(dir / "loop", dir / "loop");
 
-    std::vector<DirEntry> entries{{"stale", true, true, true, 9}};
-    ASSERT_TRUE(ListDirectory(dir.path().string(), entries));
-    EXPECT_EQ(entries.size(), 9u) << "'.' and '..' are never listed";
-    const DirEntry* normal = Find(entries, "Normal");
-    ASSERT_TRUE(normal);
-    EXPECT_TRUE(normal->isFolder);
-    EXPECT_FALSE(normal->isHidden);
-    ASSERT_TRUE(Find(entries, ".Trash-0"));
-    EXPECT_TRUE(Find(entries, ".Trash-0")->isHidden);
-    EXPECT_TRUE(Find(entries, ".hidden")->isHidden);
-    const DirEntry* clip = Find(entries, "clip.AVI");
-    ASSERT_TRUE(clip);
-    EXPECT_EQ(clip->size, 1234u);
-    EXPECT_FALSE(clip->isFolder || clip->isHidden || clip->isSymlink);
-    ASSERT_TRUE(Find(entries, "\xe6\x97\xa5\xe6\x9c\xac.AVI"));
-    EXPECT_TRUE(Find(entries, "link-to-folder")->isFolder);
-    EXPECT_TRUE(Find(entries, "link-to-folder")->isSymlink);
-    EXPECT_EQ(Find(entries, "link-to-clip")->size, 1234u);
-    ASSERT_TRUE(Find(entries, "dangling"));
-    EXPECT_FALSE(Find(entries, "dangling")->isFolder);
-    ASSERT_TRUE(Find(entries, "loop"));
+    std::vector<DirEntry> entries;
+    // Kinds come the same with or without sizes; sizes only when asked for.
+    for (const bool withSizes : {true, false}) {
+        SCOPED_TRACE(withSizes ? "with sizes" : "without sizes");
+        entries = {{"stale", true, true, true, 9}};
+        ASSERT_TRUE(ListDirectory(dir.path().string(), entries, withSizes));
+        EXPECT_EQ(entries.size(), 9u) << "'.' and '..' are never listed";
+        const DirEntry* normal = Find(entries, "Normal");
+        ASSERT_TRUE(normal);
+        EXPECT_TRUE(normal->isFolder);
+        EXPECT_FALSE(normal->isHidden);
+        ASSERT_TRUE(Find(entries, ".Trash-0"));
+        EXPECT_TRUE(Find(entries, ".Trash-0")->isHidden);
+        EXPECT_TRUE(Find(entries, ".hidden")->isHidden);
+        const DirEntry* clip = Find(entries, "clip.AVI");
+        ASSERT_TRUE(clip);
+        EXPECT_EQ(clip->size, withSizes ? 1234u : 0u);
+        EXPECT_FALSE(clip->isFolder || clip->isHidden || clip->isSymlink);
+        ASSERT_TRUE(Find(entries, "\xe6\x97\xa5\xe6\x9c\xac.AVI"));
+        EXPECT_TRUE(Find(entries, "link-to-folder")->isFolder);
+        EXPECT_TRUE(Find(entries, "link-to-folder")->isSymlink);
+        EXPECT_EQ(Find(entries, "link-to-clip")->size, withSizes ? 1234u : 0u);
+        EXPECT_FALSE(Find(entries, "link-to-clip")->isFolder);
+        ASSERT_TRUE(Find(entries, "dangling"));
+        EXPECT_FALSE(Find(entries, "dangling")->isFolder);
+        EXPECT_TRUE(Find(entries, "dangling")->isSymlink);
+        ASSERT_TRUE(Find(entries, "loop"));
+    }
 
     EXPECT_FALSE(ListDirectory((dir / "missing").string(), entries));
     EXPECT_TRUE(entries.empty());

@@ -445,26 +445,43 @@ bool AddRecordingForFile(const std::string& path, std::vector<RecordingEntry>& e
 }
 
 void SortRecordings(std::vector<RecordingEntry>& entries) {
-    std::vector<RecordingEntry> normal, parking, others;
-    for (auto& e : entries) {
-        const std::string& name = KeyName(e);
-        if (IsParking(name))
-            parking.push_back(std::move(e));
-        else if (IsRecordingName(name, CameraFilter::Any))
-            normal.push_back(std::move(e));
-        else
-            others.push_back(std::move(e));
-    }
-    auto bySequence = [](const RecordingEntry& a, const RecordingEntry& b) {
-        return SequenceKey(KeyName(a)) < SequenceKey(KeyName(b));
+    // Normal recordings, then parking, then anything else, each part in
+    // ascending sequence order and stable. The order is worked out on small
+    // keys and then applied in place, so the entries themselves move once
+    // and no second list of them is built.
+    struct Key {
+        int part;
+        std::string_view sequence;
+        std::uint32_t at;
     };
-    std::stable_sort(normal.begin(), normal.end(), bySequence);
-    std::stable_sort(parking.begin(), parking.end(), bySequence);
-    std::stable_sort(others.begin(), others.end(), bySequence);
-    entries.clear();
-    AppendEntries(entries, normal);
-    AppendEntries(entries, parking);
-    AppendEntries(entries, others);
+    std::vector<Key> keys;
+    keys.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string& name = KeyName(entries[i]);
+        const int part = IsParking(name) ? 1 : IsRecordingName(name, CameraFilter::Any) ? 0 : 2;
+        keys.push_back({part, SequenceKey(name), static_cast<std::uint32_t>(i)});
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        if (a.part != b.part) return a.part < b.part;
+        if (a.sequence != b.sequence) return a.sequence < b.sequence;
+        return a.at < b.at;
+    });
+    // Position i receives entry keys[i].at: follow each cycle of the
+    // permutation, holding one entry aside.
+    std::vector<bool> placed(entries.size(), false);
+    for (std::size_t start = 0; start < entries.size(); ++start) {
+        if (placed[start] || keys[start].at == start) continue;
+        RecordingEntry held = std::move(entries[start]);
+        std::size_t to = start;
+        for (;;) {
+            placed[to] = true;
+            const std::size_t from = keys[to].at;
+            if (from == start) break;
+            entries[to] = std::move(entries[from]);
+            to = from;
+        }
+        entries[to] = std::move(held);
+    }
 }
 
 std::size_t AppendEntries(std::vector<RecordingEntry>& to,

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "library/library_fixture.h"
@@ -161,6 +162,43 @@ TEST(RecordingLibrary, SortRecordingsPutsNormalThenParkingThenOthers) {
               (std::vector<std::string>{Name("AG__", 2), Name("T___", 4, "230801"),
                                         Name("A___", 9, "230715", 'R'), Name("PG__", 1),
                                         Name("P___", 5), "MOVIE.AVI"}));
+}
+
+// Many entries with repeated sequence numbers: every entry comes out once,
+// in its part and sequence order, and entries that compare equal keep the
+// order they had (the serial tells them apart).
+TEST(RecordingLibrary, SortRecordingsIsAStablePermutation) {
+    std::mt19937 rng(11);
+    const std::vector<std::string> kinds = {"A___", "P___", "PG__", "AG__", "T___", "other"};
+    std::vector<RecordingEntry> entries(500);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string& kind = kinds[rng() % kinds.size()];
+        const int seq = static_cast<int>(rng() % 40) + 1;
+        const std::string name =
+            kind == "other" ? "MOVIE" + std::to_string(seq) + ".AVI" : Name(kind, seq);
+        (rng() % 4 == 0 ? entries[i].rearName : entries[i].frontName) = name;
+        entries[i].frontPath = "/card/" + name;
+        entries[i].serial = static_cast<std::int32_t>(i);
+    }
+    const auto part = [](const RecordingEntry& e) {
+        const std::string& n = KeyName(e);
+        return n[0] == 'P' ? 1 : n[0] == 'M' ? 2 : 0;
+    };
+    const auto sequence = [](const RecordingEntry& e) {
+        const std::string& n = KeyName(e);
+        return n.size() > 19 ? n.substr(19, 6) : std::string();
+    };
+    std::vector<RecordingEntry> expected = entries;
+    std::stable_sort(expected.begin(), expected.end(), [&](const auto& a, const auto& b) {
+        if (part(a) != part(b)) return part(a) < part(b);
+        return sequence(a) < sequence(b);
+    });
+    SortRecordings(entries);
+    ASSERT_EQ(entries.size(), expected.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        ASSERT_EQ(entries[i].serial, expected[i].serial) << "position " << i;
+        ASSERT_EQ(entries[i].frontPath, expected[i].frontPath) << "position " << i;
+    }
 }
 
 TEST(RecordingLibrary, AppendAndRemoveEntriesByKeyPath) {

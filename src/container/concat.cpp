@@ -73,9 +73,10 @@ void ReleaseMerged(ClipInfo& info) {
 
 void ReleaseAll(std::vector<ClipInfo>& clips) { std::vector<ClipInfo>().swap(clips); }
 
-// Kernel copy of [offset, offset + length) of `source` to the end of `out`, in
-// steps of at most kJoinCopyStep; falls back to mapped windows of the same
-// size when the kernel cannot copy between the two files.
+// Copies [offset, offset + length) of `source` to the end of `out` in steps
+// of at most kJoinCopyStep, checking for cancel between steps: by descriptor
+// (OutputFile::CopyFrom), or through mapped windows of the same size when
+// `out` has copying by descriptor switched off.
 bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd,
                std::uint64_t offset, std::uint64_t length, const std::atomic<bool>* cancel,
                std::string* error) {

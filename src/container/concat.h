@@ -111,8 +111,9 @@ struct JoinOptions {
     // Replace an existing output file (the user agreed); otherwise a file that
     // appears under an output name fails the join instead of being replaced.
     bool replaceExisting = false;
-    // Copy chunk data through mapped windows instead of the kernel's
-    // file-to-file copy (which is used when the kernel can).
+    // Copy chunk data through mapped windows instead of reading the sources
+    // by descriptor (the kernel's file-to-file copy where it is fastest, else
+    // one 4 MB buffer).
     bool mappedCopy = false;
 };
 

@@ -288,6 +288,10 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     // fails or is aborted half-way is removed when `out` goes out of scope.
     platform::OutputFile out;
     if (!out.Create(target.string())) return false;
+    // Room for the whole copy first, so a full volume fails before any copying.
+    const std::uint64_t total = end + kChunkHeaderSize + kIndexEntrySize * job.index.size() +
+                                repair::kIndexTrailerGap.size() + kSensorTrailerSize;
+    if (!out.Reserve(total)) return false;
     if (!out.Write(std::span(job.header.data(), static_cast<std::size_t>(first)))) return false;
     for (std::uint64_t at = first; at < end;) {
         if (job.abort) return false;

@@ -8,6 +8,7 @@
 
 #include "container/integrity.h"
 #include "container_test_util.h"
+#include "platform/scratch_volume.h"
 
 namespace trivexa {
 namespace {
@@ -272,6 +273,25 @@ TEST(RepairClip, DamageInsideTheDataEndsTheCopyBeforeIt) {
         EXPECT_EQ(FfprobeVideoPackets(out), static_cast<long>(VideoEntries(info->indexEntries)));
         EXPECT_EQ(FfmpegDecodeErrors(out), "") << c.what;
     }
+}
+
+// A repaired copy that does not fit its volume fails and leaves nothing there;
+// on a volume with room the same repair succeeds.
+TEST(RepairClip, FullVolumeLeavesNothingBehind) {
+    TempDir dir;
+    cf::ClipSpec spec = Spec(kFrontName);
+    spec.damage.missingIndex = true;
+    const Forged clip = Forge(dir, spec);
+    const std::uint64_t size = std::filesystem::file_size(clip.path);
+    test::ScratchVolume small(size / 2);
+    TRIVEXA_REQUIRE_MOUNTED(small);
+    RepairJob job;
+    EXPECT_FALSE(RepairClip(job, clip.path, small.root() / kFrontName));
+    EXPECT_TRUE(std::filesystem::is_empty(small.root()));
+
+    test::ScratchVolume large(size * 2);
+    EXPECT_TRUE(RepairClip(job, clip.path, large.root() / kFrontName));
+    EXPECT_EQ(CheckClip(large.root() / kFrontName), kClipIntact);
 }
 
 TEST(RepairClip, FailuresAndAbortsLeaveNothingBehind) {

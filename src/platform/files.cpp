@@ -85,37 +85,25 @@ bool ListDirectory(const std::string& folder, std::vector<DirEntry>& out, bool w
         DirEntry entry;
         entry.name = std::string(name);
         entry.isHidden = name.front() == '.';
+        entry.isFolder = e->d_type == DT_DIR;
+        entry.isSymlink = e->d_type == DT_LNK;
         struct stat st {};
-        bool known = true;  // the kind is settled
-        switch (e->d_type) {
-            case DT_DIR:
-                entry.isFolder = true;
-                break;
-            case DT_LNK:
-                entry.isSymlink = true;
-                known = false;
-                break;
-            case DT_UNKNOWN:
-                if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
-                entry.isSymlink = S_ISLNK(st.st_mode);
-                entry.isFolder = S_ISDIR(st.st_mode);
-                known = !entry.isSymlink;
-                if (known && S_ISREG(st.st_mode)) entry.size = static_cast<std::uint64_t>(st.st_size);
-                break;
-            default:
-                break;
+        if (e->d_type == DT_UNKNOWN) {
+            if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
+            entry.isSymlink = S_ISLNK(st.st_mode);
         }
-        // Links are followed to what they lead to; a dangling link stays in
-        // the listing as a file of size 0.
-        if (!known || (withSizes && !entry.isFolder && e->d_type != DT_UNKNOWN)) {
+        // Links are followed to what they lead to (a dangling link stays in
+        // the listing as a file of size 0); entries of unknown kind and, when
+        // sizes are asked for, files are looked up too.
+        if (entry.isSymlink || e->d_type == DT_UNKNOWN || (withSizes && !entry.isFolder)) {
             if (::fstatat(dirFd, e->d_name, &st, 0) == 0) {
                 entry.isFolder = S_ISDIR(st.st_mode);
-                if (S_ISREG(st.st_mode)) entry.size = static_cast<std::uint64_t>(st.st_size);
+                if (withSizes && S_ISREG(st.st_mode))
+                    entry.size = static_cast<std::uint64_t>(st.st_size);
             } else if (!entry.isSymlink) {
                 continue;  // removed while listing
             }
         }
-        if (!withSizes) entry.size = 0;
         if (dosAttributes && !entry.isHidden && !entry.isSymlink) {
             Fd fd(::openat(dirFd, e->d_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
             std::uint32_t attrs = 0;

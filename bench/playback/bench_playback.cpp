@@ -27,7 +27,7 @@
 
 #include "clipforge/clipforge.h"
 #include "playback/movie_player.h"
-#include "playback/posted_message.h"
+#include "app/messages/posted_message.h"
 #include "playback/video_presenter.h"
 
 extern "C" {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "playback/audio_output.h"
-#include "playback/posted_message.h"
+#include "app/messages/posted_message.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

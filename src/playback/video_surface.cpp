@@ -1,6 +1,6 @@
 #include "playback/video_surface.h"
 
-#include "playback/posted_message.h"
+#include "app/messages/posted_message.h"
 
 namespace trivexa {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "clipforge/clipforge.h"
-#include "playback/posted_message.h"
+#include "app/messages/posted_message.h"
 #include "support/test_support.h"
 
 namespace trivexa::test {

@@ -1,4 +1,4 @@
-#include "playback/posted_message.h"
+#include "app/messages/posted_message.h"
 
 #include <QCoreApplication>
 #include <memory>

@@ -13,6 +13,11 @@ import {
 // Longer than two passes of the page's once-a-second poll.
 const TWO_POLLS_MS = 2300;
 
+// Each test and hook gets its own time limit, so a page that never answers
+// fails that test instead of hanging the run (older Node.js releases have no
+// command-line option for a default limit).
+const LIMIT = {timeout: 120_000};
+
 let browser;
 let tiles;
 let mapUrl;
@@ -22,12 +27,12 @@ before(async () => {
     tiles = await startTileServer();
     mapUrl = loaderUrl(tiles.template);
     browser = await launchBrowser();
-});
+}, LIMIT);
 
 after(async () => {
     await browser?.close();
     tiles?.close();
-});
+}, LIMIT);
 
 // Everything the user would see, read from the page's own map objects.
 function snapshot(page) {
@@ -78,7 +83,7 @@ const GRID = drive(0, 8);  // frames 0, 10, ..., 70
 const GROUP = [...drive(-9, 0), ...GRID, ...drive(8, 12), ...drive(12, 18).map(([a, b, f]) => [a + 0.01, b, f])];
 
 describe('map page', () => {
-    test('connects, draws both tracks split at the position, the marker and the event icons', async () => {
+    test('connects, draws both tracks split at the position, the marker and the event icons', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl});
         await waitForMap(page);
         // The map is real: tiles came from the server and the library's files loaded.
@@ -191,7 +196,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('one-element and malformed host arrays draw nothing and keep the marker', async () => {
+    test('one-element and malformed host arrays draw nothing and keep the marker', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl});
         await waitForMap(page);
         await drawTracks(page, {gps: GROUP, grid: GRID, frame: 35});
@@ -216,7 +221,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('splits a track beyond 0.001385 degrees, with longitude scaled by latitude', async () => {
+    test('splits a track beyond 0.001385 degrees, with longitude scaled by latitude', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl});
         await waitForMap(page);
         const grid = [
@@ -236,7 +241,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('frame numbers before, at and after the track put the marker on the right point', async () => {
+    test('frame numbers before, at and after the track put the marker on the right point', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl, status: 'stop'});
         await waitForMap(page);
         const grid = GRID.map(([a, b, f]) => [a, b, f + 100]);  // frames 100 ... 170
@@ -258,7 +263,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('a frame number of -1 changes neither tracks nor marker', async () => {
+    test('a frame number of -1 changes neither tracks nor marker', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl});
         await waitForMap(page);
         await drawTracks(page, {gps: GROUP, grid: GRID, frame: 35});
@@ -276,7 +281,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('a click on an event marker reports it and redraws only for non-negative coordinates', async () => {
+    test('a click on an event marker reports it and redraws only for non-negative coordinates', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl, status: 'pause'});
         await waitForMap(page);
         await drawTracks(page, {gps: GROUP, grid: GRID, frame: 35});
@@ -310,7 +315,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('"Pause" and "stop" in any letter case freeze the marker; playing moves it', async () => {
+    test('"Pause" and "stop" in any letter case freeze the marker; playing moves it', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl});
         await waitForMap(page);
         await drawTracks(page, {gps: GROUP, grid: GRID, frame: 35});
@@ -334,7 +339,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('host messages: only "update" fills the inputs; coordinates of 1000 are no position', async () => {
+    test('host messages: only "update" fills the inputs; coordinates of 1000 are no position', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl, lat: 1000, lng: 1000, relJpgNum: '35'});
         await waitForMap(page);  // with no position the page still loads the map
         await page.waitForFunction(() => document.getElementById('map_lat').value === '1000.000000');
@@ -365,7 +370,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('losing the connection forgets the map; regaining it loads the map again', async () => {
+    test('losing the connection forgets the map; regaining it loads the map again', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl});
         await waitForMap(page);
         await drawTracks(page, {gps: GROUP, grid: GRID, frame: 35});
@@ -397,7 +402,7 @@ describe('map page', () => {
         await page.close();
     });
 
-    test('a loader that cannot be loaded is tried again', async () => {
+    test('a loader that cannot be loaded is tried again', LIMIT, async () => {
         const page = await openPage(browser.context, {mapUrl: loaderUrl(tiles.template, 'missing.js')});
         await page.waitForFunction(() => g_script !== null && g_isStartInitConnect === false);
         await setHost(page, {mapUrl});

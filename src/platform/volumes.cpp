@@ -1,6 +1,7 @@
 #include "platform/volumes.h"
 
 #include <mntent.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -17,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kMountTable = "/proc/self/mounts";
+constexpr const char* kDefaultMountTable = "/proc/self/mounts";
 
 // File systems whose data lives on another machine.
 constexpr std::array<std::string_view, 16> kNetworkTypes = {
@@ -37,9 +38,9 @@ struct MountTableCloser {
     void operator()(FILE* f) const { ::endmntent(f); }
 };
 
-std::vector<MountRow> ReadMountTable() {
+std::vector<MountRow> ReadMountTable(const char* path = kDefaultMountTable) {
     std::vector<MountRow> rows;
-    std::unique_ptr<FILE, MountTableCloser> table(::setmntent(kMountTable, "r"));
+    std::unique_ptr<FILE, MountTableCloser> table(::setmntent(path, "r"));
     if (!table) return rows;
     mntent entry{};
     std::array<char, 4096> buffer{};
@@ -125,14 +126,34 @@ std::string ExistingAncestor(const std::string& path) {
     }
 }
 
+// The highest folder above `dir` on the same file system: the root of the
+// volume as this process sees it. Used when the mount table has no row for
+// it (a chroot, some sandboxes), where the table lists only mounts outside.
+std::string TopOfSameDevice(const std::string& dir) {
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0) return {};
+    fs::path top(dir);
+    while (top.has_relative_path()) {
+        const fs::path parent = top.parent_path();
+        struct stat up {};
+        if (::stat(parent.c_str(), &up) != 0 || up.st_dev != st.st_dev) break;
+        top = parent;
+    }
+    return top.string();
+}
+
 }  // namespace
 
 bool VolumeOf(const std::string& path, VolumeInfo& out) {
+    return detail::VolumeOf(path, out, kDefaultMountTable);
+}
+
+bool detail::VolumeOf(const std::string& path, VolumeInfo& out, const char* mountTable) {
     if (path.empty()) return false;
     const std::string dir = ExistingAncestor(path);
     if (dir.empty()) return false;
     const MountRow* best = nullptr;
-    const std::vector<MountRow> rows = ReadMountTable();
+    const std::vector<MountRow> rows = ReadMountTable(mountTable);
     // Later rows are mounted on top of earlier ones at the same point.
     for (const MountRow& row : rows) {
         if (IsInside(dir, row.mountPoint) &&
@@ -140,7 +161,16 @@ bool VolumeOf(const std::string& path, VolumeInfo& out) {
             best = &row;
         }
     }
-    if (!best) return false;
+    if (!best) {
+        // Sizes and free space still come from the folder itself; only what
+        // the table would tell (device, type) stays unknown, and an unknown
+        // volume is neither removable nor a network share.
+        VolumeInfo unknown;
+        unknown.mountPoint = TopOfSameDevice(dir);
+        if (unknown.mountPoint.empty() || !FillSizes(dir, unknown)) return false;
+        out = std::move(unknown);
+        return true;
+    }
     out = FromRow(*best);
     return FillSizes(dir, out);
 }

@@ -21,9 +21,17 @@ struct VolumeInfo {
 };
 
 // Fills `out` for the volume holding `path`. The path need not exist: the
-// nearest existing ancestor decides. False when no volume can be found or
-// statvfs fails.
+// nearest existing ancestor decides. Sizes come from statvfs of that folder.
+// When the mount table has no row for it (a chroot, some sandboxes), the
+// volume's root is the highest folder on the same file system, the device and
+// type stay empty, and it counts as neither removable nor network. False only
+// when no ancestor exists or statvfs fails.
 bool VolumeOf(const std::string& path, VolumeInfo& out);
+
+namespace detail {
+// VolumeOf with another mount table file, for tests.
+bool VolumeOf(const std::string& path, VolumeInfo& out, const char* mountTable);
+}  // namespace detail
 
 // Mounted removable media (under /media, /run/media and /mnt), mount order.
 std::vector<VolumeInfo> RemovableVolumes();

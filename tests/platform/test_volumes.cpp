@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/scratch_volume.h"
 #include "platform/volumes.h"
@@ -65,6 +66,31 @@ TEST(PlatformVolumes, RootRelativeAndEmptyPaths) {
         EXPECT_TRUE(v.isRemovable) << v.mountPoint;
         EXPECT_NE(v.fsType, "tmpfs") << "only real media count";
     }
+}
+
+// In a chroot the mount table lists only mounts outside the root: the volume
+// is still found, with its sizes, and its root is where its file system
+// starts.
+TEST(PlatformVolumes, PathWithoutMountRowStillHasItsSizes) {
+    test::TempDir dir;
+    const fs::path table = dir / "mounts";
+    { std::ofstream(table) << ""; }
+
+    ScratchVolume card(kSize, "card");
+    TRIVEXA_REQUIRE_MOUNTED(card);
+    fs::create_directories(card.root() / "Normal/Front");
+    VolumeInfo info;
+    ASSERT_TRUE(detail::VolumeOf((card / "Normal/Front/missing.AVI"), info, table.c_str()));
+    EXPECT_EQ(info.mountPoint, fs::canonical(card.root()).string());
+    EXPECT_EQ(info.totalBytes, kSize);
+    EXPECT_EQ(info.availableBytes, kSize);
+    EXPECT_TRUE(info.device.empty());
+    EXPECT_TRUE(info.fsType.empty());
+    EXPECT_FALSE(info.isRemovable);
+    EXPECT_FALSE(info.isNetwork);
+
+    VolumeInfo none;
+    EXPECT_FALSE(detail::VolumeOf("", none, table.c_str()));
 }
 
 }  // namespace

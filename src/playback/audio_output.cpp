@@ -16,6 +16,24 @@ namespace {
 // About one second of sound may wait between the decoder and the device.
 constexpr int kQueueSeconds = 1;
 constexpr std::int64_t kUnitsPerSecond = 10'000'000;
+
+// Qt's PulseAudio backend reports a missing sound server on the terminal
+// ("PulseAudioService: pa_context_connect() failed") as a plain warning.
+// Playing without sound is the normal answer to that, so those lines are
+// dropped; every other message goes to the handler that was in place.
+QtMessageHandler g_previousHandler = nullptr;
+
+void DropSoundServerNotices(QtMsgType type, const QMessageLogContext& context,
+                            const QString& message) {
+    if (message.startsWith(QLatin1String("PulseAudioService:"))) return;
+    // Qt hands back its default handler when none was installed before.
+    if (g_previousHandler) g_previousHandler(type, context, message);
+}
+
+void QuietSoundServerNotices() {
+    static std::once_flag once;
+    std::call_once(once, [] { g_previousHandler = qInstallMessageHandler(DropSoundServerNotices); });
+}
 }  // namespace
 
 // Queued sound with the media time of its first byte. Read by the sink's
@@ -121,6 +139,7 @@ private:
 };
 
 std::unique_ptr<AudioOutput> AudioOutput::Create() {
+    QuietSoundServerNotices();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) return nullptr;
     QAudioFormat format = device.preferredFormat();

@@ -1,0 +1,24 @@
+// A machine without a sound server plays without sound, and says nothing about
+// it on the terminal; other warnings still reach it.
+#include <gtest/gtest.h>
+
+#include <QtGlobal>
+#include <string>
+
+#include "playback/audio_output.h"
+
+namespace trivexa {
+namespace {
+
+TEST(SoundOutput, MissingSoundServerLeavesTheTerminalQuiet) {
+    testing::internal::CaptureStderr();
+    auto output = AudioOutput::Create();  // null without a device; either is fine here
+    qWarning("another notice");
+    output.reset();
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(printed.find("PulseAudioService"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("another notice"), std::string::npos) << printed;
+}
+
+}  // namespace
+}  // namespace trivexa

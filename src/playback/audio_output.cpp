@@ -32,7 +32,8 @@ void DropSoundServerNotices(QtMsgType type, const QMessageLogContext& context,
 
 void QuietSoundServerNotices() {
     static std::once_flag once;
-    std::call_once(once, [] { g_previousHandler = qInstallMessageHandler(DropSoundServerNotices); });
+    std::call_once(once,
+                   [] { g_previousHandler = qInstallMessageHandler(DropSoundServerNotices); });
 }
 }  // namespace
 

@@ -168,23 +168,6 @@ TEST(SliderGeometry, PressBandReachesTenUnitsBeyondTheEnds) {
     EXPECT_FALSE(SliderRangeValid(Slider(10, 1, 1, 0)));
 }
 
-TEST(Caption, StripAndCloseButton) {
-    const CaptionLayout plain = LayOutCaption(540, false, 1.0f);
-    EXPECT_EQ(plain.stripHeight, 20);
-    EXPECT_EQ(plain.titleX, 5);
-    EXPECT_EQ(plain.iconSize, 0);
-    EXPECT_EQ(plain.closeX, 520);
-    EXPECT_EQ(plain.closeY, 4);
-    EXPECT_EQ(plain.closeWidth, 13);
-    EXPECT_EQ(plain.closeHeight, 12);
-    const CaptionLayout icon = LayOutCaption(540, true, 1.5f);
-    EXPECT_EQ(icon.stripHeight, 30);
-    EXPECT_EQ(icon.iconSize, 30);
-    EXPECT_EQ(icon.titleX, 31);
-    EXPECT_EQ(icon.closeX, 510);
-    EXPECT_EQ(icon.closeWidth, 19);
-}
-
 TEST(MsgBox, SizesFollowTheText) {
     const MsgBoxLayout m = LayOutMsgBox(300, 40, 1.0f);
     EXPECT_EQ(m.width, 380);

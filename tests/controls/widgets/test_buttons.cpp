@@ -143,13 +143,5 @@ TEST(SkinCheckButton, TheOwnerDecidesTheCheckAndTheBoxLightsUnderTheMouse) {
     EXPECT_EQ(check.ShownPicture(), StatePicture::kDisabled);
 }
 
-TEST(SkinCheckButton, BoxFollowsTheScale) {
-    REQUIRE_DISPLAY();
-    test::ScopedScale scale(1.5f);
-    CSkinCheckButton check;
-    check.SetImages(skin::kCheckBox);
-    EXPECT_EQ(check.BoxRect(), QRect(0, 6, 18, 18));
-}
-
 }  // namespace
 }  // namespace trivexa

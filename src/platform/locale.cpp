@@ -1,9 +1,28 @@
 #include "platform/locale.h"
 
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 
 namespace trivexa::platform {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// The locale name the C library would take for LC_CTYPE from the environment.
+std::string_view CtypeLocaleName() {
+    for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(var);
+        if (value != nullptr && *value != '\0') return value;
+    }
+    return "C";
+}
+
+}  // namespace
 
 bool UserLocaleIsEnglishUnitedStates() {
     for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
@@ -14,6 +33,60 @@ bool UserLocaleIsEnglishUnitedStates() {
         return v.starts_with("en_US") && (v.size() == 5 || v[5] == '.' || v[5] == '@');
     }
     return false;
+}
+
+std::string LocaleCharset() {
+    // newlocale reads the environment without changing the global locale,
+    // which other threads may be using.
+    if (locale_t loc = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0))) {
+        std::string charset = nl_langinfo_l(CODESET, loc);
+        freelocale(loc);
+        if (!charset.empty()) return charset;
+    }
+    const std::string_view name = CtypeLocaleName();
+    const auto dot = name.find('.');
+    if (dot != std::string_view::npos) {
+        std::string_view codeset = name.substr(dot + 1);
+        codeset = codeset.substr(0, codeset.find('@'));
+        if (!codeset.empty()) return std::string(codeset);
+    }
+    return "UTF-8";
+}
+
+std::string DecodeToUtf8(std::string_view bytes, const std::string& charset) {
+    iconv_t cd = iconv_open("UTF-8", charset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+
+    std::string out;
+    char buffer[1024];
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        char* o = buffer;
+        size_t oLeft = sizeof buffer;
+        const size_t rc = iconv(cd, &in, &inLeft, &o, &oLeft);
+        const int err = errno;
+        out.append(buffer, static_cast<size_t>(o - buffer));
+        if (rc != static_cast<size_t>(-1)) continue;
+        if (err == E2BIG) continue;
+        if (err == EINVAL) {  // cut off at the end
+            out.append(kReplacement);
+            break;
+        }
+        // EILSEQ: skip the offending byte and start afresh after it.
+        out.append(kReplacement);
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    // Flush the shift state of stateful encodings.
+    char* o = buffer;
+    size_t oLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &o, &oLeft);
+    out.append(buffer, static_cast<size_t>(o - buffer));
+    iconv_close(cd);
+    return out;
 }
 
 }  // namespace trivexa::platform

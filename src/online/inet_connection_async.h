@@ -57,7 +57,8 @@ public:
 
     // Starts the update thread with the device texts the browser read from the
     // card (empty when no card is open). Only the first call in the object's
-    // life starts a check; later calls return false and do nothing.
+    // life starts a check; later calls return false and do nothing. The owner
+    // leaves it uncalled when online::ReadUpdateCheckEnabled() says no.
     bool StartUpdateCheck(const std::string& firmwareVersion, const std::string& gpsDataVersion,
                           const std::string& thirdText, const std::string& modelId);
     bool UpdateCheckStarted() const { return started_.load(); }

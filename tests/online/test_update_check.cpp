@@ -164,19 +164,6 @@ TEST(UpdateCheck, AsksOnlyForTheFilesItCompares) {
     EXPECT_TRUE(notice.empty()) << "nothing fetched, nothing to report";
 }
 
-TEST(UpdateCheck, BlocksLinkTheirDownloadPages) {
-    FakeServer server;
-    server.endpoints.server = "https://example.test:8443";
-    server.files = {{kPl21File, "1.3.0.0"}, {kViewerFile, "2.1.0.0"}, {kGpsFile, "240101"}};
-    const UpdateNotice notice =
-        CheckForUpdates({"1.2.3", "230715", "", "PL21-XQR"}, server.endpoints, server.Fetch());
-    ASSERT_EQ(notice.size(), 3u);
-    EXPECT_EQ(notice[0].pageUrl,
-              "https://example.test:8443/taiou/dr_updata/qv-ta210/qv-ta210.html");
-    EXPECT_EQ(notice[1].pageUrl, "https://example.test:8443/0_recorder/viewer/Trivexa/viewer.html");
-    EXPECT_EQ(notice[2].pageUrl, "https://example.test:8443/taiou/gps_data/dr_01/dr01.html");
-}
-
 // The notice as the printf formats of one, two and three blocks write it.
 std::string Formatted(const UpdateNotice& n) {
     const char* one = "%s\r\n\r\n%s:\r\n%s%s   →   %s%s\r\n\r\nURL : <a href=\"%s\">%s</a>";

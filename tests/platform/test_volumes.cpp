@@ -1,6 +1,7 @@
 // Volumes from the kernel's mount table, checked on tmpfs mounts made for
 // the test in a private mount namespace.
 #include <gtest/gtest.h>
+#include <sys/statvfs.h>
 
 #include <filesystem>
 #include <fstream>
@@ -76,6 +77,29 @@ TEST(PlatformVolumes, PathWithoutMountRowStillHasItsSizes) {
     const fs::path table = dir / "mounts";
     { std::ofstream(table) << ""; }
 
+    // Any folder: the sizes are those of the folder's own file system.
+    VolumeInfo here;
+    ASSERT_TRUE(detail::VolumeOf((dir / "no/such/file").string(), here, table.c_str()));
+    struct statvfs st {};
+    ASSERT_EQ(::statvfs(dir.path().c_str(), &st), 0);
+    EXPECT_EQ(here.totalBytes, static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize);
+    EXPECT_GT(here.availableBytes, 0u);
+    const std::string canonicalDir = fs::canonical(dir.path()).string();
+    EXPECT_TRUE(here.mountPoint == "/" || canonicalDir.starts_with(here.mountPoint + "/"))
+        << here.mountPoint;
+    EXPECT_TRUE(here.device.empty());
+    EXPECT_FALSE(here.isRemovable);
+    EXPECT_FALSE(here.isNetwork);
+
+    VolumeInfo none;
+    EXPECT_FALSE(detail::VolumeOf("", none, table.c_str()));
+}
+
+// A volume of its own without a row: its root is where its file system starts.
+TEST(PlatformVolumes, VolumeWithoutMountRowStartsAtItsOwnRoot) {
+    test::TempDir dir;
+    const fs::path table = dir / "mounts";
+    { std::ofstream(table) << ""; }
     ScratchVolume card(kSize, "card");
     TRIVEXA_REQUIRE_MOUNTED(card);
     fs::create_directories(card.root() / "Normal/Front");
@@ -84,13 +108,7 @@ TEST(PlatformVolumes, PathWithoutMountRowStillHasItsSizes) {
     EXPECT_EQ(info.mountPoint, fs::canonical(card.root()).string());
     EXPECT_EQ(info.totalBytes, kSize);
     EXPECT_EQ(info.availableBytes, kSize);
-    EXPECT_TRUE(info.device.empty());
     EXPECT_TRUE(info.fsType.empty());
-    EXPECT_FALSE(info.isRemovable);
-    EXPECT_FALSE(info.isNetwork);
-
-    VolumeInfo none;
-    EXPECT_FALSE(detail::VolumeOf("", none, table.c_str()));
 }
 
 }  // namespace

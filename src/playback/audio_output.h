@@ -1,30 +1,69 @@
 #pragma once
 // Sound of one player: 16-bit interleaved samples queued by the decoder
-// thread and pulled by a Qt Multimedia audio sink that lives on its own
-// thread. Create() returns nothing when the system has no audio output
-// device or refuses the format; the player then simply plays without sound.
+// thread and pulled by a sound device on the device's own thread. Create()
+// returns nothing when the system has no audio output device or refuses the
+// format; the player then simply plays without sound.
 
-#include <QAudioFormat>
-#include <QThread>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace trivexa {
 
 class AudioRing;
-class AudioSinkHost;
+
+// What a device gets from one pull of the queue (for devices that want to
+// know what they play; the system device ignores it).
+struct PulledSound {
+    int silentFrames = 0;        // frames of silence at the start of the buffer
+    int soundFrames = 0;         // frames of the clip's sound after them
+    std::int64_t soundTime = 0;  // media time (100 ns) of the first of those
+};
+
+// The queue side a device pulls from.
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    // Device thread: fills `frames` frames into `out`, silence where no sound
+    // is queued. `latency` (100 ns) is how long the device still needs
+    // before the first of these frames is heard.
+    virtual PulledSound Pull(std::int16_t* out, int frames, std::int64_t latency) = 0;
+};
+
+// A sound output: the system's default device (Qt Multimedia), or a stand-in
+// where there is none (tests). Pulls from its source on its own thread
+// while running.
+class AudioDevice {
+public:
+    virtual ~AudioDevice() = default;
+    virtual int SampleRate() const = 0;
+    virtual int Channels() const = 0;
+    // Starts pulling from `source`, suspended until SetRunning(true). Called
+    // once, before SetRunning; `source` outlives End().
+    virtual void Begin(AudioSource& source) = 0;
+    // Any thread: resume or suspend pulling.
+    virtual void SetRunning(bool running) = 0;
+    // Stops for good; `source` is not touched afterwards.
+    virtual void End() = 0;
+};
+
+// Makes the device of every AudioOutput created from now on (tests put a
+// stand-in here); an empty factory restores the system's default device.
+using AudioDeviceFactory = std::function<std::unique_ptr<AudioDevice>()>;
+void SetAudioDeviceFactory(AudioDeviceFactory factory);
 
 class AudioOutput {
 public:
-    // The format the player must resample to: the device's preference
-    // reduced to 16-bit samples.
+    // Sound through the device of the factory, or the system's default
+    // device; nothing when there is none.
     static std::unique_ptr<AudioOutput> Create();
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
 
-    int SampleRate() const { return format_.sampleRate(); }
-    int Channels() const { return format_.channelCount(); }
+    // The format the player must resample to: interleaved 16-bit samples.
+    int SampleRate() const;
+    int Channels() const;
 
     // Decoder thread: queue `frames` frames starting at `mediaTime` (100 ns).
     // Returns false when the queue is full (the caller drops the samples).
@@ -40,12 +79,9 @@ public:
     bool PlayedTime(std::int64_t& mediaTime) const;
 
 private:
-    AudioOutput() = default;
-    QAudioFormat format_;
+    explicit AudioOutput(std::unique_ptr<AudioDevice> device);
+    std::unique_ptr<AudioDevice> device_;
     std::shared_ptr<AudioRing> ring_;
-    QThread thread_;
-    // Lives on thread_; destroyed after the thread has ended.
-    std::unique_ptr<AudioSinkHost> host_;
 };
 
 }  // namespace trivexa

@@ -7,9 +7,13 @@
 #include <QMediaDevices>
 #include <QThread>
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <vector>
+
+#include "playback/scheduler.h"
 
 namespace trivexa {
 
@@ -17,6 +21,10 @@ namespace {
 // About one second of sound may wait between the decoder and the device.
 constexpr int kQueueSeconds = 1;
 constexpr std::int64_t kUnitsPerSecond = 10'000'000;
+// Sound and picture may drift this far apart (100 ns) before the sound is
+// put back in step with a skip or a pause: less than lips can tell, more
+// than a device's pull period.
+constexpr std::int64_t kAudioTolerance = 300'000;  // 30 ms
 
 // Qt's PulseAudio backend reports a missing sound server on the terminal
 // ("PulseAudioService: pa_context_connect() failed") as a plain warning.
@@ -41,68 +49,147 @@ std::mutex gFactoryMutex;
 AudioDeviceFactory gFactory;
 }  // namespace
 
-// Queued sound with the media time of its first sample. Written by the
-// decoder thread, pulled by the device's thread.
+// Queued sound: stretches of samples, each with the media time of its first
+// sample (a stretch begins wherever the decoder's sound does not follow on
+// from what is queued). Written by the decoder thread, pulled by the
+// device's thread, timed by the clock.
 class AudioRing : public AudioSource {
 public:
-    AudioRing(int channels, int sampleRate)
+    AudioRing(int channels, int sampleRate, const PresentationClock& clock)
         : channels_(channels),
           sampleRate_(sampleRate),
-          capacity_(static_cast<std::size_t>(channels) * sampleRate * kQueueSeconds) {}
+          capacity_(static_cast<std::int64_t>(sampleRate) * kQueueSeconds),
+          clock_(clock) {}
 
-    bool Push(const std::int16_t* data, int frames, std::int64_t mediaTime) {
-        const std::size_t samples = static_cast<std::size_t>(frames) * channels_;
+    bool Push(const std::int16_t* data, int frames, std::int64_t mediaTime,
+              std::uint64_t generation) {
+        if (frames <= 0) return true;
         std::lock_guard lock(mutex_);
-        if (samples_.size() + samples > capacity_) return false;
-        if (samples_.empty()) headTime_ = mediaTime;
-        samples_.insert(samples_.end(), data, data + samples);
+        if (generation != generation_) return true;  // sound from before a seek
+        if (queued_ + frames > capacity_) return false;
+        const auto count = static_cast<std::size_t>(frames) * channels_;
+        Stretch* last = stretches_.empty() ? nullptr : &stretches_.back();
+        if (last != nullptr && std::llabs(last->EndTime(*this) - mediaTime) <= Duration(1)) {
+            last->samples.insert(last->samples.end(), data, data + count);
+        } else {
+            stretches_.push_back(
+                Stretch{mediaTime, 0, std::vector<std::int16_t>(data, data + count)});
+        }
+        queued_ += frames;
         return true;
     }
-    void Clear() {
+    void Clear(std::optional<std::uint64_t> generation) {
         std::lock_guard lock(mutex_);
-        samples_.clear();
-        played_ = false;
+        stretches_.clear();
+        queued_ = 0;
+        inStep_ = false;
+        if (generation) generation_ = *generation;
+    }
+    std::int64_t Queued() const {
+        std::lock_guard lock(mutex_);
+        return Duration(queued_);
     }
     void SetGain(float g) {
         std::lock_guard lock(mutex_);
         gain_ = g;
     }
-    bool Played(std::int64_t& t) const {
-        std::lock_guard lock(mutex_);
-        t = playedTime_;
-        return played_;
-    }
 
-    PulledSound Pull(std::int16_t* out, int frames, std::int64_t) override {
+    PulledSound Pull(std::int16_t* out, int frames, std::int64_t latency) override {
         // Always deliver: silence fills gaps so the device never stalls.
-        std::lock_guard lock(mutex_);
+        std::fill(out, out + static_cast<std::size_t>(frames) * channels_, std::int16_t{0});
         PulledSound pulled;
-        const std::size_t want = static_cast<std::size_t>(frames) * channels_;
-        const std::size_t take = std::min(want, samples_.size() / channels_ * channels_);
-        for (std::size_t i = 0; i < take; ++i)
-            out[i] = static_cast<std::int16_t>(static_cast<float>(samples_[i]) * gain_);
-        samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(take));
-        if (take > 0) {
-            const auto taken = static_cast<std::int64_t>(take / channels_);
-            pulled.soundFrames = static_cast<int>(taken);
-            pulled.soundTime = headTime_;
-            playedTime_ = headTime_;
-            played_ = true;
-            headTime_ += taken * kUnitsPerSecond / sampleRate_;
+        std::int64_t now = 0;
+        bool running = false;
+        clock_.Read(now, running);
+        std::lock_guard lock(mutex_);
+        if (!running) {
+            // Nothing is due while the pictures stand; the queue waits.
+            inStep_ = false;
+            return pulled;
         }
-        std::fill(out + take, out + want, std::int16_t{0});
+        int at = 0;
+        while (at < frames && !stretches_.empty()) {
+            Stretch& head = stretches_.front();
+            const std::int64_t due = now + latency + Duration(at);
+            // Once in step the sound runs on unbroken while it stays within
+            // the tolerance; the first sound after a gap lands exactly.
+            const std::int64_t slack = inStep_ ? kAudioTolerance : Duration(1);
+            const std::int64_t ahead = head.Time(*this) - due;
+            if (ahead < -slack) {
+                // Too late to be heard with its picture: skip to what is due.
+                Drop(std::max<std::int64_t>(1, Frames(-ahead)));
+                inStep_ = false;
+                continue;
+            }
+            if (ahead > slack) {
+                // Early: silence until it is due.
+                at += static_cast<int>(
+                    std::min<std::int64_t>(frames - at, std::max<std::int64_t>(1, Frames(ahead))));
+                inStep_ = false;
+                continue;
+            }
+            const std::int64_t take = std::min<std::int64_t>(frames - at, head.Frames(*this));
+            if (pulled.soundFrames == 0) {
+                pulled.silentFrames = at;
+                pulled.soundTime = head.Time(*this);
+            }
+            const std::int16_t* from = head.samples.data() + head.offset * channels_;
+            std::int16_t* to = out + static_cast<std::size_t>(at) * channels_;
+            for (std::size_t i = 0; i < static_cast<std::size_t>(take) * channels_; ++i)
+                to[i] = static_cast<std::int16_t>(static_cast<float>(from[i]) * gain_);
+            Drop(take);
+            pulled.soundFrames += static_cast<int>(take);
+            at += static_cast<int>(take);
+            inStep_ = true;
+        }
+        // A queue that ran dry starts its next sound exactly in step again.
+        if (stretches_.empty()) inStep_ = false;
         return pulled;
     }
 
 private:
+    struct Stretch {
+        std::int64_t start = 0;  // media time of samples[0]
+        std::size_t offset = 0;  // frames already played or dropped
+        std::vector<std::int16_t> samples;
+        std::int64_t Time(const AudioRing& r) const {
+            return start + r.Duration(static_cast<std::int64_t>(offset));
+        }
+        std::int64_t Frames(const AudioRing& r) const {
+            return static_cast<std::int64_t>(samples.size() / r.channels_ - offset);
+        }
+        std::int64_t EndTime(const AudioRing& r) const {
+            return start + r.Duration(static_cast<std::int64_t>(samples.size() / r.channels_));
+        }
+    };
+
+    std::int64_t Duration(std::int64_t frames) const {
+        return frames * kUnitsPerSecond / sampleRate_;
+    }
+    std::int64_t Frames(std::int64_t duration) const {
+        return duration * sampleRate_ / kUnitsPerSecond;
+    }
+    // Removes up to `frames` frames from the head.
+    void Drop(std::int64_t frames) {
+        while (frames > 0 && !stretches_.empty()) {
+            Stretch& head = stretches_.front();
+            const std::int64_t n = std::min(frames, head.Frames(*this));
+            head.offset += static_cast<std::size_t>(n);
+            queued_ -= n;
+            frames -= n;
+            if (head.Frames(*this) == 0) stretches_.pop_front();
+        }
+    }
+
     const int channels_;
     const int sampleRate_;
-    const std::size_t capacity_;
+    const std::int64_t capacity_;  // frames
+    const PresentationClock& clock_;
     mutable std::mutex mutex_;
-    std::deque<std::int16_t> samples_;
-    std::int64_t headTime_ = 0;
-    std::int64_t playedTime_ = 0;
-    bool played_ = false;
+    std::deque<Stretch> stretches_;
+    std::int64_t queued_ = 0;  // frames
+    std::uint64_t generation_ = 0;
+    bool inStep_ = false;
     float gain_ = 1.0f;
 };
 
@@ -229,7 +316,7 @@ void SetAudioDeviceFactory(AudioDeviceFactory factory) {
     gFactory = std::move(factory);
 }
 
-std::unique_ptr<AudioOutput> AudioOutput::Create() {
+std::unique_ptr<AudioOutput> AudioOutput::Create(const PresentationClock& clock) {
     std::unique_ptr<AudioDevice> device;
     {
         std::lock_guard lock(gFactoryMutex);
@@ -237,12 +324,12 @@ std::unique_ptr<AudioOutput> AudioOutput::Create() {
     }
     if (!device) device = SystemAudioDevice::Create();
     if (!device || device->SampleRate() <= 0 || device->Channels() <= 0) return nullptr;
-    return std::unique_ptr<AudioOutput>(new AudioOutput(std::move(device)));
+    return std::unique_ptr<AudioOutput>(new AudioOutput(std::move(device), clock));
 }
 
-AudioOutput::AudioOutput(std::unique_ptr<AudioDevice> device)
+AudioOutput::AudioOutput(std::unique_ptr<AudioDevice> device, const PresentationClock& clock)
     : device_(std::move(device)),
-      ring_(std::make_shared<AudioRing>(device_->Channels(), device_->SampleRate())) {
+      ring_(std::make_shared<AudioRing>(device_->Channels(), device_->SampleRate(), clock)) {
     device_->Begin(*ring_);
 }
 
@@ -252,16 +339,19 @@ int AudioOutput::SampleRate() const { return device_->SampleRate(); }
 
 int AudioOutput::Channels() const { return device_->Channels(); }
 
-bool AudioOutput::Write(const std::int16_t* data, int frames, std::int64_t mediaTime) {
-    return ring_->Push(data, frames, mediaTime);
+bool AudioOutput::Write(const std::int16_t* data, int frames, std::int64_t mediaTime,
+                        std::uint64_t generation) {
+    return ring_->Push(data, frames, mediaTime, generation);
 }
 
-void AudioOutput::Flush() { ring_->Clear(); }
+void AudioOutput::Flush() { ring_->Clear(std::nullopt); }
+
+void AudioOutput::Flush(std::uint64_t generation) { ring_->Clear(generation); }
+
+std::int64_t AudioOutput::Queued() const { return ring_->Queued(); }
 
 void AudioOutput::SetRunning(bool running) { device_->SetRunning(running); }
 
 void AudioOutput::SetGain(float gain) { ring_->SetGain(gain); }
-
-bool AudioOutput::PlayedTime(std::int64_t& mediaTime) const { return ring_->Played(mediaTime); }
 
 }  // namespace trivexa

@@ -3,6 +3,14 @@
 // thread and pulled by a sound device on the device's own thread. Create()
 // returns nothing when the system has no audio output device or refuses the
 // format; the player then simply plays without sound.
+//
+// The pictures' presentation clock is the master: every pull hands the
+// device the sound that is due when the device will play it. Sound that
+// comes too late for that is dropped, sound that is early waits behind
+// silence, and while the clock stands (paused, or a restart waiting for its
+// first picture) the device gets silence and the queue is kept. So the first
+// sound after a restart is that of the first picture, and the position,
+// which follows the clock alone, never runs backwards because of the sound.
 
 #include <cstdint>
 #include <functional>
@@ -11,6 +19,7 @@
 namespace trivexa {
 
 class AudioRing;
+class PresentationClock;
 
 // What a device gets from one pull of the queue (for devices that want to
 // know what they play; the system device ignores it).
@@ -55,8 +64,9 @@ void SetAudioDeviceFactory(AudioDeviceFactory factory);
 class AudioOutput {
 public:
     // Sound through the device of the factory, or the system's default
-    // device; nothing when there is none.
-    static std::unique_ptr<AudioOutput> Create();
+    // device, timed by `clock` (which outlives the output); nothing when
+    // there is no device.
+    static std::unique_ptr<AudioOutput> Create(const PresentationClock& clock);
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
@@ -65,21 +75,24 @@ public:
     int SampleRate() const;
     int Channels() const;
 
-    // Decoder thread: queue `frames` frames starting at `mediaTime` (100 ns).
+    // Decoder thread: queue `frames` frames starting at `mediaTime` (100 ns),
+    // decoded for the seek `generation` (sound of any other is ignored).
     // Returns false when the queue is full (the caller drops the samples).
-    bool Write(const std::int16_t* data, int frames, std::int64_t mediaTime);
-    // Forget everything queued (seek, stop).
+    bool Write(const std::int16_t* data, int frames, std::int64_t mediaTime,
+               std::uint64_t generation);
+    // Forget everything queued (stop, speeds without sound).
     void Flush();
+    // A seek: forget everything queued and take only sound of `generation`.
+    void Flush(std::uint64_t generation);
+    // How much sound is queued (100 ns).
+    std::int64_t Queued() const;
     // Audible (playing at normal speed) or silent.
     void SetRunning(bool running);
     // 0.0 .. 1.0 on every channel.
     void SetGain(float gain);
-    // Media time of the sound being heard now; false when nothing of the
-    // clip has been played since the last flush.
-    bool PlayedTime(std::int64_t& mediaTime) const;
 
 private:
-    explicit AudioOutput(std::unique_ptr<AudioDevice> device);
+    AudioOutput(std::unique_ptr<AudioDevice> device, const PresentationClock& clock);
     std::unique_ptr<AudioDevice> device_;
     std::shared_ptr<AudioRing> ring_;
 };

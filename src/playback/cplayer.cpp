@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <mutex>
 #include <vector>
 
-#include "playback/audio_output.h"
 #include "app/messages/posted_message.h"
+#include "playback/audio_output.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -32,8 +33,12 @@ constexpr int kDecoderThreads = 2;
 // At fast rates a picture later than this many frames switches decoding to
 // key frames only until it catches up.
 constexpr int kKeyFramesOnlyLag = 8;
-// The clock follows the sound when they drift further apart than this.
-constexpr std::int64_t kAudioDriftLimit = 400'000;  // 40 ms
+// While the decoder waits for a free picture it reads on, so that the sound
+// of the coming pictures is queued before it is due (a clip may store a
+// stretch of sound after the pictures it belongs to): until this much sound
+// is queued, or this many picture packets wait.
+constexpr std::int64_t kSoundLead = 5'000'000;  // 500 ms
+constexpr std::size_t kReadAheadPackets = 90;
 
 struct FormatCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
@@ -53,6 +58,7 @@ struct SwsFreer {
 struct SwrFreer {
     void operator()(SwrContext* c) const { swr_free(&c); }
 };
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 
 std::string AvErrorText(int err) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -69,7 +75,10 @@ struct DecoderState {
     std::unique_ptr<AVFrame, FrameFreer> frame{av_frame_alloc()};
     std::unique_ptr<AVFrame, FrameFreer> last{av_frame_alloc()};
     std::unique_ptr<AVFrame, FrameFreer> audioFrame{av_frame_alloc()};
-    std::unique_ptr<AVPacket, PacketFreer> packet{av_packet_alloc()};
+    PacketPtr packet{av_packet_alloc()};
+    // Picture packets read ahead of the decoder, oldest first.
+    std::deque<PacketPtr> readAhead;
+    bool readEnd = false;  // the file has no more packets
     std::unique_ptr<SwsContext, SwsFreer> sws;
     std::unique_ptr<SwrContext, SwrFreer> swr;
     std::vector<std::int16_t> audioBuffer;
@@ -79,7 +88,7 @@ struct DecoderState {
     AVRational audioTimeBase{1, 1};
     std::int64_t startPts = 0;
     std::int64_t nextGuess = 0;  // for pictures without any time stamp
-    bool inputDone = false;
+    bool inputDone = false;      // the picture decoder was told the input ended
     std::atomic<bool> audioLive{false};
 };
 
@@ -181,7 +190,7 @@ EngineError CPlayer::OpenUrl(const std::string& path) {
         if (ai >= 0 && !audio_ && !audioProbed_) {
             // Looked for once per player: without a device every clip is silent.
             audioProbed_ = true;
-            audio_ = AudioOutput::Create();
+            audio_ = AudioOutput::Create(clock_);
         }
         if (ai >= 0 && audio_) {
             AVStream* as = dec->format->streams[ai];
@@ -218,13 +227,12 @@ EngineError CPlayer::OpenUrl(const std::string& path) {
         atEnd_ = false;
     }
     clock_.StopAt(0);
-    ApplyAudioGain();
     scheduler_.Flush(0);
     scheduler_.Start();
     decoder_ = std::jthread([this](std::stop_token st) { DecodeLoop(st); });
     state_ = EngineState::kOpenPending;
+    ApplyAudioGain();
     // The first picture is shown and held; its arrival makes the clip ready.
-    scheduler_.GateScrub();
     RequestSeek(0, true);
     return {};
 }
@@ -238,11 +246,13 @@ void CPlayer::RequestSeek(std::int64_t mediaTime, bool oneFrame) {
         oneFrame_ = oneFrame;
         wantFrames_ = true;
         atEnd_ = false;
-        // Under the command lock so the scheduler never sees an old picture
-        // after a newer command.
-        scheduler_.Flush(generation_);
+        // Under the command lock, so neither the scheduler nor the sound
+        // ever takes a picture or sound of the old position after this:
+        // the clock stops at the target and starts again only with the
+        // first picture of the new generation.
+        scheduler_.Restart(generation_, mediaTime, oneFrame, rate_);
+        if (audio_) audio_->Flush(generation_);
     }
-    if (audio_) audio_->Flush();
     commandWake_.notify_all();
 }
 
@@ -280,9 +290,8 @@ EngineError CPlayer::StartAt(std::int64_t mediaTime) {
     mediaTime = std::clamp<std::int64_t>(mediaTime, 0, duration_);
     decodeRate_ = rate_;
     decodeThin_ = thin_;
-    clock_.StopAt(mediaTime);
-    scheduler_.GatePlay();
-    scheduler_.StartClockWithNextPicture(rate_);
+    // The clock waits at the target for its picture; nothing of the old
+    // position is shown or heard after this.
     RequestSeek(mediaTime, false);
     state_ = EngineState::kStarted;
     ApplyAudioGain();
@@ -303,10 +312,7 @@ EngineError CPlayer::Stop() {
     if (s != EngineState::kStarted && s != EngineState::kPaused)
         return {EngineCode::kInvalidRequest, ""};
     if (!dec_) return {EngineCode::kUnexpected, ""};
-    clock_.StopAt(0);
-    scheduler_.GateStop();
     // Back at the start with the first picture on screen, clock halted.
-    scheduler_.GateScrub();
     RequestSeek(0, true);
     state_ = EngineState::kStopped;
     ApplyAudioGain();
@@ -316,8 +322,6 @@ EngineError CPlayer::Stop() {
 EngineError CPlayer::ScrubTo(std::int64_t mediaTime) {
     if (!dec_) return {EngineCode::kPointer, ""};
     mediaTime = std::clamp<std::int64_t>(mediaTime, 0, duration_);
-    scheduler_.GateScrub();
-    clock_.StopAt(mediaTime);
     RequestSeek(mediaTime, true);
     ApplyAudioGain();
     return {};
@@ -337,11 +341,18 @@ EngineError CPlayer::SetVolume(int volume) {
 
 void CPlayer::ApplyAudioGain() {
     if (!audio_) return;
-    const bool audible = state_.load() == EngineState::kStarted && rate_ == 1.0f;
-    if (dec_) dec_->audioLive = audible && dec_->audio != nullptr;
+    // Only normal speed has sound. It is decoded and queued in every open
+    // state, so that playing on from a pause, a seek or a stop is heard at
+    // once, and heard only while started.
+    const EngineState s = state_.load();
+    const bool normalSpeed = rate_ == 1.0f;
+    const bool open = s == EngineState::kOpenPending || s == EngineState::kStarted ||
+                      s == EngineState::kPaused || s == EngineState::kStopped;
+    const bool audible = s == EngineState::kStarted && normalSpeed;
+    if (dec_) dec_->audioLive = open && normalSpeed && dec_->audio != nullptr;
     audio_->SetGain(static_cast<float>(volume_) / 65535.0f);
     audio_->SetRunning(audible);
-    if (!audible) audio_->Flush();
+    if (!(open && normalSpeed)) audio_->Flush();
 }
 
 void CPlayer::CloseSession() {
@@ -405,22 +416,76 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
         std::lock_guard lock(commandMutex_);
         return stop.stop_requested() || seekPending_ || generation_ != gen;
     };
+    auto soundWanted = [&] { return d.audio && d.audioLive.load() && audio_; };
+    // Sound is queued from the seek target on: what lies before it is
+    // dropped like the pictures before it.
     auto decodeAudio = [&](const AVPacket* pkt) {
-        if (!d.audio || !d.audioLive.load() || !audio_) return;
+        if (!soundWanted()) return;
         if (avcodec_send_packet(d.audio.get(), pkt) < 0) return;
+        const int channels = audio_->Channels();
+        const int rate = audio_->SampleRate();
         while (avcodec_receive_frame(d.audio.get(), d.audioFrame.get()) == 0) {
             AVFrame* af = d.audioFrame.get();
             const int outMax = swr_get_out_samples(d.swr.get(), af->nb_samples);
-            if (outMax <= 0) continue;
-            d.audioBuffer.resize(static_cast<std::size_t>(outMax) * audio_->Channels());
+            if (outMax <= 0) {
+                av_frame_unref(af);
+                continue;
+            }
+            d.audioBuffer.resize(static_cast<std::size_t>(outMax) * channels);
             auto* outPtr = reinterpret_cast<std::uint8_t*>(d.audioBuffer.data());
             const int n =
                 swr_convert(d.swr.get(), &outPtr, outMax,
                             const_cast<const std::uint8_t**>(af->extended_data), af->nb_samples);
             std::int64_t t = af->best_effort_timestamp;
             t = t == AV_NOPTS_VALUE ? 0 : av_rescale_q(t, d.audioTimeBase, kMediaTimeBase);
-            if (n > 0) audio_->Write(d.audioBuffer.data(), n, t);
             av_frame_unref(af);
+            if (n <= 0) continue;
+            int skip = 0;
+            if (t < discardBefore) {
+                const std::int64_t late = discardBefore - t;
+                skip = static_cast<int>(
+                    std::min<std::int64_t>(n, av_rescale(late, rate, kMediaTimeBase.den)));
+            }
+            if (skip >= n) continue;
+            audio_->Write(d.audioBuffer.data() + static_cast<std::size_t>(skip) * channels,
+                          n - skip, t + av_rescale(skip, kMediaTimeBase.den, rate), gen);
+        }
+    };
+    // The next picture packet: read ahead before, or from the file, whose
+    // sound packets are decoded on the way. False at the end of the file.
+    auto readPicturePacket = [&](AVPacket* pkt) -> bool {
+        if (!d.readAhead.empty()) {
+            av_packet_move_ref(pkt, d.readAhead.front().get());
+            d.readAhead.pop_front();
+            return true;
+        }
+        while (!d.readEnd) {
+            if (av_read_frame(fmt, pkt) < 0) {
+                d.readEnd = true;
+                break;
+            }
+            if (pkt->stream_index == d.videoIndex) return true;
+            if (pkt->stream_index == d.audioIndex) decodeAudio(pkt);
+            av_packet_unref(pkt);
+        }
+        return false;
+    };
+    // Reads on while the sound queue is short, keeping the picture packets
+    // for later (see kSoundLead).
+    auto readAhead = [&] {
+        while (soundWanted() && !d.readEnd && d.readAhead.size() < kReadAheadPackets &&
+               audio_->Queued() < kSoundLead && !superseded()) {
+            PacketPtr pkt(av_packet_alloc());
+            if (!pkt) return;
+            if (av_read_frame(fmt, pkt.get()) < 0) {
+                d.readEnd = true;
+                return;
+            }
+            if (pkt->stream_index == d.videoIndex) {
+                d.readAhead.push_back(std::move(pkt));
+            } else if (pkt->stream_index == d.audioIndex) {
+                decodeAudio(pkt.get());
+            }
         }
     };
     // The next decoded picture into d.frame: 0, or AVERROR_EOF at the end.
@@ -431,23 +496,22 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
             if (r != AVERROR(EAGAIN)) return AVERROR_EOF;
             if (d.inputDone) return AVERROR_EOF;
             AVPacket* pkt = d.packet.get();
-            if (av_read_frame(fmt, pkt) < 0) {
+            if (!readPicturePacket(pkt)) {
                 avcodec_send_packet(vc, nullptr);
                 d.inputDone = true;
                 continue;
             }
-            if (pkt->stream_index == d.videoIndex) {
-                avcodec_send_packet(vc, pkt);
-            } else if (pkt->stream_index == d.audioIndex) {
-                decodeAudio(pkt);
-            }
+            avcodec_send_packet(vc, pkt);
             av_packet_unref(pkt);
         }
     };
     auto deliver = [&](AVFrame* f, std::int64_t t) -> bool {
         std::shared_ptr<VideoSample> s;
-        while (!(s = pool_->Acquire(kPoolWaitMs))) {
+        while (!(s = pool_->TryAcquire())) {
             if (superseded()) return false;
+            // Every picture is in use: a good moment to read ahead.
+            readAhead();
+            if ((s = pool_->Acquire(kPoolWaitMs))) break;
         }
         const int w = f->width;
         const int h = f->height;
@@ -496,6 +560,10 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
                 av_seek_frame(fmt, d.videoIndex, d.startPts, AVSEEK_FLAG_BACKWARD);
             avcodec_flush_buffers(vc);
             if (d.audio) avcodec_flush_buffers(d.audio.get());
+            // The resampler's leftovers belong to the old position.
+            if (d.swr) swr_init(d.swr.get());
+            d.readAhead.clear();
+            d.readEnd = false;
             d.inputDone = false;
             discardBefore = target;
             delivered = false;
@@ -535,13 +603,6 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
                 skippedCount_.fetch_add(1);
                 av_frame_unref(d.frame.get());
                 continue;
-            }
-        }
-        if (d.audio && d.audioLive.load() && audio_ && clock_.Running()) {
-            std::int64_t heard = 0;
-            if (audio_->PlayedTime(heard)) {
-                const std::int64_t drift = heard - clock_.Time();
-                if (drift > kAudioDriftLimit || drift < -kAudioDriftLimit) clock_.Adjust(heard);
             }
         }
         const bool ok = deliver(d.frame.get(), t);

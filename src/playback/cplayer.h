@@ -4,6 +4,11 @@
 // camera's FrameSink, plays the sound through AudioOutput, and posts
 // UM_ENGINE_READY and UM_ENGINE_ENDED to the camera's video window.
 //
+// The pictures' presentation clock is the position: it runs on wall time
+// from the first picture of a start and never follows the sound; the sound
+// is handed to the device in step with it (AudioOutput), so a slow or
+// stalled sound card cannot make the position run backwards.
+//
 // All methods are called by the owning MoviePlayer on the UI thread (under
 // its operation lock); the decoder and scheduler threads only touch the
 // engine's own state and post messages. The state field is atomic because

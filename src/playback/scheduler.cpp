@@ -33,6 +33,12 @@ float PresentationClock::Rate() const {
     return rate_;
 }
 
+void PresentationClock::Read(std::int64_t& time, bool& running) const {
+    std::lock_guard lock(mutex_);
+    time = TimeLocked();
+    running = running_;
+}
+
 void PresentationClock::Start(std::int64_t t, float rate) {
     std::lock_guard lock(mutex_);
     base_ = t;
@@ -58,12 +64,6 @@ void PresentationClock::SetRate(float rate) {
     base_ = TimeLocked();
     baseWall_ = Clock::now();
     rate_ = rate;
-}
-
-void PresentationClock::Adjust(std::int64_t t) {
-    std::lock_guard lock(mutex_);
-    base_ = t;
-    baseWall_ = Clock::now();
 }
 
 Scheduler::Scheduler(PresentationClock& clock, FrameSink* sink, PresentedFn presented,
@@ -111,6 +111,21 @@ void Scheduler::Flush(std::uint64_t generation) {
         std::lock_guard lock(mutex_);
         queue_.clear();
         generation_ = generation;
+    }
+    wake_.notify_all();
+}
+
+void Scheduler::Restart(std::uint64_t generation, std::int64_t at, bool onePicture, float rate) {
+    {
+        std::lock_guard lock(mutex_);
+        clock_.StopAt(at);
+        queue_.clear();
+        generation_ = generation;
+        outputOn_ = true;
+        hold_ = false;
+        presentOne_ = onePicture;
+        clockArmed_ = !onePicture;
+        armedRate_ = rate;
     }
     wake_.notify_all();
 }

@@ -23,6 +23,8 @@ public:
     std::int64_t Time() const;
     bool Running() const;
     float Rate() const;
+    // Time and running state read together.
+    void Read(std::int64_t& time, bool& running) const;
     // Runs from media time `t` at `rate`.
     void Start(std::int64_t t, float rate);
     // Stops at the current time (pause) or at `t`.
@@ -30,8 +32,6 @@ public:
     void StopAt(std::int64_t t);
     // Changes the rate keeping the current time.
     void SetRate(float rate);
-    // Moves a running clock to `t` without stopping it (audio correction).
-    void Adjust(std::int64_t t);
 
 private:
     std::int64_t TimeLocked() const;
@@ -66,6 +66,12 @@ public:
     void QueueEnd(std::int64_t endTime, std::uint64_t generation);
     // Drops everything queued and accepts only `generation` from now on.
     void Flush(std::uint64_t generation);
+    // A seek: in one step, the clock stops at `at`, everything queued is
+    // dropped and only `generation` is accepted from now on; then either the
+    // next picture is shown and held (`onePicture`, a scrub) or the clock
+    // starts with the next picture at `rate`. No picture of an older
+    // generation can be shown or start the clock in between.
+    void Restart(std::uint64_t generation, std::int64_t at, bool onePicture, float rate);
 
     // Output gate (any thread). Play: continuous output. Scrub: the next
     // picture is shown and then held. Stop: clears the one-picture and hold

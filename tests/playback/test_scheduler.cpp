@@ -58,6 +58,40 @@ TEST_F(SchedulerTest, ScrubGateShowsOnePictureAndHoldsIt) {
     EXPECT_EQ(scheduler.LateCount(), 0);
 }
 
+TEST_F(SchedulerTest, RestartNeverShowsThePicturesOfTheOldPosition) {
+    // Playing: pictures of generation 1 are queued ahead of a stopped clock.
+    scheduler.Flush(1);
+    scheduler.GatePlay();
+    for (int i = 40; i < 44; ++i) scheduler.Queue(Sample(i * kFrame), 1);
+    // Restart at frame 10: the clock waits there and starts with the first
+    // picture of generation 2; nothing of generation 1 is shown.
+    scheduler.Restart(2, 10 * kFrame, false, 1.0f);
+    EXPECT_EQ(clock.Time(), 10 * kFrame);
+    scheduler.Queue(Sample(12 * kFrame), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(sink.PresentCount(), 0);
+    EXPECT_FALSE(clock.Running());
+    scheduler.Queue(Sample(10 * kFrame), 2);
+    ASSERT_TRUE(WaitPresented(1));
+    EXPECT_EQ(sink.CurrentSample()->mediaTime, 10 * kFrame);
+    EXPECT_TRUE(clock.Running());
+    EXPECT_GE(clock.Time(), 10 * kFrame);
+    EXPECT_LT(clock.Time(), 12 * kFrame);
+
+    // A scrub restart shows exactly the first new picture and holds it,
+    // even when older pictures were waiting.
+    scheduler.Queue(Sample(11 * kFrame), 2);
+    scheduler.Restart(3, 30 * kFrame, true, 1.0f);
+    EXPECT_FALSE(clock.Running());
+    scheduler.Queue(Sample(30 * kFrame), 3);
+    scheduler.Queue(Sample(31 * kFrame), 3);
+    ASSERT_TRUE(WaitPresented(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    EXPECT_EQ(sink.PresentCount(), 2);
+    EXPECT_EQ(sink.CurrentSample()->mediaTime, 30 * kFrame);
+    EXPECT_EQ(clock.Time(), 30 * kFrame);
+}
+
 TEST_F(SchedulerTest, QuarterFrameRule) {
     scheduler.Flush(1);
     scheduler.GatePlay();

@@ -6,13 +6,15 @@
 #include <string>
 
 #include "playback/audio_output.h"
+#include "playback/scheduler.h"
 
 namespace trivexa {
 namespace {
 
 TEST(SoundOutput, MissingSoundServerLeavesTheTerminalQuiet) {
     testing::internal::CaptureStderr();
-    auto output = AudioOutput::Create();  // null without a device; either is fine here
+    PresentationClock clock;
+    auto output = AudioOutput::Create(clock);  // null without a device; either is fine here
     qWarning("another notice");
     output.reset();
     const std::string printed = testing::internal::GetCapturedStderr();

@@ -65,7 +65,8 @@ void MoviePlayer::Release() {
     displayReader_.Shutdown();
     dataReader_.Shutdown();
     lookAheadReader_.Shutdown();
-    present_ = false;
+    // The player stays present and bound to its surface: the next open
+    // uses it again (the readers open their files afresh on every use).
     state_ = kPlayerClosed;
 }
 
@@ -74,6 +75,19 @@ bool MoviePlayer::HasDisplay() const {
 }
 
 bool MoviePlayer::NeedsDisplayRefused() const { return !HasDisplay(); }
+
+bool MoviePlayer::EngineReachedTheEnd() const {
+    // Playing is left only by an operation of the player, except at the end
+    // of the clip, where the engine stops by itself.
+    return state_ == kPlayerPlaying && graph_.player != nullptr &&
+           graph_.player->State() == EngineState::kStopped;
+}
+
+int MoviePlayer::State() const { return EngineReachedTheEnd() ? kPlayerStopped : state_; }
+
+void MoviePlayer::FollowEngineEnd() {
+    if (EngineReachedTheEnd()) state_ = kPlayerStopped;
+}
 
 std::string MoviePlayer::LastErrorText() const {
     if (lastError_.Ok()) return {};
@@ -214,6 +228,7 @@ int MoviePlayer::ReleaseData() {
 int MoviePlayer::Play() {
     if (NeedsDisplayRefused()) return 0;
     CountedLock op(operationLock_);
+    FollowEngineEnd();
     if (state_ == kPlayerPlaying) return 1;
     const EngineError err = graph_.player->Play();
     if (!err.Ok()) {
@@ -227,6 +242,7 @@ int MoviePlayer::Play() {
 int MoviePlayer::PlayFrom(std::int64_t frame) {
     if (NeedsDisplayRefused()) return 0;
     CountedLock op(operationLock_);
+    FollowEngineEnd();
     if (state_ == kPlayerPlaying) return 1;
     const EngineError err = graph_.player->StartAt(FramesToMediaTime(frameInterval_, frame));
     if (!err.Ok()) return 0;
@@ -237,6 +253,7 @@ int MoviePlayer::PlayFrom(std::int64_t frame) {
 int MoviePlayer::RestartAt(std::int64_t frame) {
     if (NeedsDisplayRefused()) return 0;
     CountedLock op(operationLock_);
+    FollowEngineEnd();
     if (state_ != kPlayerPlaying) return 1;
     const EngineError err = graph_.player->StartAt(FramesToMediaTime(frameInterval_, frame));
     return err.Ok() ? 1 : 0;
@@ -245,6 +262,7 @@ int MoviePlayer::RestartAt(std::int64_t frame) {
 int MoviePlayer::Pause() {
     if (NeedsDisplayRefused()) return 0;
     CountedLock op(operationLock_);
+    FollowEngineEnd();
     if (state_ == kPlayerPaused) return 1;
     graph_.player->Pause();
     state_ = kPlayerPaused;
@@ -254,6 +272,7 @@ int MoviePlayer::Pause() {
 int MoviePlayer::Stop() {
     if (NeedsDisplayRefused()) return 0;
     CountedLock op(operationLock_);
+    FollowEngineEnd();
     if (state_ == kPlayerStopped) return 1;
     const EngineError err = graph_.player->Stop();
     if (!err.Ok()) return 0;

@@ -86,7 +86,8 @@ public:
 
     // Fields read by PlayerPair and the main window.
     bool IsPresent() const { return present_; }
-    int State() const { return state_; }
+    // The player's state; a clip that played to its end counts as stopped.
+    int State() const;
     int RateCode() const { return rateCode_; }
     int Volume() const { return volume_; }
     int KeepAspect() const { return keepAspect_; }
@@ -121,6 +122,11 @@ public:
 
 private:
     bool NeedsDisplayRefused() const;
+    // The engine stopped by itself at the end of the clip while the player
+    // still plays: the player is stopped from then on, so Stop and Play act
+    // on it like on any stopped player.
+    bool EngineReachedTheEnd() const;
+    void FollowEngineEnd();
     int LayOut(bool letterbox);
     void ApplyVolume();
 

@@ -125,25 +125,27 @@ int PlayerPair::SetRate(int rateCode) {
     return ForSelected(kBothCameras, [&](int, MoviePlayer& p) { return p.SetRate(rateCode); });
 }
 
+std::int64_t PlayerPair::ForPlayer(int index, std::int64_t frontFrame) const {
+    // The front frame means the same moment in the rear clip only when both
+    // clips are open; a rear-only recording is addressed in its own frames
+    // (the front player may still hold the interval of an earlier clip).
+    const bool both = players_[0].Opened() != 0 && players_[1].Opened() != 0;
+    return index == 1 && both ? ToRear(frontFrame) : frontFrame;
+}
+
 int PlayerPair::RestartAt(int selector, std::int64_t frontFrame) {
-    return ForSelected(selector, [&](int i, MoviePlayer& p) {
-        return p.RestartAt(i == 1 ? ToRear(frontFrame) : frontFrame);
-    });
+    return ForSelected(
+        selector, [&](int i, MoviePlayer& p) { return p.RestartAt(ForPlayer(i, frontFrame)); });
 }
 
 int PlayerPair::PlayFrom(int selector, std::int64_t frontFrame) {
-    return ForSelected(selector, [&](int i, MoviePlayer& p) {
-        return p.PlayFrom(i == 1 ? ToRear(frontFrame) : frontFrame);
-    });
+    return ForSelected(selector,
+                       [&](int i, MoviePlayer& p) { return p.PlayFrom(ForPlayer(i, frontFrame)); });
 }
 
 int PlayerPair::Seek(int selector, std::int64_t frontFrame) {
-    // The front frame means the same moment in the rear clip only when
-    // both clips are open; a rear-only recording seeks in its own frames.
-    const bool both = players_[0].Opened() != 0 && players_[1].Opened() != 0;
-    return ForSelected(selector, [&](int i, MoviePlayer& p) {
-        return p.Seek(i == 1 && both ? ToRear(frontFrame) : frontFrame);
-    });
+    return ForSelected(selector,
+                       [&](int i, MoviePlayer& p) { return p.Seek(ForPlayer(i, frontFrame)); });
 }
 
 int PlayerPair::SetVolume(int selector, int volume) {

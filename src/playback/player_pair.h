@@ -66,6 +66,8 @@ public:
 private:
     template <typename Fn>
     int ForSelected(int selector, Fn fn);
+    // A front-camera frame as a frame of player `index`.
+    std::int64_t ForPlayer(int index, std::int64_t frontFrame) const;
 
     std::array<MoviePlayer, 2> players_;
 };

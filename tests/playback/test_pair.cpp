@@ -137,6 +137,88 @@ TEST_F(PairTest, SensorDataComesFromTheRepairedCopy) {
     std::filesystem::remove(copy);
 }
 
+TEST_F(PairTest, StopAndPlayWorkOnACameraWhoseClipEnded) {
+    // A 3 s rear clip beside the 4 s front clip.
+    ClipOptions shorter;
+    shorter.frames = 90;
+    shorter.camera = 'R';
+    shorter.audio = false;
+    const auto rear = ForgeClip("pair-rear90", shorter, kRearName);
+    ClipOptions front30;
+    front30.frames = 120;
+    const auto front = ForgeClip("pair-front120", front30, kFrontName);
+    ASSERT_EQ(pair.OpenBoth(front.string(), rear.string()), 1);
+    for (auto& w : windows) ASSERT_TRUE(WaitUntil([&] { return w.Count(UM_ENGINE_READY) == 1; }));
+    ASSERT_EQ(pair.SetZoom({}, false), 1);
+    ASSERT_EQ(pair.Play(kBothCameras), 1);
+    ASSERT_TRUE(WaitUntil([&] { return windows[1].Count(UM_ENGINE_ENDED) == 1; }));
+    EXPECT_EQ(windows[0].Count(UM_ENGINE_ENDED), 0);
+    // The player follows its engine to the end of the clip.
+    EXPECT_EQ(pair.Player(1).State(), kPlayerStopped);
+    EXPECT_EQ(pair.Player(0).State(), kPlayerPlaying);
+
+    // The stop command: back to the start, stopped; then play again.
+    ASSERT_EQ(pair.Seek(kBothCameras, 0), 1);
+    EXPECT_EQ(pair.Stop(kBothCameras), 1);
+    EXPECT_EQ(pair.Player(0).State(), kPlayerStopped);
+    EXPECT_EQ(pair.Player(1).State(), kPlayerStopped);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) == 0 && Shown(1) == 0; }));
+    ASSERT_EQ(pair.Play(kBothCameras), 1);
+    EXPECT_EQ(pair.Player(1).State(), kPlayerPlaying);
+    test::RunEventsFor(1000);
+    EXPECT_GE(Shown(0), 20);
+    EXPECT_GE(Shown(1), 20) << "the rear camera stayed frozen";
+    EXPECT_NEAR(Shown(0), Shown(1), 4);
+}
+
+TEST_F(PairTest, PlayersStayPresentAfterReleaseAndOpenAgain) {
+    OpenBothReady();
+    ASSERT_EQ(pair.LoadData(frontClip.string(), rearClip.string()), 1);
+    for (int i = 0; i < 2; ++i) pair.Player(i).Release();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(pair.Player(i).IsPresent());
+        EXPECT_EQ(pair.Player(i).State(), kPlayerClosed);
+        EXPECT_TRUE(pair.Player(i).DataReader().Positions().empty());
+    }
+    // The next opens use the same players again, data included.
+    for (auto& w : windows) w.entries.clear();
+    OpenBothReady();
+    ASSERT_EQ(pair.Seek(kBothCameras, 60), 1);
+    EXPECT_TRUE(WaitUntil([&] { return Shown(0) == 60 && Shown(1) == 55; }));
+    EXPECT_EQ(pair.CloseBoth(), 1);
+    EXPECT_EQ(pair.LoadData(frontClip.string(), rearClip.string()), 0);  // nothing open
+    ASSERT_EQ(pair.OpenBoth(frontClip.string(), rearClip.string()), 1);
+    ASSERT_EQ(pair.LoadData(frontClip.string(), rearClip.string()), 1);
+    EXPECT_GT(pair.Player(0).DataReader().Positions().size(), 0u);
+    // Release twice is harmless.
+    pair.Player(0).Release();
+    pair.Player(0).Release();
+    EXPECT_TRUE(pair.Player(0).IsPresent());
+}
+
+TEST_F(PairTest, RearOnlyRecordingPlaysInItsOwnFrames) {
+    // A recording whose cameras differ in frame rate leaves its front
+    // interval behind; the rear-only recording after it must not use it.
+    OpenBothReady();
+    ASSERT_EQ(pair.CloseBoth(), 1);
+    for (auto& w : windows) w.entries.clear();
+    ASSERT_EQ(pair.OpenBoth("", rearClip.string()), 1);
+    EXPECT_EQ(pair.Player(0).Opened(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return windows[1].Count(UM_ENGINE_READY) == 1; }));
+    ASSERT_EQ(pair.SetZoom({}, false), 1);
+    // The controller passes the data camera's (the rear's) own position.
+    ASSERT_EQ(pair.PlayFrom(kBothCameras, 55), 1);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(1) != 0; }));
+    EXPECT_GE(Shown(1), 55);
+    EXPECT_LE(Shown(1), 58);
+    ASSERT_EQ(pair.RestartAt(kBothCameras, 80), 1);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(1) >= 70; }));
+    EXPECT_GE(Shown(1), 80);
+    EXPECT_LE(Shown(1), 83);
+    ASSERT_EQ(pair.Seek(kBothCameras, 30), 1);
+    EXPECT_TRUE(WaitUntil([&] { return Shown(1) == 30; }));
+}
+
 TEST_F(PairTest, PrefetchIsHandedOverOrCancelled) {
     OpenBothReady();
     MoviePlayer& front = pair.Player(0);

@@ -25,9 +25,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/messages/posted_message.h"
 #include "clipforge/clipforge.h"
 #include "playback/movie_player.h"
-#include "app/messages/posted_message.h"
 #include "playback/video_presenter.h"
 
 extern "C" {
@@ -133,7 +133,7 @@ int RunDecode() {
         player.Initialise(&window, &sink);
         const double c0 = CpuSeconds();
         const auto t0 = Clock::now();
-        if (player.Open(clip.string()) != kOpenOk) return Run{-1, -1};
+        if (player.Open(clip.string()) != OpenResult::kOpened) return Run{-1, -1};
         WaitFor([&] { return player.HasDisplay(); });
         // An unthrottled clock: every picture is due at once, none skipped.
         player.Engine()->SetRate(1000.0f, false);
@@ -238,7 +238,7 @@ int RunSeeks() {
     MemoryFrameSink sink;
     MoviePlayer player;
     player.Initialise(&window, &sink);
-    if (player.Open(clip.string()) != kOpenOk) return 1;
+    if (player.Open(clip.string()) != OpenResult::kOpened) return 1;
     WaitFor([&] { return player.HasDisplay(); });
     player.SetZoom(0, 0, 0, 0, 1.0f, false);
     std::mt19937 rng(7);
@@ -283,7 +283,7 @@ int RunTwo(int seconds) {
     MoviePlayer players[2];
     for (int i = 0; i < 2; ++i) {
         players[i].Initialise(&notify[i], surfaces[i]);
-        if (players[i].Open((i == 0 ? front : rear).string()) != kOpenOk) return 1;
+        if (players[i].Open((i == 0 ? front : rear).string()) != OpenResult::kOpened) return 1;
     }
     WaitFor([&] { return players[0].HasDisplay() && players[1].HasDisplay(); });
     for (auto& p : players) p.SetZoom(0, 0, 0, 0, 1.0f, true);

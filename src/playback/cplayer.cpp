@@ -73,7 +73,9 @@ struct DecoderState {
     std::unique_ptr<AVCodecContext, CodecFreer> video;
     std::unique_ptr<AVCodecContext, CodecFreer> audio;
     std::unique_ptr<AVFrame, FrameFreer> frame{av_frame_alloc()};
-    std::unique_ptr<AVFrame, FrameFreer> last{av_frame_alloc()};
+    // The last picture decoded before the seek target: shown when a scrub
+    // lands past the last picture.
+    std::unique_ptr<AVFrame, FrameFreer> lastBeforeTarget{av_frame_alloc()};
     std::unique_ptr<AVFrame, FrameFreer> audioFrame{av_frame_alloc()};
     PacketPtr packet{av_packet_alloc()};
     // Picture packets read ahead of the decoder, oldest first.
@@ -87,9 +89,9 @@ struct DecoderState {
     AVRational videoTimeBase{1, 1};
     AVRational audioTimeBase{1, 1};
     std::int64_t startPts = 0;
-    std::int64_t nextGuess = 0;  // for pictures without any time stamp
-    bool inputDone = false;      // the picture decoder was told the input ended
-    std::atomic<bool> audioLive{false};
+    std::int64_t nextGuessedTime = 0;      // for pictures without any time stamp
+    bool inputDone = false;                // the picture decoder was told the input ended
+    std::atomic<bool> decodeSound{false};  // sound is queued (normal speed)
 };
 
 CPlayer::CPlayer(QObject* videoWindow, FrameSink* sink)
@@ -140,7 +142,7 @@ EngineError CPlayer::OpenUrl(const std::string& path) {
         state_ = EngineState::kClosed;
         return EngineError{code, std::move(detail)};
     };
-    if (!dec->frame || !dec->last || !dec->audioFrame || !dec->packet)
+    if (!dec->frame || !dec->lastBeforeTarget || !dec->audioFrame || !dec->packet)
         return fail(EngineCode::kOutOfMemory, "");
 
     AVFormatContext* raw = nullptr;
@@ -223,7 +225,7 @@ EngineError CPlayer::OpenUrl(const std::string& path) {
         std::lock_guard lock(commandMutex_);
         generation_ = 0;
         seekPending_ = false;
-        wantFrames_ = false;
+        picturesWanted_ = false;
         atEnd_ = false;
     }
     clock_.StopAt(0);
@@ -237,20 +239,20 @@ EngineError CPlayer::OpenUrl(const std::string& path) {
     return {};
 }
 
-void CPlayer::RequestSeek(std::int64_t mediaTime, bool oneFrame) {
+void CPlayer::RequestSeek(std::int64_t mediaTime, bool onePicture) {
     {
         std::lock_guard lock(commandMutex_);
         ++generation_;
         seekPending_ = true;
         seekTarget_ = mediaTime;
-        oneFrame_ = oneFrame;
-        wantFrames_ = true;
+        onePicture_ = onePicture;
+        picturesWanted_ = true;
         atEnd_ = false;
         // Under the command lock, so neither the scheduler nor the sound
         // ever takes a picture or sound of the old position after this:
         // the clock stops at the target and starts again only with the
         // first picture of the new generation.
-        scheduler_.Restart(generation_, mediaTime, oneFrame, rate_);
+        scheduler_.Restart(generation_, mediaTime, onePicture, rate_);
         if (audio_) audio_->Flush(generation_);
     }
     commandWake_.notify_all();
@@ -259,8 +261,8 @@ void CPlayer::RequestSeek(std::int64_t mediaTime, bool oneFrame) {
 void CPlayer::RequestContinue() {
     {
         std::lock_guard lock(commandMutex_);
-        oneFrame_ = false;
-        wantFrames_ = true;
+        onePicture_ = false;
+        picturesWanted_ = true;
         if (atEnd_ && scheduler_.QueuedCount() == 0) {
             // Everything was shown already: report the end again.
             scheduler_.QueueEnd(duration_, generation_);
@@ -349,7 +351,7 @@ void CPlayer::ApplyAudioGain() {
     const bool open = s == EngineState::kOpenPending || s == EngineState::kStarted ||
                       s == EngineState::kPaused || s == EngineState::kStopped;
     const bool audible = s == EngineState::kStarted && normalSpeed;
-    if (dec_) dec_->audioLive = open && normalSpeed && dec_->audio != nullptr;
+    if (dec_) dec_->decodeSound = open && normalSpeed && dec_->audio != nullptr;
     audio_->SetGain(static_cast<float>(volume_) / 65535.0f);
     audio_->SetRunning(audible);
     if (!(open && normalSpeed)) audio_->Flush();
@@ -399,24 +401,24 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
     DecoderState& d = *dec_;
     AVFormatContext* fmt = d.format.get();
     AVCodecContext* vc = d.video.get();
-    std::uint64_t gen = 0;
-    bool oneFrame = true;
-    bool delivered = false;
-    bool haveLast = false;
+    std::uint64_t generation = 0;
+    bool onePicture = true;
+    bool deliveredSinceSeek = false;
+    bool haveLastBeforeTarget = false;
     std::int64_t discardBefore = std::numeric_limits<std::int64_t>::min();
     bool keyOnly = false;
 
     auto frameTime = [&](const AVFrame* f) {
         std::int64_t pts = f->best_effort_timestamp;
         if (pts == AV_NOPTS_VALUE) pts = f->pts;
-        if (pts == AV_NOPTS_VALUE) return d.nextGuess;
+        if (pts == AV_NOPTS_VALUE) return d.nextGuessedTime;
         return av_rescale_q(pts - d.startPts, d.videoTimeBase, kMediaTimeBase);
     };
     auto superseded = [&] {
         std::lock_guard lock(commandMutex_);
-        return stop.stop_requested() || seekPending_ || generation_ != gen;
+        return stop.stop_requested() || seekPending_ || generation_ != generation;
     };
-    auto soundWanted = [&] { return d.audio && d.audioLive.load() && audio_; };
+    auto soundWanted = [&] { return d.audio && d.decodeSound.load() && audio_; };
     // Sound is queued from the seek target on: what lies before it is
     // dropped like the pictures before it.
     auto decodeAudio = [&](const AVPacket* pkt) {
@@ -448,7 +450,7 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
             }
             if (skip >= n) continue;
             audio_->Write(d.audioBuffer.data() + static_cast<std::size_t>(skip) * channels,
-                          n - skip, t + av_rescale(skip, kMediaTimeBase.den, rate), gen);
+                          n - skip, t + av_rescale(skip, kMediaTimeBase.den, rate), generation);
         }
     };
     // The next picture packet: read ahead before, or from the file, whose
@@ -530,8 +532,8 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
         }
         s->mediaTime = t;
         s->duration = frameDuration_;
-        scheduler_.Queue(std::move(s), gen);
-        delivered = true;
+        scheduler_.Queue(std::move(s), generation);
+        deliveredSinceSeek = true;
         return true;
     };
 
@@ -541,15 +543,15 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
         {
             std::unique_lock lock(commandMutex_);
             commandWake_.wait(lock, stop,
-                              [this] { return seekPending_ || (wantFrames_ && !atEnd_); });
+                              [this] { return seekPending_ || (picturesWanted_ && !atEnd_); });
             if (stop.stop_requested()) break;
             if (seekPending_) {
                 seekPending_ = false;
                 doSeek = true;
                 target = seekTarget_;
             }
-            gen = generation_;
-            oneFrame = oneFrame_;
+            generation = generation_;
+            onePicture = onePicture_;
         }
         if (doSeek) {
             // Frame-accurate: from the key frame at or before the target,
@@ -566,32 +568,33 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
             d.readEnd = false;
             d.inputDone = false;
             discardBefore = target;
-            delivered = false;
-            haveLast = false;
+            deliveredSinceSeek = false;
+            haveLastBeforeTarget = false;
             keyOnly = false;
             vc->skip_frame = AVDISCARD_DEFAULT;
         }
 
-        const bool fast = !oneFrame && decodeThin_.load() && decodeRate_.load() >= 2.0f;
+        const bool fast = !onePicture && decodeThin_.load() && decodeRate_.load() >= 2.0f;
         vc->skip_frame = fast ? (keyOnly ? AVDISCARD_NONKEY : AVDISCARD_NONREF) : AVDISCARD_DEFAULT;
 
         if (nextPicture() != 0) {
             // End of the clip. A scrub past the last picture shows the last one.
-            if (!delivered && haveLast) deliver(d.last.get(), frameTime(d.last.get()));
+            if (!deliveredSinceSeek && haveLastBeforeTarget)
+                deliver(d.lastBeforeTarget.get(), frameTime(d.lastBeforeTarget.get()));
             std::lock_guard lock(commandMutex_);
-            if (gen == generation_ && !seekPending_) {
+            if (generation == generation_ && !seekPending_) {
                 atEnd_ = true;
-                scheduler_.QueueEnd(duration_, gen);
+                scheduler_.QueueEnd(duration_, generation);
             }
             continue;
         }
         decodedCount_.fetch_add(1);
         const std::int64_t t = frameTime(d.frame.get());
-        d.nextGuess = t + frameDuration_;
+        d.nextGuessedTime = t + frameDuration_;
         if (t + frameDuration_ / 2 <= discardBefore) {
-            av_frame_unref(d.last.get());
-            av_frame_move_ref(d.last.get(), d.frame.get());
-            haveLast = true;
+            av_frame_unref(d.lastBeforeTarget.get());
+            av_frame_move_ref(d.lastBeforeTarget.get(), d.frame.get());
+            haveLastBeforeTarget = true;
             continue;
         }
         if (fast && clock_.Running()) {
@@ -607,9 +610,9 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
         }
         const bool ok = deliver(d.frame.get(), t);
         av_frame_unref(d.frame.get());
-        if (ok && oneFrame) {
+        if (ok && onePicture) {
             std::lock_guard lock(commandMutex_);
-            if (gen == generation_ && oneFrame_) wantFrames_ = false;
+            if (generation == generation_ && onePicture_) picturesWanted_ = false;
         }
     }
 }

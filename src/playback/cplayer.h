@@ -110,8 +110,8 @@ public:
 
 private:
     void DecodeLoop(std::stop_token stop);
-    // Sends the decoder to `mediaTime`; one picture only when `oneFrame`.
-    void RequestSeek(std::int64_t mediaTime, bool oneFrame);
+    // Sends the decoder to `mediaTime`; one picture only when `onePicture`.
+    void RequestSeek(std::int64_t mediaTime, bool onePicture);
     void RequestContinue();
     void OnPresented(const VideoSample& s);
     void OnEnded(bool notify);
@@ -144,8 +144,8 @@ private:
     std::uint64_t generation_ = 0;
     bool seekPending_ = false;
     std::int64_t seekTarget_ = 0;
-    bool oneFrame_ = true;
-    bool wantFrames_ = false;
+    bool onePicture_ = true;
+    bool picturesWanted_ = false;
     bool atEnd_ = false;
     bool decoding_ = false;
     std::atomic<float> decodeRate_{1.0f};

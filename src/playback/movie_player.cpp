@@ -42,18 +42,18 @@ MoviePlayer::MoviePlayer() = default;
 
 MoviePlayer::~MoviePlayer() { Release(); }
 
-int MoviePlayer::Initialise(QObject* videoWindow, FrameSink* display) {
-    if (display == nullptr) return 0;
-    if (!displayReader_.Init() || !lookAheadReader_.Init() || !dataReader_.Init()) return 0;
+bool MoviePlayer::Initialise(QObject* videoWindow, FrameSink* display) {
+    if (display == nullptr) return false;
+    if (!displayReader_.Init() || !lookAheadReader_.Init() || !dataReader_.Init()) return false;
     videoWindow_ = videoWindow;
     display_ = display;
     rateCode_ = 1;
-    keepAspect_ = 1;
+    keepAspect_ = true;
     panX_ = panY_ = 0;
-    state_ = kPlayerClosed;
+    state_ = PlayerState::kClosed;
     lastPosition_ = 0;
     present_ = true;
-    return 1;
+    return true;
 }
 
 void MoviePlayer::Release() {
@@ -67,7 +67,7 @@ void MoviePlayer::Release() {
     lookAheadReader_.Shutdown();
     // The player stays present and bound to its surface: the next open
     // uses it again (the readers open their files afresh on every use).
-    state_ = kPlayerClosed;
+    state_ = PlayerState::kClosed;
 }
 
 bool MoviePlayer::HasDisplay() const {
@@ -79,14 +79,21 @@ bool MoviePlayer::NeedsDisplayRefused() const { return !HasDisplay(); }
 bool MoviePlayer::EngineReachedTheEnd() const {
     // Playing is left only by an operation of the player, except at the end
     // of the clip, where the engine stops by itself.
-    return state_ == kPlayerPlaying && graph_.player != nullptr &&
+    return state_ == PlayerState::kPlaying && graph_.player != nullptr &&
            graph_.player->State() == EngineState::kStopped;
 }
 
-int MoviePlayer::State() const { return EngineReachedTheEnd() ? kPlayerStopped : state_; }
+PlayerState MoviePlayer::State() const {
+    return EngineReachedTheEnd() ? PlayerState::kStopped : state_;
+}
 
 void MoviePlayer::FollowEngineEnd() {
-    if (EngineReachedTheEnd()) state_ = kPlayerStopped;
+    if (EngineReachedTheEnd()) state_ = PlayerState::kStopped;
+}
+
+void MoviePlayer::WithReaders(const std::function<void(Readers)>& use) {
+    CountedLock op(operationLock_);
+    use(Readers{displayReader_, dataReader_, lookAheadReader_});
 }
 
 std::string MoviePlayer::LastErrorText() const {
@@ -97,23 +104,23 @@ std::string MoviePlayer::LastErrorText() const {
     return text;
 }
 
-int MoviePlayer::CheckFile(const std::string& path) {
+bool MoviePlayer::CheckFile(const std::string& path) {
     CountedLock op(operationLock_);
     SensorReader probe;
-    if (!probe.Init()) return 0;
+    if (!probe.Init()) return false;
     const bool ok = probe.Open(path) && probe.FileSize() != 0;
     probe.Shutdown();
-    return ok ? 1 : 0;
+    return ok;
 }
 
-int MoviePlayer::Open(const std::string& path) {
+OpenResult MoviePlayer::Open(const std::string& path) {
     CountedLock op(operationLock_);
     lastError_ = {};
     // Whatever happens below, the previous clip does not play on.
     Close();
-    if (CheckFile(path) == 0) {
+    if (!CheckFile(path)) {
         lastError_ = {EngineCode::kUnsupportedByteStream, "the file cannot be read"};
-        return kOpenFailed;
+        return OpenResult::kFailed;
     }
     // A damaged clip plays from its repaired copy (made here if needed).
     std::filesystem::path playPath = path;
@@ -134,13 +141,13 @@ int MoviePlayer::Open(const std::string& path) {
         const float totalFrames = static_cast<float>(
             std::round(timing->durationSeconds * 1000.0 / timing->frameIntervalMs));
         const float seconds = totalFrames * frameInterval_ / 1000.0f;
-        if (seconds <= static_cast<float>(kShortestPlayableSeconds)) return kOpenTooShort;
+        if (seconds <= static_cast<float>(kShortestPlayableSeconds)) return OpenResult::kTooShort;
     } else {
         // No rate in the header: the media's own frame rate decides.
         const double fps = CPlayer::ProbeFrameRate(playPath.string());
         if (!(fps > 0.0)) {
             lastError_ = {EngineCode::kUnexpected, "no frame rate"};
-            return kOpenFailed;
+            return OpenResult::kFailed;
         }
         frameInterval_ = static_cast<float>(1000.0 / fps);
         displayReader_.SetVideoMsPerFrame(frameInterval_);
@@ -154,32 +161,32 @@ int MoviePlayer::Open(const std::string& path) {
     if (!err.Ok()) {
         lastError_ = err;
         graph_.player.reset();
-        return kOpenFailed;
+        return OpenResult::kFailed;
     }
     graph_.player->SetRate(kNormalRate, false);
     canPlayBackwards_ = false;  // the decoder only runs forwards
     if (graph_.player->Duration() <= 0) {
         lastError_ = {EngineCode::kUnexpected, "clip without duration"};
         graph_.player.reset();
-        return kOpenFailed;
+        return OpenResult::kFailed;
     }
     ApplyVolume();
-    state_ = kPlayerStopped;
-    return kOpenOk;
+    state_ = PlayerState::kStopped;
+    return OpenResult::kOpened;
 }
 
-int MoviePlayer::Close() {
+bool MoviePlayer::Close() {
     CountedLock op(operationLock_);
     if (graph_.player) {
         graph_.savedMirror = display_->Mirrored();
         graph_.player->CloseSession();
         graph_.player.reset();
     }
-    state_ = kPlayerClosed;
-    return 1;
+    state_ = PlayerState::kClosed;
+    return true;
 }
 
-int MoviePlayer::LoadData(const std::string& path) {
+bool MoviePlayer::LoadData(const std::string& path) {
     // A look-ahead fill of some other clip is of no use any more.
     if (lookAheadBusy_ && lookAheadReader_.Path() != path) lookAheadCancel_ = true;
     CountedLock data(dataLock_);
@@ -192,15 +199,15 @@ int MoviePlayer::LoadData(const std::string& path) {
         lookAheadReader_.FreeEntries();
         ok = dataReader_.Load(path);
     }
-    if (!ok) return 0;
+    if (!ok) return false;
     dataReader_.SetVideoMsPerFrame(frameInterval_);
     const std::int64_t frames = Duration();
     dataReader_.BuildFrameMap(
         static_cast<std::int32_t>(std::min<std::int64_t>(frames, sensor::kMaxFrameCount)));
-    return 1;
+    return true;
 }
 
-int MoviePlayer::FillLookAhead(const std::string& path) {
+bool MoviePlayer::FillLookAhead(const std::string& path) {
     lookAheadCancel_ = true;
     CountedLock data(dataLock_);
     lookAheadCancel_ = false;
@@ -214,70 +221,70 @@ int MoviePlayer::FillLookAhead(const std::string& path) {
         ok = false;
     }
     lookAheadBusy_ = false;
-    return ok ? 1 : 0;
+    return ok;
 }
 
-int MoviePlayer::ReleaseData() {
+bool MoviePlayer::ReleaseData() {
     CountedLock data(dataLock_);
     CountedLock op(operationLock_);
     displayReader_.FreeEntries();
     dataReader_.FreeEntries();
-    return 1;
+    return true;
 }
 
-int MoviePlayer::Play() {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::Play() {
+    if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     FollowEngineEnd();
-    if (state_ == kPlayerPlaying) return 1;
+    if (state_ == PlayerState::kPlaying) return true;
     const EngineError err = graph_.player->Play();
     if (!err.Ok()) {
         lastError_ = err;
-        return 0;
+        return false;
     }
-    state_ = kPlayerPlaying;
-    return 1;
+    state_ = PlayerState::kPlaying;
+    return true;
 }
 
-int MoviePlayer::PlayFrom(std::int64_t frame) {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::PlayFrom(std::int64_t frame) {
+    if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     FollowEngineEnd();
-    if (state_ == kPlayerPlaying) return 1;
+    if (state_ == PlayerState::kPlaying) return true;
     const EngineError err = graph_.player->StartAt(FramesToMediaTime(frameInterval_, frame));
-    if (!err.Ok()) return 0;
-    state_ = kPlayerPlaying;
-    return 1;
+    if (!err.Ok()) return false;
+    state_ = PlayerState::kPlaying;
+    return true;
 }
 
-int MoviePlayer::RestartAt(std::int64_t frame) {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::RestartAt(std::int64_t frame) {
+    if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     FollowEngineEnd();
-    if (state_ != kPlayerPlaying) return 1;
+    if (state_ != PlayerState::kPlaying) return true;
     const EngineError err = graph_.player->StartAt(FramesToMediaTime(frameInterval_, frame));
-    return err.Ok() ? 1 : 0;
+    return err.Ok();
 }
 
-int MoviePlayer::Pause() {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::Pause() {
+    if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     FollowEngineEnd();
-    if (state_ == kPlayerPaused) return 1;
+    if (state_ == PlayerState::kPaused) return true;
     graph_.player->Pause();
-    state_ = kPlayerPaused;
-    return 1;
+    state_ = PlayerState::kPaused;
+    return true;
 }
 
-int MoviePlayer::Stop() {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::Stop() {
+    if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     FollowEngineEnd();
-    if (state_ == kPlayerStopped) return 1;
+    if (state_ == PlayerState::kStopped) return true;
     const EngineError err = graph_.player->Stop();
-    if (!err.Ok()) return 0;
-    state_ = kPlayerStopped;
-    return 1;
+    if (!err.Ok()) return false;
+    state_ = PlayerState::kStopped;
+    return true;
 }
 
 std::int64_t MoviePlayer::Position() {
@@ -289,32 +296,32 @@ std::int64_t MoviePlayer::Position() {
     return lastPosition_;
 }
 
-int MoviePlayer::Seek(std::int64_t frame) {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::Seek(std::int64_t frame) {
+    if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     if (frame < 0) frame = 0;
     const EngineError err = graph_.player->ScrubTo(FramesToMediaTime(frameInterval_, frame));
-    if (!err.Ok()) return 0;
+    if (!err.Ok()) return false;
     display_->RepaintVideo();
-    return 1;
+    return true;
 }
 
 void MoviePlayer::ApplyVolume() {
     if (graph_.player) graph_.player->SetVolume(AppliedVolume(volume_, rateCode_));
 }
 
-int MoviePlayer::SetRate(int rateCode) {
+bool MoviePlayer::SetRate(int rateCode) {
     const RateChoice choice = RateForCode(rateCode, rateCode_, canPlayBackwards_);
     rateCode_ = choice.code;
     ApplyVolume();
     if (graph_.player) graph_.player->SetRate(choice.rate, choice.rate >= kThinningRate);
-    return 1;
+    return true;
 }
 
-int MoviePlayer::SetVolume(int volume) {
+bool MoviePlayer::SetVolume(int volume) {
     volume_ = std::clamp(volume, 0, kMaxVolume);
     ApplyVolume();
-    return 1;
+    return true;
 }
 
 std::int64_t MoviePlayer::Duration() {
@@ -323,17 +330,17 @@ std::int64_t MoviePlayer::Duration() {
     return MediaTimeToFrames(frameInterval_, graph_.player->Duration());
 }
 
-int MoviePlayer::NativeSize(int& width, int& height) {
+bool MoviePlayer::NativeSize(int& width, int& height) {
     width = height = 0;
-    if (!graph_.player) return 0;
+    if (!graph_.player) return false;
     const QSize s = graph_.player->NativeSize();
-    if (s.isEmpty()) return 0;
+    if (s.isEmpty()) return false;
     width = s.width();
     height = s.height();
-    return 1;
+    return true;
 }
 
-int MoviePlayer::LayOut(bool letterbox) {
+bool MoviePlayer::LayOut(bool letterbox) {
     PictureGeometry g;
     const QSize client = display_->ClientSize();
     g.clientWidth = client.width();
@@ -346,71 +353,72 @@ int MoviePlayer::LayOut(bool letterbox) {
     g.letterbox = letterbox;
     NativeSize(g.nativeWidth, g.nativeHeight);
     LayoutRect r;
-    if (!LayoutPicture(g, r)) return 0;
+    if (!LayoutPicture(g, r)) return false;
     destination_ = r;
     // The display draws black around the rectangle itself.
     display_->SetVideoPosition(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)));
-    if (state_ != kPlayerClosed)
+    if (state_ != PlayerState::kClosed)
         display_->RepaintVideo();
     else
         ApplyVolume();
-    return 1;
+    return true;
 }
 
-int MoviePlayer::SetKeepAspect(int keepAspect) {
-    if (display_ == nullptr) return 0;
-    if (LayOut(keepAspect != 0) == 0) return 0;
-    keepAspect_ = keepAspect != 0 ? 1 : 0;
-    return 1;
+bool MoviePlayer::SetKeepAspect(bool keepAspect) {
+    if (display_ == nullptr) return false;
+    if (!LayOut(keepAspect)) return false;
+    keepAspect_ = keepAspect;
+    return true;
 }
 
-int MoviePlayer::SetZoom(int zoomX, int zoomY, int panX, int panY, float zoomFactor, bool repaint) {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::SetZoom(int zoomX, int zoomY, int panX, int panY, float zoomFactor,
+                          bool repaint) {
+    if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     zoomX_ = zoomX;
     zoomY_ = zoomY;
     panX_ = panX;
     panY_ = panY;
     zoomFactor_ = zoomFactor;
-    if (LayOut(keepAspect_ != 0) == 0) return 0;
+    if (!LayOut(keepAspect_)) return false;
     if (repaint) display_->RepaintVideo();
-    return 1;
+    return true;
 }
 
-int MoviePlayer::SaveFrame(const std::string& path) {
+bool MoviePlayer::SaveFrame(const std::string& path) {
     int w = 0;
     int h = 0;
-    if (NativeSize(w, h) == 0) return 0;
-    if (!HasDisplay()) return 0;
+    if (!NativeSize(w, h)) return false;
+    if (!HasDisplay()) return false;
     QImage image = display_->CurrentImage();
-    if (image.isNull()) return 0;
+    if (image.isNull()) return false;
     if (image.width() != w || image.height() != h)
         image = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     // Written under a temporary name and renamed into place when complete.
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return 0;
+    if (!file.open(QIODevice::WriteOnly)) return false;
     QImageWriter writer(&file, "jpeg");
     writer.setQuality(kStillJpegQuality);
     if (!writer.write(image)) {
         file.cancelWriting();
-        return 0;
+        return false;
     }
-    return file.commit() ? 1 : 0;
+    return file.commit();
 }
 
-int MoviePlayer::Repaint() {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::Repaint() {
+    if (NeedsDisplayRefused()) return false;
     display_->RepaintVideo();
-    return 1;
+    return true;
 }
 
-int MoviePlayer::ToggleMirror() {
-    if (NeedsDisplayRefused()) return 0;
+bool MoviePlayer::ToggleMirror() {
+    if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     const bool mirrored = !display_->Mirrored();
     display_->SetMirrored(mirrored);
     graph_.savedMirror = mirrored;
-    return mirrored ? 1 : 0;
+    return mirrored;
 }
 
 }  // namespace trivexa

@@ -4,15 +4,18 @@
 // data. Frame arguments and results are in frame units of the camera's clip.
 //
 // Called from the UI thread (the main window controller); Load data and
-// Prefetch (through PlayerPair) also from worker threads. Each operation
-// returns 1 for success and 0 for failure unless noted. Lock order: the data
-// lock before the operation lock; both are recursive. Operations marked
-// "needs display" return 0 at once, without locking, while the clip's first
-// picture is not ready.
+// Prefetch (through PlayerPair) also from worker threads. Operations return
+// true for success unless noted. Each player has an operation lock and a data
+// lock, both recursive and both its own: the data lock is taken before the
+// operation lock, and a caller that must read the sensor data while no load
+// or open changes it does so inside WithReaders. Operations marked "needs
+// display" fail at once, without locking, while the clip's first picture is
+// not ready.
 
 #include <QObject>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -25,17 +28,23 @@
 
 namespace trivexa {
 
-// Results of Open.
-inline constexpr int kOpenFailed = 0;
-inline constexpr int kOpenOk = 1;
-inline constexpr int kOpenTooShort = 2;
+// Result of Open; the numbers are those the viewer combines and shows by.
+enum class OpenResult : int {
+    kFailed = 0,
+    kOpened = 1,
+    kTooShort = 2,  // the clip lasts 2.0 s or less and is not played
+};
 // Clips this long or shorter (seconds, from the header) are not played.
 inline constexpr double kShortestPlayableSeconds = 2.0;
-// Player states (the state field).
-inline constexpr int kPlayerClosed = 0;
-inline constexpr int kPlayerStopped = 1;
-inline constexpr int kPlayerPlaying = 2;
-inline constexpr int kPlayerPaused = 3;
+
+// The player's state, with the numbers the viewer knows it by.
+enum class PlayerState : int {
+    kClosed = 0,
+    kStopped = 1,
+    kPlaying = 2,
+    kPaused = 3,
+};
+
 inline constexpr int kMaxVolume = 65535;
 // JPEG quality of Save frame (Qt's scale 0..100).
 inline constexpr int kStillJpegQuality = 95;
@@ -53,46 +62,51 @@ public:
 
     // Binds the player to its video surface: `videoWindow` receives
     // UM_ENGINE_READY / UM_ENGINE_ENDED, `display` shows the pictures.
-    int Initialise(QObject* videoWindow, FrameSink* display);
+    bool Initialise(QObject* videoWindow, FrameSink* display);
+    // Closes the clip and empties the readers. The player stays present and
+    // bound to its surface; the next open uses it again.
     void Release();
-    int CheckFile(const std::string& path);
-    // kOpenFailed, kOpenOk or kOpenTooShort. UM_ENGINE_READY follows a
-    // successful open once the first picture is shown.
-    int Open(const std::string& path);
-    int Close();
-    int LoadData(const std::string& path);
-    int ReleaseData();
+    bool CheckFile(const std::string& path);
+    // UM_ENGINE_READY follows a successful open once the first picture is
+    // shown.
+    OpenResult Open(const std::string& path);
+    bool Close();
+    bool LoadData(const std::string& path);
+    bool ReleaseData();
 
-    int Play();                         // needs display
-    int PlayFrom(std::int64_t frame);   // needs display; when not playing
-    int RestartAt(std::int64_t frame);  // needs display; when playing
-    int Pause();                        // needs display
-    int Stop();                         // needs display
+    bool Play();                         // needs display
+    bool PlayFrom(std::int64_t frame);   // needs display; when not playing
+    bool RestartAt(std::int64_t frame);  // needs display; when playing
+    bool Pause();                        // needs display
+    bool Stop();                         // needs display
     // needs display: current frame (also stored as last position); 0 before
     // the display is ready, -1 when the clock cannot be read.
     std::int64_t Position();
-    int Seek(std::int64_t frame);  // needs display; the state is not changed
-    int SetRate(int rateCode);
-    int SetKeepAspect(int keepAspect);
+    bool Seek(std::int64_t frame);  // needs display; the state is not changed
+    bool SetRate(int rateCode);
+    bool SetKeepAspect(bool keepAspect);
     std::int64_t Duration();
     float FrameInterval() const { return frameInterval_; }
-    int NativeSize(int& width, int& height);
-    int SetVolume(int volume);
+    bool NativeSize(int& width, int& height);
+    bool SetVolume(int volume);
     // needs display
-    int SetZoom(int zoomX, int zoomY, int panX, int panY, float zoomFactor, bool repaint);
-    int SaveFrame(const std::string& path);
-    int Repaint();       // needs display
-    int ToggleMirror();  // needs display; the new flag
+    bool SetZoom(int zoomX, int zoomY, int panX, int panY, float zoomFactor, bool repaint);
+    bool SaveFrame(const std::string& path);
+    bool Repaint();  // needs display
+    // needs display: flips the mirroring and answers the new flag (true:
+    // mirrored); false when it cannot.
+    bool ToggleMirror();
 
     // Fields read by PlayerPair and the main window.
     bool IsPresent() const { return present_; }
-    // The player's state; a clip that played to its end counts as stopped.
-    int State() const;
+    // A clip that played to its end counts as stopped.
+    PlayerState State() const;
     int RateCode() const { return rateCode_; }
     int Volume() const { return volume_; }
-    int KeepAspect() const { return keepAspect_; }
-    int Opened() const { return opened_; }
-    void SetOpened(int opened) { opened_ = opened; }
+    bool KeepAspect() const { return keepAspect_; }
+    // The result of the last open through PlayerPair (kFailed when closed).
+    OpenResult LastOpenResult() const { return lastOpenResult_; }
+    void SetLastOpenResult(OpenResult result) { lastOpenResult_ = result; }
     bool IsDataCamera() const { return dataCamera_; }
     void SetDataCamera(bool on) { dataCamera_ = on; }
     bool OpenedRepairedCopy() const { return openedRepairedCopy_; }
@@ -106,16 +120,26 @@ public:
     CPlayer* Engine() const { return graph_.player.get(); }
     FrameSink* Display() const { return display_; }
 
-    SensorReader& DisplayReader() { return displayReader_; }
-    SensorReader& DataReader() { return dataReader_; }
-    SensorReader& LookAheadReader() { return lookAheadReader_; }
-    std::recursive_mutex& OperationLock() { return operationLock_; }
-    std::recursive_mutex& DataLock() { return dataLock_; }
+    // The sensor data readers (see the class comment of MoviePlayer).
+    struct Readers {
+        SensorReader& display;    // the data on display
+        SensorReader& data;       // the data of the opened recording
+        SensorReader& lookAhead;  // the next recording's, read ahead
+    };
+    // Runs `use` with the readers while holding the operation lock, so no
+    // open, close or load of this player runs meanwhile. Any thread; `use`
+    // may call the player's operations (the lock is recursive).
+    void WithReaders(const std::function<void(Readers)>& use);
+    // The readers without the lock, for callers that know no other thread
+    // loads meanwhile.
+    const SensorReader& DisplayReader() const { return displayReader_; }
+    const SensorReader& DataReader() const { return dataReader_; }
+    const SensorReader& LookAheadReader() const { return lookAheadReader_; }
 
     // Look-ahead loading (PlayerPair::Prefetch): fills the look-ahead
     // reader with `path` under the data lock; a running fill is cancelled
-    // first. 1 when the data was loaded.
-    int FillLookAhead(const std::string& path);
+    // first. True when the data was loaded.
+    bool FillLookAhead(const std::string& path);
     // Asks a running look-ahead fill to give up (its result is discarded).
     void CancelLookAhead() { lookAheadCancel_ = true; }
     bool LookAheadBusy() const { return lookAheadBusy_; }
@@ -127,27 +151,27 @@ private:
     // on it like on any stopped player.
     bool EngineReachedTheEnd() const;
     void FollowEngineEnd();
-    int LayOut(bool letterbox);
+    bool LayOut(bool letterbox);
     void ApplyVolume();
 
     int volume_ = kMaxVolume;
     QObject* videoWindow_ = nullptr;
     FrameSink* display_ = nullptr;
-    float frameInterval_ = 0.0f;
+    float frameInterval_ = 0.0f;  // milliseconds per frame of the open clip
     bool canPlayBackwards_ = false;
     int rateCode_ = 1;
-    int keepAspect_ = 1;
+    bool keepAspect_ = true;
     int zoomX_ = 0;
     int zoomY_ = 0;
     float zoomFactor_ = 0.0f;
     LayoutRect destination_;
     int panX_ = 0;
     int panY_ = 0;
-    int state_ = kPlayerClosed;
+    PlayerState state_ = PlayerState::kClosed;
     std::int64_t lastPosition_ = 0;
     bool present_ = false;
     bool dataCamera_ = false;
-    int opened_ = 0;
+    OpenResult lastOpenResult_ = OpenResult::kFailed;
     std::recursive_mutex operationLock_;
     std::recursive_mutex dataLock_;
     SensorReader displayReader_;

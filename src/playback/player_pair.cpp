@@ -21,58 +21,78 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+constexpr std::size_t kFront = 0;
+constexpr std::size_t kRear = 1;
+
+constexpr bool Addresses(CameraSelector selector, std::size_t index) {
+    return selector == CameraSelector::kBoth || static_cast<std::size_t>(selector) == index;
+}
+
+}  // namespace
+
 template <typename Fn>
-int PlayerPair::ForSelected(int selector, Fn fn) {
-    int result = 0;
-    for (int i = 0; i < 2; ++i) {
-        if (selector != kBothCameras && selector != i) continue;
-        if (!players_[i].IsPresent()) continue;
-        if (fn(i, players_[i]) != 0) result = 1;
+bool PlayerPair::ForSelected(CameraSelector selector, Fn fn) {
+    bool any = false;
+    for (std::size_t i = 0; i < players_.size(); ++i) {
+        if (!Addresses(selector, i) || !players_[i].IsPresent()) continue;
+        if (fn(i, players_[i])) any = true;
     }
-    return result;
+    return any;
 }
 
 double PlayerPair::RearScale() const {
-    const float rear = players_[1].FrameInterval();
+    const float rear = players_[kRear].FrameInterval();
     if (rear == 0.0f) return 1.0;
-    return static_cast<double>(players_[0].FrameInterval()) / static_cast<double>(rear);
+    return static_cast<double>(players_[kFront].FrameInterval()) / static_cast<double>(rear);
 }
 
 std::int64_t PlayerPair::ToRear(std::int64_t frontFrame) const {
     return ScaleFrames(frontFrame, RearScale());
 }
 
-int PlayerPair::CheckBoth(const std::string& path) {
-    return ForSelected(kBothCameras, [&](int, MoviePlayer& p) { return p.CheckFile(path); });
+std::int64_t PlayerPair::ForPlayer(std::size_t index, std::int64_t frontFrame) const {
+    // The front frame means the same moment in the rear clip only when both
+    // clips are open; a rear-only recording is addressed in its own frames
+    // (the front player may still hold the interval of an earlier clip).
+    const bool both = players_[kFront].LastOpenResult() != OpenResult::kFailed &&
+                      players_[kRear].LastOpenResult() != OpenResult::kFailed;
+    return index == kRear && both ? ToRear(frontFrame) : frontFrame;
 }
 
-int PlayerPair::OpenBoth(const std::string& frontPath, const std::string& rearPath) {
+bool PlayerPair::CheckBoth(const std::string& path) {
+    return ForSelected(CameraSelector::kBoth,
+                       [&](std::size_t, MoviePlayer& p) { return p.CheckFile(path); });
+}
+
+PairOpenResult PlayerPair::OpenBoth(const std::string& frontPath, const std::string& rearPath) {
     int combined = 0;
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < players_.size(); ++i) {
         MoviePlayer& p = players_[i];
-        p.SetOpened(0);
+        p.SetLastOpenResult(OpenResult::kFailed);
         if (!p.IsPresent()) continue;
-        const int r = p.Open(i == 0 ? frontPath : rearPath);
-        p.SetOpened(r);
-        combined |= r;
+        const OpenResult r = p.Open(i == kFront ? frontPath : rearPath);
+        p.SetLastOpenResult(r);
+        combined |= static_cast<int>(r);
     }
-    return combined;
+    return static_cast<PairOpenResult>(combined);
 }
 
-int PlayerPair::CloseBoth() {
-    return ForSelected(kBothCameras, [](int, MoviePlayer& p) {
-        const int r = p.Close();
-        p.SetOpened(0);
+bool PlayerPair::CloseBoth() {
+    return ForSelected(CameraSelector::kBoth, [](std::size_t, MoviePlayer& p) {
+        const bool r = p.Close();
+        p.SetLastOpenResult(OpenResult::kFailed);
         p.SetDataCamera(false);
         return r;
     });
 }
 
-int PlayerPair::LoadData(const std::string& frontPath, const std::string& rearPath) {
-    for (int i = 0; i < 2; ++i) {
+bool PlayerPair::LoadData(const std::string& frontPath, const std::string& rearPath) {
+    for (std::size_t i = 0; i < players_.size(); ++i) {
         MoviePlayer& p = players_[i];
-        if (!p.IsPresent() || p.Opened() == 0) continue;
-        std::string path = i == 0 ? frontPath : rearPath;
+        if (!p.IsPresent() || p.LastOpenResult() == OpenResult::kFailed) continue;
+        std::string path = i == kFront ? frontPath : rearPath;
         if (path.empty()) continue;
         if (p.OpenedRepairedCopy()) {
             if (!IsCameraClipName(path)) continue;
@@ -81,107 +101,114 @@ int PlayerPair::LoadData(const std::string& frontPath, const std::string& rearPa
             if (RepairFolderPath(FileNameOf(path), copy) && std::filesystem::exists(copy, ec))
                 path = copy.string();
         }
-        if (p.LoadData(path) != 0) {
+        if (p.LoadData(path)) {
             p.SetDataCamera(true);
-            return 1;
+            return true;
         }
     }
-    return 0;
+    return false;
 }
 
-int PlayerPair::ReleaseDataBoth() {
-    return ForSelected(kBothCameras, [](int, MoviePlayer& p) {
-        const int r = p.ReleaseData();
+bool PlayerPair::ReleaseDataBoth() {
+    return ForSelected(CameraSelector::kBoth, [](std::size_t, MoviePlayer& p) {
+        const bool r = p.ReleaseData();
         p.SetDataCamera(false);
         return r;
     });
 }
 
-int PlayerPair::Prefetch(const std::string& frontPath, const std::string& rearPath) {
-    if (frontPath.empty() && rearPath.empty()) return 1;
-    const int index = !frontPath.empty() ? 0 : 1;
+bool PlayerPair::Prefetch(const std::string& frontPath, const std::string& rearPath) {
+    if (frontPath.empty() && rearPath.empty()) return true;
+    const std::size_t index = !frontPath.empty() ? kFront : kRear;
     MoviePlayer& p = players_[index];
-    if (!p.IsPresent()) return 0;
-    return p.FillLookAhead(index == 0 ? frontPath : rearPath);
+    if (!p.IsPresent()) return false;
+    return p.FillLookAhead(index == kFront ? frontPath : rearPath);
 }
 
 void PlayerPair::CancelPrefetch() {
     for (auto& p : players_) p.CancelLookAhead();
 }
 
-int PlayerPair::Play(int selector) {
-    return ForSelected(selector, [](int, MoviePlayer& p) { return p.Play(); });
+bool PlayerPair::Play(CameraSelector selector) {
+    return ForSelected(selector, [](std::size_t, MoviePlayer& p) { return p.Play(); });
 }
 
-int PlayerPair::Pause(int selector) {
-    return ForSelected(selector, [](int, MoviePlayer& p) { return p.Pause(); });
+bool PlayerPair::Pause(CameraSelector selector) {
+    return ForSelected(selector, [](std::size_t, MoviePlayer& p) { return p.Pause(); });
 }
 
-int PlayerPair::Stop(int selector) {
-    return ForSelected(selector, [](int, MoviePlayer& p) { return p.Stop(); });
+bool PlayerPair::Stop(CameraSelector selector) {
+    return ForSelected(selector, [](std::size_t, MoviePlayer& p) { return p.Stop(); });
 }
 
-int PlayerPair::SetRate(int rateCode) {
-    return ForSelected(kBothCameras, [&](int, MoviePlayer& p) { return p.SetRate(rateCode); });
+bool PlayerPair::SetRate(int rateCode) {
+    return ForSelected(CameraSelector::kBoth,
+                       [&](std::size_t, MoviePlayer& p) { return p.SetRate(rateCode); });
 }
 
-std::int64_t PlayerPair::ForPlayer(int index, std::int64_t frontFrame) const {
-    // The front frame means the same moment in the rear clip only when both
-    // clips are open; a rear-only recording is addressed in its own frames
-    // (the front player may still hold the interval of an earlier clip).
-    const bool both = players_[0].Opened() != 0 && players_[1].Opened() != 0;
-    return index == 1 && both ? ToRear(frontFrame) : frontFrame;
+bool PlayerPair::RestartAt(CameraSelector selector, std::int64_t frontFrame) {
+    return ForSelected(selector, [&](std::size_t i, MoviePlayer& p) {
+        return p.RestartAt(ForPlayer(i, frontFrame));
+    });
 }
 
-int PlayerPair::RestartAt(int selector, std::int64_t frontFrame) {
+bool PlayerPair::PlayFrom(CameraSelector selector, std::int64_t frontFrame) {
+    return ForSelected(selector, [&](std::size_t i, MoviePlayer& p) {
+        return p.PlayFrom(ForPlayer(i, frontFrame));
+    });
+}
+
+bool PlayerPair::Seek(CameraSelector selector, std::int64_t frontFrame) {
     return ForSelected(
-        selector, [&](int i, MoviePlayer& p) { return p.RestartAt(ForPlayer(i, frontFrame)); });
+        selector, [&](std::size_t i, MoviePlayer& p) { return p.Seek(ForPlayer(i, frontFrame)); });
 }
 
-int PlayerPair::PlayFrom(int selector, std::int64_t frontFrame) {
-    return ForSelected(selector,
-                       [&](int i, MoviePlayer& p) { return p.PlayFrom(ForPlayer(i, frontFrame)); });
-}
-
-int PlayerPair::Seek(int selector, std::int64_t frontFrame) {
-    return ForSelected(selector,
-                       [&](int i, MoviePlayer& p) { return p.Seek(ForPlayer(i, frontFrame)); });
-}
-
-int PlayerPair::SetVolume(int selector, int volume) {
-    int audible = selector;
-    if (selector == kBothCameras) audible = DataCamera();
-    int result = 0;
-    for (int i = 0; i < 2; ++i) {
+bool PlayerPair::SetVolume(CameraSelector selector, int volume) {
+    std::optional<std::size_t> audible;
+    if (selector == CameraSelector::kBoth) {
+        if (const auto data = DataCamera()) audible = IndexOf(*data);
+    } else {
+        audible = static_cast<std::size_t>(selector);
+    }
+    bool any = false;
+    for (std::size_t i = 0; i < players_.size(); ++i) {
         if (!players_[i].IsPresent()) continue;
-        if (players_[i].SetVolume(i == audible ? volume : 0) != 0) result = 1;
+        if (players_[i].SetVolume(audible == i ? volume : 0)) any = true;
     }
-    return result;
+    return any;
 }
 
-float PlayerPair::FrameInterval(int selector) const {
-    if (selector == kBothCameras) {
-        const int d = DataCamera();
-        return d < 0 ? 0.0f : players_[d].FrameInterval();
+float PlayerPair::FrameInterval(CameraSelector selector) const {
+    if (selector == CameraSelector::kBoth) {
+        const auto data = DataCamera();
+        return data ? Player(*data).FrameInterval() : 0.0f;
     }
-    return Player(selector).FrameInterval();
+    return players_[static_cast<std::size_t>(selector)].FrameInterval();
 }
 
-int PlayerPair::Repaint(int selector) {
-    return ForSelected(selector, [](int, MoviePlayer& p) { return p.Repaint(); });
+bool PlayerPair::Repaint(CameraSelector selector) {
+    return ForSelected(selector, [](std::size_t, MoviePlayer& p) { return p.Repaint(); });
 }
 
-int PlayerPair::SetZoom(const std::array<CameraGeometry, 2>& geometry, bool repaint) {
-    return ForSelected(kBothCameras, [&](int i, MoviePlayer& p) {
+bool PlayerPair::SetZoom(const std::array<CameraGeometry, 2>& geometry, bool repaint) {
+    return ForSelected(CameraSelector::kBoth, [&](std::size_t i, MoviePlayer& p) {
         const CameraGeometry& g = geometry[i];
         return p.SetZoom(g.zoomX, g.zoomY, g.panX, g.panY, g.zoomFactor, repaint);
     });
 }
 
-int PlayerPair::DataCamera() const {
-    for (int i = 0; i < 2; ++i)
-        if (players_[i].IsPresent() && players_[i].IsDataCamera()) return i;
-    return -1;
+std::optional<Camera> PlayerPair::DataCamera() const {
+    for (std::size_t i = 0; i < players_.size(); ++i)
+        if (players_[i].IsPresent() && players_[i].IsDataCamera())
+            return i == kFront ? Camera::Front : Camera::Rear;
+    return std::nullopt;
+}
+
+void PlayerPair::WithBothReaders(
+    const std::function<void(MoviePlayer::Readers front, MoviePlayer::Readers rear)>& use) {
+    players_[kFront].WithReaders([&](MoviePlayer::Readers front) {
+        players_[kRear].WithReaders([&](MoviePlayer::Readers rear) { use(front, rear); });
+    });
 }
 
 }  // namespace trivexa

@@ -1,21 +1,38 @@
 #pragma once
-// The two players of the viewer: index 0 the front camera, index 1 the rear.
-// A camera selector of 0 or 1 addresses that player, 2 both present players
-// in turn (front first); results of several players are OR-ed. Positions
-// passed to both are front-camera frames and are scaled for the rear clip.
+// The two players of the viewer: the front camera's and the rear camera's.
+// A selector addresses one camera's player or both present players in turn
+// (front first); results of several players are OR-ed. Positions passed to
+// both are front-camera frames and are scaled for the rear clip.
 // Called from the UI thread; Prefetch and LoadData also from workers.
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "playback/movie_player.h"
+#include "recordings/recording_name.h"
 
 namespace trivexa {
 
-inline constexpr int kFrontCamera = 0;
-inline constexpr int kRearCamera = 1;
-inline constexpr int kBothCameras = 2;
+// Which players an operation addresses, with the numbers the viewer knows.
+enum class CameraSelector : int {
+    kFront = 0,
+    kRear = 1,
+    kBoth = 2,  // both present players, front first
+};
+
+// The open results of both players OR-ed together: bit 0 set when a clip
+// opened, bit 1 when a clip was too short to play.
+enum class PairOpenResult : int {
+    kNoneOpened = 0,
+    kOpened = 1,
+    kTooShort = 2,
+    kOpenedAndTooShort = 3,
+};
+constexpr bool AnyOpened(PairOpenResult r) { return (static_cast<int>(r) & 1) != 0; }
+constexpr bool AnyTooShort(PairOpenResult r) { return (static_cast<int>(r) & 2) != 0; }
 
 // Geometry of one camera's picture for SetZoom.
 struct CameraGeometry {
@@ -26,50 +43,59 @@ struct CameraGeometry {
 
 class PlayerPair {
 public:
-    MoviePlayer& Player(int index) { return players_[index == kRearCamera ? 1 : 0]; }
-    const MoviePlayer& Player(int index) const { return players_[index == kRearCamera ? 1 : 0]; }
+    MoviePlayer& Player(Camera camera) { return players_[IndexOf(camera)]; }
+    const MoviePlayer& Player(Camera camera) const { return players_[IndexOf(camera)]; }
 
     // front frame interval / rear frame interval, 1.0 when the rear has none.
     double RearScale() const;
     std::int64_t ToRear(std::int64_t frontFrame) const;
 
-    int CheckBoth(const std::string& path);
-    // Bitwise OR of the two open results (e.g. 1 | 2 = 3).
-    int OpenBoth(const std::string& frontPath, const std::string& rearPath);
-    int CloseBoth();
+    bool CheckBoth(const std::string& path);
+    PairOpenResult OpenBoth(const std::string& frontPath, const std::string& rearPath);
+    bool CloseBoth();
     // The first present, opened player whose load succeeds becomes the data
     // camera. A player that opened a repaired copy loads from that copy.
-    int LoadData(const std::string& frontPath, const std::string& rearPath);
-    int ReleaseDataBoth();
+    bool LoadData(const std::string& frontPath, const std::string& rearPath);
+    bool ReleaseDataBoth();
     // Fills the look-ahead reader of the front player (or of the rear one
     // when only a rear path is given) with a recording opened soon after.
-    int Prefetch(const std::string& frontPath, const std::string& rearPath);
+    // True when it was loaded or no path was given.
+    bool Prefetch(const std::string& frontPath, const std::string& rearPath);
     // Cancels a running prefetch (its result is thrown away).
     void CancelPrefetch();
 
-    int Play(int selector);
-    int Pause(int selector);
-    int Stop(int selector);
-    int SetRate(int rateCode);
-    int RestartAt(int selector, std::int64_t frontFrame);
-    int PlayFrom(int selector, std::int64_t frontFrame);
-    int Seek(int selector, std::int64_t frontFrame);
-    // Only one camera is audible: the selected one (2: the data camera).
-    int SetVolume(int selector, int volume);
-    // Of that camera; 2: of the data camera.
-    float FrameInterval(int selector) const;
-    int Repaint(int selector);
-    int SetZoom(const std::array<CameraGeometry, 2>& geometry, bool repaint);
-    // Index of the data camera, -1 when none.
-    int DataCamera() const;
+    bool Play(CameraSelector selector);
+    bool Pause(CameraSelector selector);
+    bool Stop(CameraSelector selector);
+    bool SetRate(int rateCode);
+    bool RestartAt(CameraSelector selector, std::int64_t frontFrame);
+    bool PlayFrom(CameraSelector selector, std::int64_t frontFrame);
+    bool Seek(CameraSelector selector, std::int64_t frontFrame);
+    // Only one camera is audible: the selected one (kBoth: the data camera).
+    bool SetVolume(CameraSelector selector, int volume);
+    // Of that camera; kBoth: of the data camera (0 when there is none).
+    float FrameInterval(CameraSelector selector) const;
+    bool Repaint(CameraSelector selector);
+    // Geometry indexed by camera (front, rear).
+    bool SetZoom(const std::array<CameraGeometry, 2>& geometry, bool repaint);
+    // The camera whose sensor data is loaded, if any.
+    std::optional<Camera> DataCamera() const;
+
+    // Runs `use` with both players' readers while holding both operation
+    // locks, the front player's first (the order every thread takes them),
+    // so neither player opens, closes or loads meanwhile (the position
+    // fan-out). Any thread.
+    void WithBothReaders(
+        const std::function<void(MoviePlayer::Readers front, MoviePlayer::Readers rear)>& use);
 
 private:
+    static constexpr std::size_t IndexOf(Camera camera) { return camera == Camera::Rear ? 1 : 0; }
     template <typename Fn>
-    int ForSelected(int selector, Fn fn);
-    // A front-camera frame as a frame of player `index`.
-    std::int64_t ForPlayer(int index, std::int64_t frontFrame) const;
+    bool ForSelected(CameraSelector selector, Fn fn);
+    // A front-camera frame as a frame of the player at `index`.
+    std::int64_t ForPlayer(std::size_t index, std::int64_t frontFrame) const;
 
-    std::array<MoviePlayer, 2> players_;
+    std::array<MoviePlayer, 2> players_;  // front, rear
 };
 
 }  // namespace trivexa

@@ -19,16 +19,16 @@ using test::WaitUntil;
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(player.Initialise(&window, &sink), 1);
+        ASSERT_TRUE(player.Initialise(&window, &sink));
         clip = ForgeClip("f90", ClipOptions{});
         ASSERT_FALSE(clip.empty());
     }
     // Opens and waits for the first picture; sets the geometry as the main
     // window does before anything is laid out.
     void OpenReady(const std::filesystem::path& p) {
-        ASSERT_EQ(player.Open(p.string()), kOpenOk) << player.LastErrorText();
+        ASSERT_EQ(player.Open(p.string()), OpenResult::kOpened) << player.LastErrorText();
         ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) > 0; }));
-        ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, false), 1);
+        ASSERT_TRUE(player.SetZoom(0, 0, 0, 0, 1.0f, false));
     }
     int Shown() { return FrameShown(sink.CurrentImage()); }
     // Waits until the picture shown is `frame`.
@@ -45,40 +45,40 @@ protected:
 TEST_F(EngineTest, OpenResultsFollowTheHeaderDuration) {
     ClipOptions twoSeconds;
     twoSeconds.frames = 60;  // exactly 2.0 s at 30 fps: too short
-    EXPECT_EQ(player.Open(ForgeClip("f60", twoSeconds).string()), kOpenTooShort);
-    EXPECT_EQ(player.State(), kPlayerClosed);
+    EXPECT_EQ(player.Open(ForgeClip("f60", twoSeconds).string()), OpenResult::kTooShort);
+    EXPECT_EQ(player.State(), PlayerState::kClosed);
     EXPECT_EQ(player.Engine(), nullptr);
 
     ClipOptions justLonger;  // 2.01 s at 100 fps
     justLonger.rate = 100;
     justLonger.frames = 201;
     justLonger.audio = false;
-    EXPECT_EQ(player.Open(ForgeClip("f201at100", justLonger).string()), kOpenOk);
+    EXPECT_EQ(player.Open(ForgeClip("f201at100", justLonger).string()), OpenResult::kOpened);
     EXPECT_EQ(player.Duration(), 201);
     EXPECT_FLOAT_EQ(player.FrameInterval(), 10.0f);
 
-    EXPECT_EQ(player.Open("/nonexistent/clip.AVI"), kOpenFailed);
+    EXPECT_EQ(player.Open("/nonexistent/clip.AVI"), OpenResult::kFailed);
     test::TempDir dir;
     test::WriteFile(dir / "A___-230715-081522-000009F.AVI", std::string(4096, 'x'));
-    EXPECT_EQ(player.Open((dir / "A___-230715-081522-000009F.AVI").string()), kOpenFailed);
+    EXPECT_EQ(player.Open((dir / "A___-230715-081522-000009F.AVI").string()), OpenResult::kFailed);
     EXPECT_FALSE(player.LastErrorText().empty());
 }
 
 TEST_F(EngineTest, OpensAsynchronouslyAndShowsTheFirstPicture) {
-    ASSERT_EQ(player.Open(clip.string()), kOpenOk);
+    ASSERT_EQ(player.Open(clip.string()), OpenResult::kOpened);
     // Until the first picture is ready the display operations refuse.
     if (!player.HasDisplay()) {
-        EXPECT_EQ(player.Play(), 0);
+        EXPECT_FALSE(player.Play());
     }
     ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) == 1; }));
     EXPECT_EQ(window.entries.front().wParam, 0u);
     EXPECT_EQ(window.entries.front().lParam, 0);
-    EXPECT_EQ(player.State(), kPlayerStopped);
+    EXPECT_EQ(player.State(), PlayerState::kStopped);
     EXPECT_EQ(player.Engine()->State(), EngineState::kStopped);
     EXPECT_EQ(player.Duration(), 90);
     EXPECT_NEAR(player.FrameInterval(), 33.333f, 0.001f);
     int w = 0, h = 0;
-    ASSERT_EQ(player.NativeSize(w, h), 1);
+    ASSERT_TRUE(player.NativeSize(w, h));
     EXPECT_EQ(w, 160);
     EXPECT_EQ(h, 96);
     EXPECT_EQ(Shown(), 0);
@@ -91,33 +91,33 @@ TEST_F(EngineTest, SeekShowsExactlyTheTargetFrameAndHoldsIt) {
     // before key frames, backwards and forwards.
     for (int target : {45, 1, 29, 30, 31, 89, 0, 60, 59, 12}) {
         const long before = sink.PresentCount();
-        ASSERT_EQ(player.Seek(target), 1);
+        ASSERT_TRUE(player.Seek(target));
         ASSERT_TRUE(Shows(target)) << "target " << target << " shows " << Shown();
         EXPECT_EQ(player.Position(), target);
-        EXPECT_EQ(player.State(), kPlayerStopped);
+        EXPECT_EQ(player.State(), PlayerState::kStopped);
         // The scrub gate lets exactly one picture through and holds it.
         test::RunEventsFor(120);
         EXPECT_EQ(sink.PresentCount(), before + 1) << "target " << target;
         EXPECT_EQ(Shown(), target);
     }
     // Beyond the end: the last picture.
-    ASSERT_EQ(player.Seek(500), 1);
+    ASSERT_TRUE(player.Seek(500));
     EXPECT_TRUE(Shows(89));
 }
 
 TEST_F(EngineTest, PlayPauseStopTransitions) {
     OpenReady(clip);
-    ASSERT_EQ(player.Play(), 1);
-    EXPECT_EQ(player.State(), kPlayerPlaying);
+    ASSERT_TRUE(player.Play());
+    EXPECT_EQ(player.State(), PlayerState::kPlaying);
     EXPECT_EQ(player.Engine()->State(), EngineState::kStarted);
     // Play while playing: the engine refuses, the player does nothing.
     EXPECT_EQ(player.Engine()->Play().code, EngineCode::kInvalidRequest);
-    EXPECT_EQ(player.Play(), 1);
+    EXPECT_TRUE(player.Play());
     ASSERT_TRUE(WaitUntil([&] { return player.Position() >= 10; }));
     EXPECT_GT(Shown(), 0);
 
-    ASSERT_EQ(player.Pause(), 1);
-    EXPECT_EQ(player.State(), kPlayerPaused);
+    ASSERT_TRUE(player.Pause());
+    EXPECT_EQ(player.State(), PlayerState::kPaused);
     const std::int64_t paused = player.Position();
     test::RunEventsFor(150);
     const int frozenPicture = Shown();
@@ -127,12 +127,12 @@ TEST_F(EngineTest, PlayPauseStopTransitions) {
     EXPECT_NEAR(frozenPicture, paused, 1);
 
     // Resume continues from the paused frame.
-    ASSERT_EQ(player.Play(), 1);
+    ASSERT_TRUE(player.Play());
     ASSERT_TRUE(WaitUntil([&] { return player.Position() > paused + 3; }));
     EXPECT_GT(Shown(), frozenPicture);
 
-    ASSERT_EQ(player.Stop(), 1);
-    EXPECT_EQ(player.State(), kPlayerStopped);
+    ASSERT_TRUE(player.Stop());
+    EXPECT_EQ(player.State(), PlayerState::kStopped);
     EXPECT_TRUE(Shows(0));
     test::RunEventsFor(150);
     EXPECT_EQ(player.Position(), 0);
@@ -140,9 +140,9 @@ TEST_F(EngineTest, PlayPauseStopTransitions) {
     EXPECT_EQ(player.Engine()->Stop().code, EngineCode::kInvalidRequest);
 
     // Play from a seeked position continues after that frame.
-    ASSERT_EQ(player.Seek(40), 1);
+    ASSERT_TRUE(player.Seek(40));
     ASSERT_TRUE(Shows(40));
-    ASSERT_EQ(player.Play(), 1);
+    ASSERT_TRUE(player.Play());
     ASSERT_TRUE(WaitUntil([&] { return Shown() > 42; }));
     EXPECT_GE(player.Position(), 40);
 }
@@ -150,13 +150,13 @@ TEST_F(EngineTest, PlayPauseStopTransitions) {
 TEST_F(EngineTest, RestartAtAndPlayFrom) {
     OpenReady(clip);
     // Restart at only acts while playing.
-    EXPECT_EQ(player.RestartAt(60), 1);
+    EXPECT_TRUE(player.RestartAt(60));
     EXPECT_EQ(Shown(), 0);
-    ASSERT_EQ(player.PlayFrom(50), 1);
-    EXPECT_EQ(player.State(), kPlayerPlaying);
+    ASSERT_TRUE(player.PlayFrom(50));
+    EXPECT_EQ(player.State(), PlayerState::kPlaying);
     ASSERT_TRUE(WaitUntil([&] { return Shown() >= 50; }));
     EXPECT_LT(Shown(), 70);
-    ASSERT_EQ(player.RestartAt(10), 1);
+    ASSERT_TRUE(player.RestartAt(10));
     ASSERT_TRUE(WaitUntil([&] {
         const int f = Shown();
         return f >= 10 && f < 30;
@@ -165,7 +165,7 @@ TEST_F(EngineTest, RestartAtAndPlayFrom) {
 
 TEST_F(EngineTest, EndOfClipStopsThenNotifiesAfterTheDelay) {
     OpenReady(clip);
-    ASSERT_EQ(player.PlayFrom(75), 1);
+    ASSERT_TRUE(player.PlayFrom(75));
     CPlayer* engine = player.Engine();
     std::chrono::steady_clock::time_point stoppedAt{};
     ASSERT_TRUE(WaitUntil(
@@ -191,12 +191,12 @@ TEST_F(EngineTest, EndOfClipStopsThenNotifiesAfterTheDelay) {
 
 TEST_F(EngineTest, RatesChangeSpeedAndMuteOutsideNormalSpeed) {
     OpenReady(clip);
-    ASSERT_EQ(player.SetVolume(50000), 1);
-    ASSERT_EQ(player.SetRate(-1), 1);  // 1 -> -2: half speed
+    ASSERT_TRUE(player.SetVolume(50000));
+    ASSERT_TRUE(player.SetRate(-1));  // 1 -> -2: half speed
     EXPECT_EQ(player.RateCode(), -2);
     EXPECT_FALSE(player.CanPlayBackwards());
     EXPECT_EQ(player.Engine()->Rate(), 0.5f);
-    ASSERT_EQ(player.SetRate(-1), 1);
+    ASSERT_TRUE(player.SetRate(-1));
     EXPECT_EQ(player.RateCode(), 1);
     EXPECT_EQ(player.Volume(), 50000);
 
@@ -221,9 +221,9 @@ TEST_F(EngineTest, RatesChangeSpeedAndMuteOutsideNormalSpeed) {
 
 TEST_F(EngineTest, FastPlaybackThinsAndStillReachesTheEnd) {
     OpenReady(clip);
-    ASSERT_EQ(player.SetRate(4), 1);
+    ASSERT_TRUE(player.SetRate(4));
     EXPECT_EQ(player.Engine()->Rate(), 4.0f);
-    ASSERT_EQ(player.PlayFrom(0), 1);
+    ASSERT_TRUE(player.PlayFrom(0));
     ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_ENDED) == 1; }, 5000));
     EXPECT_EQ(player.Position(), 90);
     const EngineStats st = player.Engine()->Stats();
@@ -232,15 +232,15 @@ TEST_F(EngineTest, FastPlaybackThinsAndStillReachesTheEnd) {
     EXPECT_LE(st.presented + st.skipped, st.decoded);
     // Back to normal speed and the start: the first picture again.
     player.SetRate(1);
-    ASSERT_EQ(player.Seek(0), 1);
+    ASSERT_TRUE(player.Seek(0));
     EXPECT_TRUE(Shows(0));
 }
 
 TEST_F(EngineTest, MirrorIsKeptAcrossOpensAndSaveFrameWritesTheShownPicture) {
     OpenReady(clip);
-    ASSERT_EQ(player.Seek(33), 1);
+    ASSERT_TRUE(player.Seek(33));
     ASSERT_TRUE(Shows(33));
-    EXPECT_EQ(player.ToggleMirror(), 1);
+    EXPECT_TRUE(player.ToggleMirror());
     auto mark = test::MarkOf(sink.CurrentImage());
     ASSERT_TRUE(mark);
     EXPECT_TRUE(mark->mirrored);
@@ -248,7 +248,7 @@ TEST_F(EngineTest, MirrorIsKeptAcrossOpensAndSaveFrameWritesTheShownPicture) {
 
     test::TempDir dir;
     const auto jpeg = dir / "still.jpg";
-    ASSERT_EQ(player.SaveFrame(jpeg.string()), 1);
+    ASSERT_TRUE(player.SaveFrame(jpeg.string()));
     QImage still(QString::fromStdString(jpeg.string()));
     ASSERT_FALSE(still.isNull());
     EXPECT_EQ(still.size(), QSize(160, 96));
@@ -261,17 +261,17 @@ TEST_F(EngineTest, MirrorIsKeptAcrossOpensAndSaveFrameWritesTheShownPicture) {
                             std::filesystem::directory_iterator()),
               1);
     // Unwritable target: failure, nothing written.
-    EXPECT_EQ(player.SaveFrame((dir / "missing" / "x.jpg").string()), 0);
+    EXPECT_FALSE(player.SaveFrame((dir / "missing" / "x.jpg").string()));
 
     player.Close();
-    EXPECT_EQ(player.State(), kPlayerClosed);
-    EXPECT_EQ(player.SaveFrame(jpeg.string()), 0);
+    EXPECT_EQ(player.State(), PlayerState::kClosed);
+    EXPECT_FALSE(player.SaveFrame(jpeg.string()));
     window.entries.clear();
     OpenReady(clip);
     mark = test::MarkOf(sink.CurrentImage());
     ASSERT_TRUE(mark);
     EXPECT_TRUE(mark->mirrored);
-    EXPECT_EQ(player.ToggleMirror(), 0);
+    EXPECT_FALSE(player.ToggleMirror());
 }
 
 TEST_F(EngineTest, HeaderWithoutRateUsesTheMediasFrameRate) {
@@ -284,11 +284,11 @@ TEST_F(EngineTest, HeaderWithoutRateUsesTheMediasFrameRate) {
         const auto path = dir / ("A___-230715-081522-00000" + std::to_string(field % 10) + "F.AVI");
         test::WriteFile(path, patched);
         window.entries.clear();
-        ASSERT_EQ(player.Open(path.string()), kOpenOk) << field;
+        ASSERT_EQ(player.Open(path.string()), OpenResult::kOpened) << field;
         EXPECT_NEAR(player.FrameInterval(), 33.333f, 0.01f);
         ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) == 1; }));
         player.SetZoom(0, 0, 0, 0, 1.0f, false);
-        ASSERT_EQ(player.Seek(20), 1);
+        ASSERT_TRUE(player.Seek(20));
         EXPECT_TRUE(Shows(20));
     }
 }
@@ -304,7 +304,7 @@ TEST_F(EngineTest, MissingDecoderAsksForACodec) {
             bytes.replace(at, 4, "QQQQ");
     }
     test::WriteFile(odd, bytes);
-    EXPECT_EQ(player.Open(odd.string()), kOpenFailed);
+    EXPECT_EQ(player.Open(odd.string()), OpenResult::kFailed);
     EXPECT_EQ(player.LastError().code, EngineCode::kNoDecoder);
     EXPECT_EQ(player.LastErrorText(), UiString(kUiInstallCodec));
     EXPECT_EQ(EngineErrorText(EngineCode::kInvalidArg), "E_INVALIDARG");

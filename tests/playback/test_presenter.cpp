@@ -29,12 +29,12 @@ protected:
         presenter->resize(640, 480);
         presenter->show();
         ASSERT_TRUE(WaitUntil([&] { return presenter->isVisible(); }));
-        ASSERT_EQ(player.Initialise(&window, presenter.get()), 1);
+        ASSERT_TRUE(player.Initialise(&window, presenter.get()));
         ClipOptions o;
         o.width = 320;
         o.height = 192;  // 5:3
         clip = ForgeClip("p320", o);
-        ASSERT_EQ(player.Open(clip.string()), kOpenOk);
+        ASSERT_EQ(player.Open(clip.string()), OpenResult::kOpened);
         ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) == 1; }));
     }
     void TearDown() override {
@@ -64,9 +64,9 @@ protected:
 
 TEST_F(PresenterTest, LetterboxedPictureWithBlackBands) {
     // 5:3 picture in a 4:3 window: full width, 384 rows, bands of 48.
-    ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, true), 1);
+    ASSERT_TRUE(player.SetZoom(0, 0, 0, 0, 1.0f, true));
     EXPECT_EQ(player.DestinationRect(), (LayoutRect{0, 48, 640, 433}));
-    ASSERT_EQ(player.Seek(21), 1);
+    ASSERT_TRUE(player.Seek(21));
     ASSERT_TRUE(ShowsFrame(21));
     const QImage screen = Screen();
     ASSERT_EQ(screen.size(), QSize(640, 480));
@@ -75,19 +75,19 @@ TEST_F(PresenterTest, LetterboxedPictureWithBlackBands) {
     // The picture inside the rectangle carries the frame number.
     EXPECT_EQ(FrameShown(screen.copy(0, 48, 640, 385)), 21);
     // Stretched instead: the whole window.
-    ASSERT_EQ(player.SetKeepAspect(0), 1);
-    EXPECT_EQ(player.KeepAspect(), 0);
+    ASSERT_TRUE(player.SetKeepAspect(false));
+    EXPECT_FALSE(player.KeepAspect());
     EXPECT_EQ(player.DestinationRect(), (LayoutRect{0, 0, 640, 480}));
     EXPECT_EQ(FrameShown(Screen()), 21);
 }
 
 TEST_F(PresenterTest, DestinationRectangleAndZoom) {
     // Until the geometry is set every layout is refused.
-    EXPECT_EQ(player.SetKeepAspect(0), 0);
-    EXPECT_EQ(player.KeepAspect(), 1);
-    ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, false), 1);
-    ASSERT_EQ(player.SetKeepAspect(0), 1);
-    ASSERT_EQ(player.Seek(5), 1);
+    EXPECT_FALSE(player.SetKeepAspect(false));
+    EXPECT_TRUE(player.KeepAspect());
+    ASSERT_TRUE(player.SetZoom(0, 0, 0, 0, 1.0f, false));
+    ASSERT_TRUE(player.SetKeepAspect(false));
+    ASSERT_TRUE(player.Seek(5));
     ASSERT_TRUE(ShowsFrame(5));
     // A rectangle of our own: the picture there, black everywhere else.
     ASSERT_TRUE(presenter->SetVideoPosition(QRect(100, 50, 320, 192)));
@@ -101,7 +101,7 @@ TEST_F(PresenterTest, DestinationRectangleAndZoom) {
 
     // Zoom 2x about the centre: the picture overflows the window, whose
     // centre shows the middle of the picture.
-    ASSERT_EQ(player.SetZoom(320, 240, 0, 0, 2.0f, true), 1);
+    ASSERT_TRUE(player.SetZoom(320, 240, 0, 0, 2.0f, true));
     EXPECT_EQ(player.DestinationRect(), (LayoutRect{-320, -240, 960, 720}));
     screen = Screen();
     // Zoomed into the road: no band of black at the sides or the bottom.
@@ -109,16 +109,16 @@ TEST_F(PresenterTest, DestinationRectangleAndZoom) {
     EXPECT_FALSE(IsBlack(screen, QRect(632, 400, 8, 80)));
     EXPECT_EQ(FrameShown(screen), -1);  // the number row is cut by the zoom
     // Refused zoom changes nothing.
-    EXPECT_EQ(player.SetZoom(320, 240, 0, 0, 0.0f, true), 0);
+    EXPECT_FALSE(player.SetZoom(320, 240, 0, 0, 0.0f, true));
     EXPECT_EQ(player.DestinationRect(), (LayoutRect{-320, -240, 960, 720}));
 }
 
 TEST_F(PresenterTest, MirrorAndReadBackMatchTheScreen) {
-    ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, true), 1);
-    ASSERT_EQ(player.SetKeepAspect(0), 1);
-    ASSERT_EQ(player.Seek(44), 1);
+    ASSERT_TRUE(player.SetZoom(0, 0, 0, 0, 1.0f, true));
+    ASSERT_TRUE(player.SetKeepAspect(false));
+    ASSERT_TRUE(player.Seek(44));
     ASSERT_TRUE(ShowsFrame(44));
-    ASSERT_EQ(player.ToggleMirror(), 1);
+    ASSERT_TRUE(player.ToggleMirror());
     const QImage screen = Screen();
     auto mark = test::MarkOf(screen);
     ASSERT_TRUE(mark);
@@ -149,7 +149,7 @@ TEST_F(PresenterTest, MirrorAndReadBackMatchTheScreen) {
     // Playing uploads into the same textures: no allocation per picture.
     const int allocations = presenter->TextureAllocations();
     const long draws = presenter->DrawCount();
-    ASSERT_EQ(player.Play(), 1);
+    ASSERT_TRUE(player.Play());
     ASSERT_TRUE(WaitUntil([&] { return player.Position() > 80; }));
     EXPECT_EQ(presenter->TextureAllocations(), allocations);
     EXPECT_GT(presenter->DrawCount() - draws, 15);
@@ -171,14 +171,14 @@ TEST(VideoSurfaceTest, PassesReadyAndEndedToItsOwner) {
     surface.resize(320, 240);
     surface.show();
     MoviePlayer player;
-    ASSERT_EQ(player.Initialise(&surface, &surface), 1);
+    ASSERT_TRUE(player.Initialise(&surface, &surface));
     ClipOptions o;
     o.camera = 'R';
-    ASSERT_EQ(player.Open(ForgeClip("surface", o).string()), kOpenOk);
+    ASSERT_EQ(player.Open(ForgeClip("surface", o).string()), OpenResult::kOpened);
     ASSERT_TRUE(WaitUntil([&] { return owner.calls.size() == 1; }));
     EXPECT_EQ(owner.calls[0], std::make_pair('R', 1));
     player.SetZoom(0, 0, 0, 0, 1.0f, false);
-    ASSERT_EQ(player.PlayFrom(80), 1);
+    ASSERT_TRUE(player.PlayFrom(80));
     ASSERT_TRUE(WaitUntil([&] { return owner.calls.size() == 2; }));
     EXPECT_EQ(owner.calls[1], std::make_pair('E', 1));
     // Messages this engine never sends are dropped quietly.

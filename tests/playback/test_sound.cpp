@@ -88,14 +88,14 @@ TEST(SoundQueue, SoundFollowsThePictureClock) {
 class SoundTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(player.Initialise(&window, &sink), 1);
+        ASSERT_TRUE(player.Initialise(&window, &sink));
         ClipOptions six;  // 6 s at 30 fps, a key frame every second, sound
         six.frames = 180;
         clip = ForgeClip("sound180", six);
         ASSERT_FALSE(clip.empty());
-        ASSERT_EQ(player.Open(clip.string()), kOpenOk) << player.LastErrorText();
+        ASSERT_EQ(player.Open(clip.string()), OpenResult::kOpened) << player.LastErrorText();
         ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) > 0; }));
-        ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, false), 1);
+        ASSERT_TRUE(player.SetZoom(0, 0, 0, 0, 1.0f, false));
         ASSERT_TRUE(player.Engine()->HasAudio());
         player.SetVolume(kMaxVolume);
     }
@@ -156,41 +156,41 @@ protected:
 
 TEST_F(SoundTest, RestartsStartPictureAndSoundAtTheTarget) {
     // Pause at about frame 50 and resume where it stopped (Play from).
-    ASSERT_EQ(player.PlayFrom(0), 1);
+    ASSERT_TRUE(player.PlayFrom(0));
     ASSERT_TRUE(WaitUntil([&] { return player.Position() >= 50; }));
-    ASSERT_EQ(player.Pause(), 1);
+    ASSERT_TRUE(player.Pause());
     const std::int64_t paused = player.Position();
     test::RunEventsFor(200);
     SteadyTime from = Steady::now();
-    ASSERT_EQ(player.PlayFrom(paused), 1);
+    ASSERT_TRUE(player.PlayFrom(paused));
     ExpectStartsAt(WatchFrom(from, 800), paused);
 
     // From double speed back to normal speed at frame 100 (Set rate, Restart at).
     player.SetRate(2);
-    ASSERT_EQ(player.RestartAt(90), 1);
+    ASSERT_TRUE(player.RestartAt(90));
     test::RunEventsFor(150);
     player.SetRate(1);
     from = Steady::now();
-    ASSERT_EQ(player.RestartAt(100), 1);
+    ASSERT_TRUE(player.RestartAt(100));
     ExpectStartsAt(WatchFrom(from, 800), 100);
 
     // Pause, seek to frame 145 and play straight on.
-    ASSERT_EQ(player.Pause(), 1);
-    ASSERT_EQ(player.Seek(145), 1);
+    ASSERT_TRUE(player.Pause());
+    ASSERT_TRUE(player.Seek(145));
     ASSERT_TRUE(WaitUntil([&] { return Shown() == 145; }));
     from = Steady::now();
-    ASSERT_EQ(player.Play(), 1);
+    ASSERT_TRUE(player.Play());
     ExpectStartsAt(WatchFrom(from, 800), 145);
 }
 
 TEST_F(SoundTest, PlayStraightFromPauseKeepsTheSound) {
-    ASSERT_EQ(player.PlayFrom(0), 1);
+    ASSERT_TRUE(player.PlayFrom(0));
     ASSERT_TRUE(WaitUntil([&] { return player.Position() >= 45; }));
-    ASSERT_EQ(player.Pause(), 1);
+    ASSERT_TRUE(player.Pause());
     const std::int64_t paused = player.Position();
     test::RunEventsFor(300);
     const SteadyTime from = Steady::now();
-    ASSERT_EQ(player.Play(), 1);
+    ASSERT_TRUE(player.Play());
     const Watch w = WatchFrom(from, 600);
     SCOPED_TRACE(Describe(w, paused));
     EXPECT_GE(w.lowest, paused);
@@ -212,9 +212,9 @@ TEST_F(SoundTest, PositionNeverRunsBackwardsInAMinuteOfCommands) {
     twenty.frames = 600;
     const auto longClip = ForgeClip("sound600", twenty);
     window.entries.clear();
-    ASSERT_EQ(player.Open(longClip.string()), kOpenOk);
+    ASSERT_EQ(player.Open(longClip.string()), OpenResult::kOpened);
     ASSERT_TRUE(WaitUntil([&] { return window.Count(UM_ENGINE_READY) > 0; }));
-    ASSERT_EQ(player.SetZoom(0, 0, 0, 0, 1.0f, false), 1);
+    ASSERT_TRUE(player.SetZoom(0, 0, 0, 0, 1.0f, false));
     const std::int64_t duration = player.Duration();
     ASSERT_EQ(duration, 600);
 
@@ -245,7 +245,7 @@ TEST_F(SoundTest, PositionNeverRunsBackwardsInAMinuteOfCommands) {
 
     std::mt19937 rng(17);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    ASSERT_EQ(player.PlayFrom(0), 1);
+    ASSERT_TRUE(player.PlayFrom(0));
     restartedAt(0, "play from");
     const SteadyTime end = Steady::now() + std::chrono::seconds(60);
     while (Steady::now() < end) {

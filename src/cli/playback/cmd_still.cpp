@@ -56,10 +56,11 @@ int RunStill(const std::vector<std::string>& args) {
     QObject window;
     MemoryFrameSink sink;
     MoviePlayer player;
-    if (player.Initialise(&window, &sink) == 0) return Fail(kFailed, "cannot set up a player");
-    const int opened = player.Open(clip);
-    if (opened == kOpenTooShort) return Fail(kFailed, clip + ": the clip is too short to play");
-    if (opened != kOpenOk) {
+    if (!player.Initialise(&window, &sink)) return Fail(kFailed, "cannot set up a player");
+    const OpenResult opened = player.Open(clip);
+    if (opened == OpenResult::kTooShort)
+        return Fail(kFailed, clip + ": the clip is too short to play");
+    if (opened != OpenResult::kOpened) {
         const std::string why = player.LastErrorText();
         return Fail(kFailed, clip + ": cannot be played" + (why.empty() ? "" : ": " + why));
     }
@@ -67,10 +68,10 @@ int RunStill(const std::vector<std::string>& args) {
         return Fail(kFailed, clip + ": no picture could be decoded");
     player.SetZoom(0, 0, 0, 0, 1.0f, false);
     const long before = sink.PresentCount();
-    if (player.Seek(frame) == 0 || !WaitFor([&] { return sink.PresentCount() > before; }))
+    if (!player.Seek(frame) || !WaitFor([&] { return sink.PresentCount() > before; }))
         return Fail(kFailed, clip + ": frame " + frameText + " could not be shown");
     if (parsed.Has("--mirror")) player.ToggleMirror();
-    if (player.SaveFrame(out) == 0) return Fail(kFailed, out + ": the still cannot be written");
+    if (!player.SaveFrame(out)) return Fail(kFailed, out + ": the still cannot be written");
     player.Close();
     return kOk;
 }

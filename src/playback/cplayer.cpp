@@ -508,6 +508,9 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
         }
     };
     auto deliver = [&](AVFrame* f, std::int64_t t) -> bool {
+        // The clock starts with the first picture of a start: its sound is
+        // queued before it, so the two begin together.
+        if (!deliveredSinceSeek && !onePicture) readAhead();
         std::shared_ptr<VideoSample> s;
         while (!(s = pool_->TryAcquire())) {
             if (superseded()) return false;
@@ -611,8 +614,13 @@ void CPlayer::DecodeLoop(std::stop_token stop) {
         const bool ok = deliver(d.frame.get(), t);
         av_frame_unref(d.frame.get());
         if (ok && onePicture) {
-            std::lock_guard lock(commandMutex_);
-            if (generation == generation_ && onePicture_) picturesWanted_ = false;
+            {
+                std::lock_guard lock(commandMutex_);
+                if (generation == generation_ && onePicture_) picturesWanted_ = false;
+            }
+            // Shown and held: the sound that follows it is queued now, so
+            // playing on from here is heard at once.
+            readAhead();
         }
     }
 }

@@ -147,7 +147,6 @@ private:
     bool onePicture_ = true;
     bool picturesWanted_ = false;
     bool atEnd_ = false;
-    bool decoding_ = false;
     std::atomic<float> decodeRate_{1.0f};
     std::atomic<bool> decodeThin_{false};
     std::atomic<long> decodedCount_{0};

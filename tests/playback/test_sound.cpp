@@ -25,10 +25,12 @@ using test::WaitUntil;
 using Steady = std::chrono::steady_clock;
 
 constexpr std::int64_t kUnitsPerMs = 10'000;
-// The first sound after a restart may start this much before or after the
-// target: one pull of the device either way.
+// The first sound after a restart may start this much before the target (one
+// pull of the device) or after it: sound already due when a late start gets
+// going is skipped, and on a busy machine that can be a few frames' worth.
+// The faults these bounds catch were hundreds of milliseconds early.
 constexpr std::int64_t kSoundEarlyMs = 11;
-constexpr std::int64_t kSoundLateMs = 45;
+constexpr std::int64_t kSoundLateMs = 120;
 
 std::int64_t FrameTime(std::int64_t frame) { return FramesToMediaTime(100.0f / 3.0f, frame); }
 
@@ -72,7 +74,8 @@ TEST(SoundQueue, SoundFollowsThePictureClock) {
     EXPECT_NEAR(static_cast<double>(second->mediaTime), 1250.0 * kUnitsPerMs, 11.0 * kUnitsPerMs);
     const auto wallMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(second->at - start).count();
-    EXPECT_NEAR(static_cast<double>(wallMs), 250.0, 30.0);
+    // Heard when due, not at once: generous on a busy machine.
+    EXPECT_NEAR(static_cast<double>(wallMs), 250.0, 90.0);
     EXPECT_EQ(out->Queued(), 0);
 
     // After a seek the sound of the old position is refused.

@@ -89,14 +89,21 @@ bool OutputFile::Create(const std::string& finalPath) {
 }
 
 bool OutputFile::Write(std::span<const std::byte> bytes) {
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+        lastError_ = EBADF;
+        return false;
+    }
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
+            lastError_ = errno;
             return false;
         }
-        if (n == 0) return false;
+        if (n == 0) {
+            lastError_ = EIO;
+            return false;
+        }
         bytes = bytes.subspan(static_cast<std::size_t>(n));
         size_ += static_cast<std::uint64_t>(n);
     }

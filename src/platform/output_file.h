@@ -46,7 +46,14 @@ public:
     bool Reserve(std::uint64_t totalBytes);
 
     // Appends all of `bytes`. False on any write error (disk full included).
+    // `bytes` may be a mapped view of another file: when that file has been
+    // cut short or its medium has gone, the write fails with EFAULT (see
+    // LastError) instead of raising a signal.
     bool Write(std::span<const std::byte> bytes);
+    // The system's error number of the last Write that failed (0 when none
+    // has): EFAULT says the bytes given could not be read, anything else that
+    // this file could not be written.
+    int LastError() const { return lastError_; }
 
     // Appends `length` bytes of the file `source` starting at `offset`.
     // The kernel copies them (copy_file_range) when the source offset and the
@@ -78,6 +85,7 @@ private:
     std::int64_t BufferedCopy(int sourceFd, std::uint64_t offset, std::uint64_t length);
 
     int fd_ = -1;
+    int lastError_ = 0;
     bool kernelCopy_ = true;
     std::uint64_t size_ = 0;
     std::uint64_t reserved_ = 0;  // end of the reserved room, 0 when none

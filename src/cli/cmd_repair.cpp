@@ -24,9 +24,13 @@ int RunRepair(const std::vector<std::string>& args) {
         return Fail(kFailed, "the output would replace the clip itself");
 
     RepairJob job;
-    if (!RepairClip(job, source, target))
+    if (!RepairClip(job, source, target)) {
+        if (job.readFailed)
+            return Fail(kFailed, "cannot read " + source.string() +
+                                     " (cut short or its card removed while being repaired)");
         return Fail(kFailed,
                     "cannot repair " + source.string() + " (no chunks found or write failed)");
+    }
     return kOk;
 }
 

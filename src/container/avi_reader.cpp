@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "recordings/recording_name.h"
 
@@ -10,16 +12,20 @@ namespace {
 
 using namespace avi;
 
-// Copies what the window holds (at most out.size() bytes); the rest of `out`
-// keeps its zeros.
-void CopyFromWindow(const MappedWindow& w, std::span<std::byte> out) {
+// Every field is copied into the ClipInfo, so the reads are positioned reads
+// (MappedFile::ReadWindow): nothing is read in place from a mapping that a
+// clip cut short, or a card pulled out, could turn into a fault.
+
+// Copies what was read (at most out.size() bytes); the rest of `out` keeps its
+// zeros.
+void CopyFromWindow(std::span<const std::byte> w, std::span<std::byte> out) {
     const std::size_t n = std::min(out.size(), w.size());
     if (n > 0) std::memcpy(out.data(), w.data(), n);
 }
 
 bool ReadIndex(const MappedFile& file, std::uint64_t at, ClipInfo& info) {
-    const MappedWindow head = file.MapWindow(at, kChunkHeaderSize);
-    if (!head) return false;
+    const std::vector<std::byte> head = file.ReadWindow(at, kChunkHeaderSize);
+    if (head.empty()) return false;
     if (head.size() < kChunkHeaderSize || LoadLe32(head.data()) != kIndexChunk) return true;
     info.hasIndex = true;
     info.indexSize = LoadLe32(head.data() + 4);
@@ -29,8 +35,8 @@ bool ReadIndex(const MappedFile& file, std::uint64_t at, ClipInfo& info) {
     const std::uint64_t inFile = first < file.Size() ? (file.Size() - first) / kIndexEntrySize : 0;
     const std::uint64_t count = std::min<std::uint64_t>(info.indexSize / kIndexEntrySize, inFile);
     if (count == 0) return true;
-    const MappedWindow w = file.MapWindow(first, count * kIndexEntrySize);
-    if (!w || w.size() < count * kIndexEntrySize) return false;
+    const std::vector<std::byte> w = file.ReadWindow(first, count * kIndexEntrySize);
+    if (w.size() < count * kIndexEntrySize) return false;
     info.indexEntries.resize(static_cast<std::size_t>(count));
     const std::byte* p = w.data();
     for (IndexEntry& e : info.indexEntries) {
@@ -46,8 +52,9 @@ bool ReadIndex(const MappedFile& file, std::uint64_t at, ClipInfo& info) {
 bool ReadSensorBlock(const MappedFile& file, ClipInfo& info) {
     const std::uint64_t size = file.Size();
     if (size < kSensorTrailerSize) return false;
-    const MappedWindow trailer = file.MapWindow(size - kSensorTrailerSize, kSensorTrailerSize);
-    if (!trailer || trailer.size() < kSensorTrailerSize) return false;
+    const std::vector<std::byte> trailer =
+        file.ReadWindow(size - kSensorTrailerSize, kSensorTrailerSize);
+    if (trailer.size() < kSensorTrailerSize) return false;
     CopyFromWindow(trailer, info.sensorTrailer);
     info.hasSensorBlock = std::memcmp(info.sensorTrailer.data(), "CSMEND", 6) == 0;
     const std::uint64_t slots = LoadBe32(info.sensorTrailer.data() + kSensorTrailerCountOffset);
@@ -58,8 +65,8 @@ bool ReadSensorBlock(const MappedFile& file, ClipInfo& info) {
     const std::uint64_t blockSize = kSensorRecordSize * slots + kSensorBlockOverhead;
     if (blockSize > size) return false;
     const std::uint64_t blockStart = size - blockSize;
-    const MappedWindow header = file.MapWindow(blockStart, kSensorHeaderSize);
-    if (!header || header.size() < kSensorHeaderSize) return false;
+    const std::vector<std::byte> header = file.ReadWindow(blockStart, kSensorHeaderSize);
+    if (header.size() < kSensorHeaderSize) return false;
     CopyFromWindow(header, info.sensorHeader);
     info.sensorHeaderCount = LoadBe16(info.sensorHeader.data() + kSensorHeaderCountOffset);
 
@@ -69,10 +76,10 @@ bool ReadSensorBlock(const MappedFile& file, ClipInfo& info) {
     const std::uint64_t held = std::min(wanted, slots);
     info.sensorRecordsShort = held < wanted;
     if (held == 0) return true;
-    const MappedWindow records =
-        file.MapWindow(blockStart + kSensorHeaderSize, held * kSensorRecordSize);
-    if (!records || records.size() < held * kSensorRecordSize) return false;
-    info.sensorRecords.assign(records.data(), records.data() + held * kSensorRecordSize);
+    std::vector<std::byte> records =
+        file.ReadWindow(blockStart + kSensorHeaderSize, held * kSensorRecordSize);
+    if (records.size() < held * kSensorRecordSize) return false;
+    info.sensorRecords = std::move(records);
     return true;
 }
 
@@ -122,14 +129,14 @@ std::optional<ClipInfo> ReadClipInfo(const std::filesystem::path& path, std::uin
     const std::uint64_t headerSize = HeaderSize(info.layout);
 
     {
-        const MappedWindow w = file.MapWindow(0, headerSize);
-        if (!w) return std::nullopt;
+        const std::vector<std::byte> w = file.ReadWindow(0, headerSize);
+        if (w.empty()) return std::nullopt;
         info.header.assign(static_cast<std::size_t>(headerSize), std::byte{0});
         CopyFromWindow(w, info.header);
     }
     {
-        const MappedWindow w = file.MapWindow(headerSize, kMoviListHeaderSize);
-        if (!w) return std::nullopt;
+        const std::vector<std::byte> w = file.ReadWindow(headerSize, kMoviListHeaderSize);
+        if (w.empty()) return std::nullopt;
         CopyFromWindow(w, info.moviListHeader);
     }
     const std::uint32_t moviSize = info.MoviListSize();

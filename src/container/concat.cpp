@@ -1,6 +1,7 @@
 #include "container/concat.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -105,8 +106,14 @@ bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd
                 SetError(error, "cannot read " + mapped.Path().string());
                 return false;
             }
+            // The write reads the window in the kernel: a source cut short
+            // (or a card pulled out) meanwhile fails it with EFAULT rather
+            // than raising a signal.
             if (!out.Write(w.bytes())) {
-                SetError(error, "cannot write " + out.FinalPath() + " (disk full?)");
+                SetError(error, out.LastError() == EFAULT
+                                    ? "cannot read " + mapped.Path().string() +
+                                          " (cut short or its card removed)"
+                                    : "cannot write " + out.FinalPath() + " (disk full?)");
                 return false;
             }
         }
@@ -128,8 +135,8 @@ bool CopyChunkDataSized(platform::OutputFile& out, const std::string& sourcePath
     }
     // The layout (and so where the movi list lies) follows the source's own name.
     const ClipLayout layout = LayoutForPath(sourcePath);
-    const MappedWindow sizeField = mapped.MapWindow(MoviSizeOffset(layout), 4);
-    if (!sizeField || sizeField.size() < 4) {
+    const std::vector<std::byte> sizeField = mapped.ReadWindow(MoviSizeOffset(layout), 4);
+    if (sizeField.size() < 4) {
         SetError(error, "cannot read the movi list of " + sourcePath);
         return false;
     }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <system_error>
@@ -139,13 +141,17 @@ bool RepairClip(RepairJob& job, const std::filesystem::path& source,
     job.layout = LayoutForPath(source);
     job.header.clear();
     job.index.clear();
+    job.readFailed = false;
 
     bool ok = false;
     {
         MappedFile file;
         if (!file.Open(source)) return false;
-        const MappedWindow w = file.MapWindow(0, FirstChunkOffset(job.layout));
-        if (!w) return false;
+        const std::vector<std::byte> w = file.ReadWindow(0, FirstChunkOffset(job.layout));
+        if (w.empty()) {
+            job.readFailed = file.Size() > 0;
+            return false;
+        }
         job.header.assign(static_cast<std::size_t>(FirstChunkOffset(job.layout)), std::byte{0});
         std::memcpy(job.header.data(), w.data(), std::min(job.header.size(), w.size()));
     }
@@ -165,35 +171,53 @@ bool RepairClip(RepairJob& job, const std::filesystem::path& source,
 }
 
 std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
+    job.readFailed = false;
     const std::size_t before = entries.size();
+    auto found = [&] { return entries.size() - before; };
+    // The clip may be cut short, or its card pulled out, while the scan runs:
+    // every read of a window is guarded, and a failed one ends the scan as a
+    // read error instead of a fault.
+    auto unreadable = [&] {
+        job.readFailed = true;
+        return found();
+    };
     MappedFile file;
-    if (!file.Open(job.sourcePath)) return 0;
+    if (!file.Open(job.sourcePath)) return unreadable();
     const std::uint64_t size = file.Size();
     const std::uint64_t base = MoviFourccOffset(job.layout);
     constexpr std::uint64_t kLimit = 0xFFFFFFFFull;
+    // A chunk id, its size and the first five data bytes (start code and the
+    // byte after it).
+    constexpr std::size_t kHeadBytes = kChunkHeaderSize + 5;
 
     std::uint64_t next = base;  // first position not tested yet
     for (std::uint64_t windowStart = base; windowStart < size; windowStart += repair::kScanStep) {
         if (job.abort) break;
         const MappedWindow w = file.MapWindow(windowStart, repair::kScanWindow);
         if (!w) break;
-        const std::byte* view = w.data();
         const std::uint64_t viewEnd = windowStart + w.size();
         // Positions past the first step of this window belong to the next one.
         const std::uint64_t stepEnd = std::min(windowStart + repair::kScanStep, viewEnd);
         std::uint64_t p = std::max(next, windowStart);
         while (p < stepEnd && p + 4 <= viewEnd) {
-            // Both chunk ids begin with '0': let memchr skip the bytes that
-            // cannot start a match.
+            // Both chunk ids begin with '0': skip the bytes that cannot start
+            // a match.
             const std::uint64_t last = std::min(stepEnd, viewEnd - 3);
-            const void* hit = std::memchr(view + (p - windowStart), '0', last - p);
-            if (hit == nullptr) {
+            const std::optional<std::size_t> hit =
+                w.FindByte(static_cast<std::size_t>(p - windowStart),
+                           static_cast<std::size_t>(last - windowStart), std::byte{'0'});
+            if (!hit) return unreadable();
+            const std::uint64_t o = windowStart + *hit;
+            if (o >= last) {
                 p = last;
                 break;
             }
-            const std::uint64_t o = windowStart + (static_cast<const std::byte*>(hit) - view);
-            const std::byte* at = view + (o - windowStart);
-            const std::uint32_t id = LoadLe32(at);
+            std::array<std::byte, kHeadBytes> head{};
+            const std::size_t have =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kHeadBytes, viewEnd - o));
+            if (!w.CopyOut(static_cast<std::size_t>(o - windowStart), std::span(head).first(have)))
+                return unreadable();
+            const std::uint32_t id = LoadLe32(head.data());
             if (id != kVideoChunk && id != kAudioChunk) {
                 p = o + 1;
                 continue;
@@ -201,12 +225,12 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
             // The size field and the first data bytes lie inside the view
             // unless the chunk runs past the end of the file, which ends the
             // scan anyway.
-            if (o + kChunkHeaderSize > viewEnd) return entries.size() - before;
-            const std::uint32_t s = LoadLe32(at + 4);
+            if (o + kChunkHeaderSize > viewEnd) return found();
+            const std::uint32_t s = LoadLe32(head.data() + 4);
             const std::uint64_t v = o - base;
-            if (PaddedEnd(o, s) >= size) return entries.size() - before;
+            if (PaddedEnd(o, s) >= size) return found();
             // Index offsets and the movi size are 32-bit in the file.
-            if (PaddedEnd(v, s) > kLimit) return entries.size() - before;
+            if (PaddedEnd(v, s) > kLimit) return found();
             if (entries.size() > before) {
                 const IndexEntry& prev = entries.back();
                 const std::uint64_t e = PaddedEnd(prev.offset, prev.size);
@@ -214,15 +238,15 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
                     // A chunk id inside the previous chunk's data: that chunk
                     // cannot be trusted.
                     entries.pop_back();
-                    return entries.size() - before;
+                    return found();
                 }
-                if (v > e) return entries.size() - before;
+                if (v > e) return found();
             }
             if (s > repair::kMinChunkData) {
                 if (id == kAudioChunk) {
                     entries.push_back({id, kKeyFrameFlag, static_cast<std::uint32_t>(v), s});
-                } else {
-                    const std::byte* data = at + kChunkHeaderSize;
+                } else if (have == kHeadBytes) {
+                    const std::byte* data = head.data() + kChunkHeaderSize;
                     if (data[0] == std::byte{0} && data[1] == std::byte{0} &&
                         data[2] == std::byte{0} && data[3] == std::byte{1}) {
                         const unsigned nal = static_cast<unsigned>(data[4]) & 0x0F;
@@ -236,14 +260,14 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
         }
         next = p;
     }
-    return entries.size() - before;
+    return found();
 }
 
 int RebuildIndex(RepairJob& job) {
     job.index.clear();
     const std::size_t n = ScanChunks(job, job.index);
     if (job.abort) return 2;
-    if (n < 1) return 0;
+    if (n < 1 || job.readFailed) return 0;
     if (job.header.size() < FirstChunkOffset(job.layout)) return 0;
 
     const std::uint64_t indexLength = kChunkHeaderSize + kIndexEntrySize * n;
@@ -276,13 +300,19 @@ int RebuildIndex(RepairJob& job) {
 }
 
 bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
+    job.readFailed = false;
     const std::uint64_t first = FirstChunkOffset(job.layout);
     if (job.header.size() < first || job.index.empty()) return false;
     MappedFile file;
     if (!file.Open(job.sourcePath)) return false;
     const std::uint64_t size = file.Size();
     const std::uint64_t end = MoviFourccOffset(job.layout) + job.moviListSize;
-    if (end > size || size < kSensorTrailerSize || end < first) return false;
+    if (end < first) return false;
+    if (end > size || size < kSensorTrailerSize) {
+        // The scan found chunks up to `end`: the source has been cut short since.
+        job.readFailed = true;
+        return false;
+    }
 
     // The copy appears under its real name only when complete; a copy that
     // fails or is aborted half-way is removed when `out` goes out of scope.
@@ -297,8 +327,13 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
         if (job.abort) return false;
         const std::uint64_t want = std::min(repair::kCopyView, end - at);
         const MappedWindow w = file.MapWindow(at, want);
-        if (!w || w.size() < want || !out.Write(w.bytes().first(static_cast<std::size_t>(want))))
+        if (!w || w.size() < want) return false;
+        // The write reads the view in the kernel: a source cut short (or a
+        // card pulled out) meanwhile fails it with EFAULT, not with a signal.
+        if (!out.Write(w.bytes().first(static_cast<std::size_t>(want)))) {
+            job.readFailed = out.LastError() == EFAULT;
             return false;
+        }
         at += want;
     }
 
@@ -310,9 +345,13 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     EncodeIndexEntries(job.index, tail);
     for (char c : repair::kIndexTrailerGap) tail.push_back(static_cast<std::byte>(c));
     {
-        const MappedWindow w = file.MapWindow(size - kSensorTrailerSize, kSensorTrailerSize);
-        if (!w || w.size() < kSensorTrailerSize) return false;
-        tail.insert(tail.end(), w.data(), w.data() + kSensorTrailerSize);
+        const std::vector<std::byte> trailer =
+            file.ReadWindow(size - kSensorTrailerSize, kSensorTrailerSize);
+        if (trailer.size() < kSensorTrailerSize) {
+            job.readFailed = true;
+            return false;
+        }
+        tail.insert(tail.end(), trailer.begin(), trailer.end());
     }
     // The copy carries no sensor records, so its trailer says none.
     StoreBe32(tail.data() + tail.size() - kSensorTrailerSize + kSensorTrailerCountOffset, 0);

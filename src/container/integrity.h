@@ -62,6 +62,10 @@ struct RepairJob {
     std::uint32_t moviListSize = 0;      // the new movi list size
     std::atomic<bool> abort{false};
     bool repairedCopyInUse = false;
+    // Set by ScanChunks and WriteRepaired (cleared when they start) when the
+    // source could not be read: it was cut short, or its card was removed,
+    // while the repair was using it. The repair then fails.
+    bool readFailed = false;
 };
 
 // The repaired copy's path for a clip file name: the temporary directory +
@@ -81,11 +85,14 @@ bool RepairClip(RepairJob& job, const std::filesystem::path& source,
                 const std::filesystem::path& target);
 
 // Finds the chunks of job.sourcePath's movi data; appends them to `entries`
-// in file order and returns how many were found.
+// in file order and returns how many were found. When the source cannot be
+// read to the end of the scan, job.readFailed is set and the entries found
+// are not to be used.
 std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries);
 
 // ScanChunks plus the corrected header; job.header must hold the source
-// header. 0 failed (no chunk), 1 built, 2 aborted.
+// header. 0 failed (no chunk, or the source could not be read), 1 built, 2
+// aborted.
 int RebuildIndex(RepairJob& job);
 
 // Writes the header, the chunk data covered by the new index, the index,

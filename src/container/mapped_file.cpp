@@ -27,4 +27,14 @@ MappedWindow MappedFile::MapWindow(std::uint64_t offset, std::uint64_t length) c
     return MappedWindow(std::move(view), static_cast<std::size_t>(skip));
 }
 
+std::vector<std::byte> MappedFile::ReadWindow(std::uint64_t offset, std::uint64_t length) const {
+    const std::uint64_t size = file_.Size();
+    if (!file_.IsOpen() || length == 0 || offset >= size) return {};
+    const std::uint64_t span = length > size - offset ? size - offset : length;
+    if (span > SIZE_MAX) return {};
+    std::vector<std::byte> bytes(static_cast<std::size_t>(span));
+    if (file_.ReadAt(offset, bytes) != static_cast<std::int64_t>(bytes.size())) return {};
+    return bytes;
+}
+
 }  // namespace trivexa

@@ -2,11 +2,19 @@
 // Windowed read-only access to a clip, shared by all container code. Every read
 // of a clip goes through a short-lived window of exactly the bytes needed; a
 // window that would run past the end of the file is shortened, never extended.
+//
+// A clip can be cut short or lose its card while a window of it is mapped, so
+// code that reads a window in place uses its guarded reads (CopyOut, FindByte,
+// ReadGuarded; the contract is in platform/mapping.h). Bytes that are copied
+// into memory anyway are read with ReadWindow instead, which needs no mapping.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "platform/mapping.h"
 
@@ -28,6 +36,25 @@ public:
     void Reset() {
         view_.Reset();
         skip_ = 0;
+    }
+
+    // Guarded reads; offsets count from data(). False (or nothing) when the
+    // bytes could not be read because the file changed under the window.
+    bool CopyOut(std::size_t offset, std::span<std::byte> out) const {
+        return offset <= size() && view_.CopyOut(skip_ + offset, out);
+    }
+    std::optional<std::size_t> FindByte(std::size_t from, std::size_t to, std::byte value) const {
+        if (from > size()) return size();
+        const std::optional<std::size_t> at =
+            view_.FindByte(skip_ + from, skip_ + std::min(to, size()), value);
+        if (!at) return std::nullopt;
+        return *at - skip_;
+    }
+    // Runs `body` under a guard over this window (the body's rules are in
+    // platform/mapping.h). False when it touched bytes that could not be read.
+    template <typename Body>
+    bool ReadGuarded(Body& body) const {
+        return platform::ReadGuarded(view_, body);
     }
 
 private:
@@ -53,6 +80,13 @@ public:
     // the file, the length is 0, or the system refuses the mapping.
     MappedWindow MapWindow(std::uint64_t offset, std::uint64_t length) const;
     static void UnmapWindow(MappedWindow& window) { window.Reset(); }
+
+    // The bytes MapWindow(offset, length) would show, read into memory with
+    // positioned reads: for bytes that are copied out anyway, where a mapping
+    // buys nothing. Empty when MapWindow would give an empty window, and when
+    // the file no longer holds all of those bytes (it was cut short after
+    // Open, or its medium went away) or cannot be read.
+    std::vector<std::byte> ReadWindow(std::uint64_t offset, std::uint64_t length) const;
 
     std::uint64_t Size() const { return file_.Size(); }
     const std::filesystem::path& Path() const { return path_; }

@@ -710,12 +710,23 @@ void SensorReader::CopyModel(std::span<const std::byte> window) {
 
 bool SensorReader::LocateAndDecode(Decoder decoder) {
     const bool wantsHeader = decoder != Decoder::PositionsOnly;
+    // The clip may be cut short, or its card pulled out, while it is read:
+    // the block is decoded from a copy read with positioned reads, and the
+    // one search done in place runs under a guard (platform/mapping.h). Bytes
+    // that cannot be read fail the load like a view that cannot be mapped.
+    auto unreadable = [] {
+        ReportMappingError(EIO);
+        return false;
+    };
+
     // Fast path: the usual block fills exactly the last 598,068 bytes.
     if (fileSize_ > sensor::kUsualBlockSize) {
-        MappedWindow tail = MapWindow(fileSize_ - sensor::kUsualBlockSize, sensor::kUsualBlockSize);
-        if (tail && StartsWith(tail.bytes(), 0, kBlockMagic) &&
-            RunDecoder(decoder, tail.bytes(), false)) {
-            if (wantsHeader) CopyModel(tail.bytes());
+        const std::vector<std::byte> tail =
+            file_.ReadWindow(fileSize_ - sensor::kUsualBlockSize, sensor::kUsualBlockSize);
+        if (tail.size() != sensor::kUsualBlockSize) return unreadable();
+        ++viewCount_;
+        if (StartsWith(tail, 0, kBlockMagic) && RunDecoder(decoder, tail, false)) {
+            if (wantsHeader) CopyModel(tail);
             return true;
         }
     }
@@ -728,15 +739,29 @@ bool SensorReader::LocateAndDecode(Decoder decoder) {
     if (length == 0) return true;  // an empty file holds no block
     MappedWindow quarter = MapWindow(start, length);
     if (!quarter) return false;
-    const std::span<const std::byte> bytes = quarter.bytes();
-    if (bytes.size() <= sensor::kBlockOverhead) return true;
-    for (std::size_t pos = bytes.size() - sensor::kBlockOverhead;; pos -= sensor::kScanStep) {
-        if (StartsWith(bytes, pos, kBlockMagic)) {
-            RunDecoder(decoder, bytes.subspan(pos), true);
-            if (wantsHeader) CopyModel(bytes);
-            break;
+    if (quarter.size() <= sensor::kBlockOverhead) return true;
+    // Only the search runs in place; it reads six bytes per candidate.
+    struct Search {
+        const std::byte* bytes;
+        std::size_t size;
+        std::size_t found = SIZE_MAX;
+        void operator()() {
+            for (std::size_t pos = size - sensor::kBlockOverhead;; pos -= sensor::kScanStep) {
+                if (std::memcmp(bytes + pos, kBlockMagic.data(), kBlockMagic.size()) == 0) {
+                    found = pos;
+                    return;
+                }
+                if (pos < sensor::kScanStep) return;
+            }
         }
-        if (pos < sensor::kScanStep) break;
+    } search{quarter.data(), quarter.size()};
+    if (!quarter.ReadGuarded(search)) return unreadable();
+    if (search.found != SIZE_MAX) {
+        const std::vector<std::byte> block =
+            file_.ReadWindow(start + search.found, quarter.size() - search.found);
+        if (block.size() != quarter.size() - search.found) return unreadable();
+        RunDecoder(decoder, block, true);
+        if (wantsHeader) CopyModel(block);
     }
     return true;
 }

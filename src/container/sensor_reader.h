@@ -124,8 +124,10 @@ struct VehicleEntry {
     std::array<std::uint16_t, 18> words{};
 };
 
-// Called with the system's error text when a view of a clip cannot be mapped;
-// the viewer shows it in a message box captioned kMappingErrorCaption. It may
+// Called with the system's error text when a view of a clip cannot be mapped,
+// or its bytes cannot be read (the clip was cut short, or its card removed,
+// while it was being read); the viewer shows it in a message box captioned
+// kMappingErrorCaption. It may
 // be called on any thread that loads sensor data, so the handler must hand the
 // text over to the user-interface thread itself.
 using MappingErrorHandler = std::function<void(const std::string& text)>;
@@ -184,6 +186,8 @@ public:
     float MsPerRecord() const { return msPerRecord_; }
     float VideoMsPerFrame() const { return videoMsPerFrame_; }
     void SetVideoMsPerFrame(float ms) { videoMsPerFrame_ = ms; }
+    // Windows of the file looked at so far: mapped views, and the block the
+    // fast path reads in one positioned read.
     std::uint32_t ViewCount() const { return viewCount_; }
     std::mutex& Mutex() { return mutex_; }
 

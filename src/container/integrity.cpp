@@ -193,6 +193,8 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
     std::uint64_t next = base;  // first position not tested yet
     for (std::uint64_t windowStart = base; windowStart < size; windowStart += repair::kScanStep) {
         if (job.abort) break;
+        // A chunk taken whole can reach past every position of this window.
+        if (next >= windowStart + repair::kScanStep) continue;
         const MappedWindow w = file.MapWindow(windowStart, repair::kScanWindow);
         if (!w) break;
         const std::uint64_t viewEnd = windowStart + w.size();
@@ -231,20 +233,18 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
             if (PaddedEnd(o, s) >= size) return found();
             // Index offsets and the movi size are 32-bit in the file.
             if (PaddedEnd(v, s) > kLimit) return found();
+            // Chunks follow one another without a gap. (A match inside a
+            // taken chunk's data is never tested: the scan goes on at that
+            // chunk's end.)
             if (entries.size() > before) {
                 const IndexEntry& prev = entries.back();
-                const std::uint64_t e = PaddedEnd(prev.offset, prev.size);
-                if (v < e) {
-                    // A chunk id inside the previous chunk's data: that chunk
-                    // cannot be trusted.
-                    entries.pop_back();
-                    return found();
-                }
-                if (v > e) return found();
+                if (v != PaddedEnd(prev.offset, prev.size)) return found();
             }
+            bool taken = false;
             if (s > repair::kMinChunkData) {
                 if (id == kAudioChunk) {
                     entries.push_back({id, kKeyFrameFlag, static_cast<std::uint32_t>(v), s});
+                    taken = true;
                 } else if (have == kHeadBytes) {
                     const std::byte* data = head.data() + kChunkHeaderSize;
                     if (data[0] == std::byte{0} && data[1] == std::byte{0} &&
@@ -253,10 +253,15 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
                         const std::uint32_t flags =
                             (nal % 5 == 0 || nal % 5 == 2) ? kKeyFrameFlag : 0;
                         entries.push_back({id, flags, static_cast<std::uint32_t>(v), s});
+                        taken = true;
                     }
                 }
             }
-            p = o + 4;
+            // A chunk taken whole is payload up to its end, whatever its data
+            // holds (compressed video contains "00dc" and "01wb" by chance).
+            // Anything else is looked into, so the chunk after it shows as a
+            // gap.
+            p = taken ? PaddedEnd(o, s) : o + 4;
         }
         next = p;
     }

@@ -85,9 +85,10 @@ bool RepairClip(RepairJob& job, const std::filesystem::path& source,
                 const std::filesystem::path& target);
 
 // Finds the chunks of job.sourcePath's movi data; appends them to `entries`
-// in file order and returns how many were found. When the source cannot be
-// read to the end of the scan, job.readFailed is set and the entries found
-// are not to be used.
+// in file order and returns how many were found. A chunk that is taken is
+// skipped whole: chunk ids that its data happens to contain are payload. When
+// the source cannot be read to the end of the scan, job.readFailed is set and
+// the entries found are not to be used.
 std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries);
 
 // ScanChunks plus the corrected header; job.header must hold the source

@@ -148,12 +148,16 @@ TEST(ScanChunks, KeyFramesGapsOverlapsAndShortChunks) {
         h.Chunk("00dc", Handmade::Video(0x41));
         EXPECT_EQ(h.Scan(dir).size(), 1u);
     }
-    {  // A chunk id inside a chunk's data drops that chunk and stops.
+    {  // Chunk ids inside a taken chunk's data are payload: the scan goes on
+       // at the chunk's end, whatever size the stray id is followed by.
         Handmade h;
         h.Chunk("00dc", Handmade::Video(0x65));
         h.Chunk("00dc", Handmade::Video(0x41, 4) + std::string("01wb\x04\0\0\0", 8) + "yyyyyyyy");
+        h.Chunk("01wb", std::string(7, 'a') + std::string("00dc\xFF\xFF\xFF\x7F", 8) + "zz");
         h.Chunk("00dc", Handmade::Video(0x41));
-        EXPECT_EQ(h.Scan(dir).size(), 1u);
+        const std::vector<IndexEntry> e = h.Scan(dir);
+        ASSERT_EQ(e.size(), 4u);
+        for (std::size_t i = 0; i < e.size(); ++i) EXPECT_EQ(e[i].offset, h.offsets[i]) << i;
     }
     {  // 16 data bytes or a missing start code: not indexed, and the next
        // chunk then lies after a gap.

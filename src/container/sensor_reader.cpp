@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <new>
 #include <system_error>
@@ -47,7 +46,8 @@ constexpr std::size_t kRecLongitudeWidth = 10;
 constexpr std::size_t kRecLongitudeSign = 29;
 constexpr std::size_t kRecSpeed = 30;
 constexpr std::size_t kRecSpeedWidth = 4;
-constexpr std::size_t kRecDateTime = 34;  // YYMMDDhhmmss
+constexpr std::size_t kRecDateTime = 34;  // YYMMDDhhmmss, year 2000 + YY
+constexpr int kRecYearBase = 2000;
 constexpr std::size_t kRecDateTimeWidth = 12;
 constexpr std::size_t kRecCorrection = 47;
 constexpr std::size_t kRecCorrectionWidth = 3;
@@ -103,9 +103,11 @@ std::int32_t RecordTime(std::uint32_t index, float step) {
     return static_cast<std::int32_t>(t);
 }
 
-// The record's YYMMDDhhmmss as local time with daylight saving off, plus the
-// correction in seconds, converted back to local calendar time. Consecutive
-// records usually share the same text, so the last conversion is remembered.
+// The record's YYMMDDhhmmss plus the correction in seconds, as local
+// wall-clock time. The recorder writes the clock it shows, like the times in
+// the recording names, so both go through the same calendar arithmetic and
+// no time zone or daylight saving shift applies. Consecutive records usually
+// share the same text, so the last conversion is remembered.
 class TimestampDecoder {
 public:
     SystemTime Decode(const std::byte* record) {
@@ -124,53 +126,17 @@ private:
         return ParseSensorInt(text.substr(2 * i, 2), 0);
     }
 
-    // mktime of the date and hour with minutes and seconds 0. With daylight
-    // saving forced off the local time is a fixed offset from UTC, so minutes
-    // and seconds (even out-of-range ones) only add; asking mktime once per
-    // hour spares it a time-zone file check for every second of a clip.
-    std::time_t HourStart(std::string_view text) {
-        const std::string_view key = text.substr(0, 8);
-        if (hourValid_ && key == hourKey_) return hourStart_;
-        std::tm tm{};
-        tm.tm_year = 2000 + Pair(text, 0) - 1900;
-        tm.tm_mon = Pair(text, 1) - 1;
-        tm.tm_mday = Pair(text, 2);
-        tm.tm_hour = Pair(text, 3);
-        tm.tm_isdst = 0;
-        hourKey_.assign(key);
-        hourValid_ = true;
-        hourStart_ = std::mktime(&tm);
-        return hourStart_;
-    }
-
-    SystemTime Convert(std::string_view text, std::string_view correction) {
-        std::time_t t = HourStart(text);
-        if (t == static_cast<std::time_t>(-1)) {
-            t = 0;  // the conversion failed: the epoch instant
-        } else {
-            t += static_cast<std::time_t>(Pair(text, 4)) * 60 + Pair(text, 5);
-            if (correction.front() != '*') t += ParseSensorInt(correction, 0);
-        }
-        std::tm local{};
-        if (localtime_r(&t, &local) == nullptr) return {};
-        SystemTime st;
-        st.year = static_cast<std::uint16_t>(local.tm_year + 1900);
-        st.month = static_cast<std::uint16_t>(local.tm_mon + 1);
-        st.dayOfWeek = static_cast<std::uint16_t>(local.tm_wday);
-        st.day = static_cast<std::uint16_t>(local.tm_mday);
-        st.hour = static_cast<std::uint16_t>(local.tm_hour);
-        st.minute = static_cast<std::uint16_t>(local.tm_min);
-        st.second = static_cast<std::uint16_t>(local.tm_sec);
-        return st;
+    static SystemTime Convert(std::string_view text, std::string_view correction) {
+        long long seconds = Pair(text, 3) * 3600LL + Pair(text, 4) * 60LL + Pair(text, 5);
+        if (correction.front() != '*') seconds += ParseSensorInt(correction, 0);
+        return NormalizedWallClock(kRecYearBase + Pair(text, 0), Pair(text, 1), Pair(text, 2),
+                                   seconds);
     }
 
     bool valid_ = false;
     std::string lastText_;
     std::string lastCorrection_;
     SystemTime last_{};
-    bool hourValid_ = false;
-    std::string hourKey_;
-    std::time_t hourStart_ = 0;
 };
 
 void DecodeHeaderChain(std::span<const std::byte> block, std::string_view fileName,

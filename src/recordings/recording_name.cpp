@@ -1,5 +1,6 @@
 #include "recordings/recording_name.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -252,7 +253,6 @@ bool IsShockEvent(std::string_view path) {
 }
 
 SystemTime RecordingDateTime(std::string_view path) {
-    using namespace std::chrono;
     std::string_view name = FileNameOf(path);
     const std::string_view date = FieldFrom(name, kDatePos);
     const std::string_view time = FieldFrom(name, kTimePos);
@@ -261,24 +261,32 @@ SystemTime RecordingDateTime(std::string_view path) {
     };
 
     // The fields are wall-clock time with daylight saving off, so normalising
-    // them is pure calendar arithmetic (what mktime does without a DST shift):
-    // each field rolls over into the next larger one. Every field holds at
-    // most two characters, so the result always lies well inside the range
-    // of the calendar types and the conversion cannot fail.
-    int year = kYearBase + pair(date, 0);
-    int month = pair(date, 1);
-    const int day = pair(date, 2);
-    const long long seconds = pair(time, 0) * 3600LL + pair(time, 1) * 60LL + pair(time, 2);
+    // them is pure calendar arithmetic (what mktime does without a DST shift).
+    // Every field holds at most two characters, so the conversion cannot fail.
+    return NormalizedWallClock(kYearBase + pair(date, 0), pair(date, 1), pair(date, 2),
+                               pair(time, 0) * 3600LL + pair(time, 1) * 60LL + pair(time, 2));
+}
+
+SystemTime NormalizedWallClock(int year, int month, int day, long long seconds) {
+    using namespace std::chrono;
+    // The calendar types hold the years -32767 to 32767. Recording times
+    // never come near their ends; fields far out are clamped so that even
+    // their sum stays inside.
+    constexpr long long kMaxDays = 1'000'000;  // about 2,700 years
+    year = std::clamp(year, -5'000, 5'000);
+    month = std::clamp(month, -60'000, 60'000);
+    const long long dayOffset = std::clamp<long long>(day, -kMaxDays, kMaxDays) - 1;
+    seconds = std::clamp<long long>(seconds, -kMaxDays * 86'400, kMaxDays * 86'400);
 
     // Month 13 is January of the next year, month 0 December of the previous.
-    const int monthIndex = month - 1;
-    const int yearCarry = monthIndex >= 0 ? monthIndex / 12 : -((11 - monthIndex) / 12);
-    year += yearCarry;
-    month = monthIndex - yearCarry * 12 + 1;
+    const long long monthIndex = static_cast<long long>(month) - 1;
+    const long long yearCarry = monthIndex >= 0 ? monthIndex / 12 : -((11 - monthIndex) / 12);
+    year += static_cast<int>(yearCarry);
+    month = static_cast<int>(monthIndex - yearCarry * 12 + 1);
 
     const sys_days firstOfMonth =
         sys_days{std::chrono::year{year} / std::chrono::month{static_cast<unsigned>(month)} / 1};
-    const sys_seconds instant = firstOfMonth + days{day - 1} + std::chrono::seconds{seconds};
+    const sys_seconds instant = firstOfMonth + days{dayOffset} + std::chrono::seconds{seconds};
     const sys_days dayStart = floor<days>(instant);
     const year_month_day ymd{dayStart};
     const hh_mm_ss<std::chrono::seconds> hms{instant - dayStart};

@@ -86,6 +86,14 @@ bool IsShockEvent(std::string_view path);
 // local time when the fields cannot be converted.
 SystemTime RecordingDateTime(std::string_view path);
 
+// The calendar arithmetic of recording times (names and sensor records alike):
+// wall-clock fields normalised so that each rolls over into the next larger
+// one (month 13 is January of the next year, 30 February is 2 March), with no
+// time zone or daylight saving shift, since the recorder writes its local
+// clock as it reads it. `seconds` counts from the start of `day` and may be
+// negative or longer than a day. Any int fields give a valid result.
+SystemTime NormalizedWallClock(int year, int month, int day, long long seconds);
+
 // Characters from position 19 up to the last five characters of the name.
 std::string SequenceText(std::string_view path);
 // Leading decimal digits of positions 19-24, like atoi (0 when none).

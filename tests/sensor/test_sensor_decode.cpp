@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "container/sensor_reader.h"
 #include "sensor/sensor_bytes.h"
@@ -191,37 +192,52 @@ TEST_F(SensorDecode, TimestampNormalisesAndAddsTheCorrection) {
     EXPECT_EQ(d.positions[3].timestamp.second, 22);
 }
 
-TEST_F(SensorDecode, TimestampMatchesMktimeInADaylightSavingZone) {
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
-    const char* texts[] = {"230326015959", "230326020000", "230326023000", "230326030001",
-                           "230715081522", "231029020000", "231029025959", "231029030000",
-                           "230715087599", "23071508-5  "};
+// The recorder writes the clock it shows, as in the clip names: a record
+// written at 08:15:22 says 08:15:22 in every time zone, in summer and winter,
+// and even in the hour a daylight-saving change skips or repeats.
+TEST_F(SensorDecode, TimestampIsTheRecordersClockInEveryZone) {
+    struct Case {
+        const char* text;
+        const char* correction;
+        SystemTime expected;  // year, month, day of week, day, hour, minute, second
+    };
+    const Case cases[] = {
+        {"230715081522", "*00", {2023, 7, 6, 15, 8, 15, 22}},
+        {"230715081522", "-07", {2023, 7, 6, 15, 8, 15, 15}},
+        {"230326023000", "-07", {2023, 3, 0, 26, 2, 29, 53}},   // Berlin skips 02:00-03:00
+        {"231029025959", "-07", {2023, 10, 0, 29, 2, 59, 52}},  // Berlin repeats 02:00-03:00
+        {"230312023000", "+05", {2023, 3, 0, 12, 2, 30, 5}},    // New York skips 02:00-03:00
+        {"230701000003", "-07", {2023, 6, 5, 30, 23, 59, 56}},  // back over midnight
+        {"230715087599", "-07", {2023, 7, 6, 15, 9, 16, 32}},   // minute 75, second 99
+    };
     BlockSpec spec;
-    for (const char* t : texts) spec.records.push_back(TypicalRecord().Put(34, t).Put(47, "-07"));
-    const SensorBlockData d = Decode(spec);
-    ASSERT_EQ(d.positions.size(), std::size(texts));
-    for (std::size_t i = 0; i < std::size(texts); ++i) {
-        const std::string t = texts[i];
-        auto pair = [&](int k) { return std::atoi(t.substr(2 * k, 2).c_str()); };
-        std::tm tm{};
-        tm.tm_year = 100 + pair(0);
-        tm.tm_mon = pair(1) - 1;
-        tm.tm_mday = pair(2);
-        tm.tm_hour = pair(3);
-        tm.tm_min = pair(4);
-        tm.tm_sec = pair(5);
-        tm.tm_isdst = 0;
-        const std::time_t when = std::mktime(&tm) - 7;
-        std::tm local{};
-        localtime_r(&when, &local);
-        const SystemTime& st = d.positions[i].timestamp;
-        EXPECT_EQ(st.year, local.tm_year + 1900) << t;
-        EXPECT_EQ(st.month, local.tm_mon + 1) << t;
-        EXPECT_EQ(st.day, local.tm_mday) << t;
-        EXPECT_EQ(st.hour, local.tm_hour) << t;
-        EXPECT_EQ(st.minute, local.tm_min) << t;
-        EXPECT_EQ(st.second, local.tm_sec) << t;
+    for (const Case& c : cases)
+        spec.records.push_back(TypicalRecord().Put(34, c.text).Put(47, c.correction));
+    const SystemTime name = RecordingDateTime(kFront);  // 2023-07-15 08:15:22
+    for (const char* zone : {"Europe/Berlin", "America/New_York", "UTC"}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        const SensorBlockData d = Decode(spec);
+        ASSERT_EQ(d.positions.size(), std::size(cases));
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const SystemTime& st = d.positions[i].timestamp;
+            const SystemTime& want = cases[i].expected;
+            const std::string what = std::string(zone) + " " + cases[i].text;
+            EXPECT_EQ(st.year, want.year) << what;
+            EXPECT_EQ(st.month, want.month) << what;
+            EXPECT_EQ(st.dayOfWeek, want.dayOfWeek) << what;
+            EXPECT_EQ(st.day, want.day) << what;
+            EXPECT_EQ(st.hour, want.hour) << what;
+            EXPECT_EQ(st.minute, want.minute) << what;
+            EXPECT_EQ(st.second, want.second) << what;
+        }
+        // A record without correction reads exactly as the clip's name.
+        const SystemTime& first = d.positions[0].timestamp;
+        EXPECT_EQ(std::tie(first.year, first.month, first.dayOfWeek, first.day, first.hour,
+                           first.minute, first.second),
+                  std::tie(name.year, name.month, name.dayOfWeek, name.day, name.hour, name.minute,
+                           name.second))
+            << zone;
     }
     test::UseUtc();
 }

@@ -6,12 +6,22 @@
 #include "cli/command.h"
 #include "container/avi_reader.h"
 #include "container/integrity.h"
+#include "container/sensor_reader.h"
 
 namespace trivexa::cli {
 namespace {
 
 nlohmann::ordered_json OptionalNumber(const std::optional<double>& v) {
     return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
+}
+
+// The records the viewer decodes from the clip: the header's count may say
+// "until the trailer" (0xFFFF), and a repaired copy has no block at all, only
+// bytes where the header would be.
+std::size_t DecodedSensorRecords(const std::string& path) {
+    SensorReader reader;
+    if (!reader.Init() || !reader.Load(path)) return 0;
+    return reader.Positions().size();
 }
 
 int RunInfo(const std::vector<std::string>& args) {
@@ -44,7 +54,12 @@ int RunInfo(const std::vector<std::string>& args) {
     j["audioChunks"] = facts.audioChunks;
     j["moviSize"] = info->MoviListSize();
     j["indexEntries"] = info->indexEntries.size();
-    j["sensorRecords"] = info->sensorHeaderCount;
+    j["sensorRecords"] = DecodedSensorRecords(path);
+    // The raw count as the block header holds it; only front clips have their
+    // block read with the clip information.
+    j["sensorHeaderCount"] = IsRecordingName(path, CameraFilter::Front)
+                                 ? nlohmann::ordered_json(info->sensorHeaderCount)
+                                 : nlohmann::ordered_json(nullptr);
     j["check"] = check;
     j["expectedSize"] = expected;
 

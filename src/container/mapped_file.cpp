@@ -28,13 +28,24 @@ MappedWindow MappedFile::MapWindow(std::uint64_t offset, std::uint64_t length) c
 }
 
 std::vector<std::byte> MappedFile::ReadWindow(std::uint64_t offset, std::uint64_t length) const {
-    const std::uint64_t size = file_.Size();
-    if (!file_.IsOpen() || length == 0 || offset >= size) return {};
-    const std::uint64_t span = length > size - offset ? size - offset : length;
-    if (span > SIZE_MAX) return {};
-    std::vector<std::byte> bytes(static_cast<std::size_t>(span));
-    if (file_.ReadAt(offset, bytes) != static_cast<std::int64_t>(bytes.size())) return {};
+    std::vector<std::byte> bytes;
+    ReadWindow(offset, length, bytes);
     return bytes;
+}
+
+bool MappedFile::ReadWindow(std::uint64_t offset, std::uint64_t length,
+                            std::vector<std::byte>& out) const {
+    out.clear();
+    const std::uint64_t size = file_.Size();
+    if (!file_.IsOpen() || length == 0 || offset >= size) return false;
+    const std::uint64_t span = length > size - offset ? size - offset : length;
+    if (span > SIZE_MAX) return false;
+    out.resize(static_cast<std::size_t>(span));
+    if (file_.ReadAt(offset, out) != static_cast<std::int64_t>(out.size())) {
+        out.clear();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace trivexa

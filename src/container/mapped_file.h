@@ -87,6 +87,10 @@ public:
     // the file no longer holds all of those bytes (it was cut short after
     // Open, or its medium went away) or cannot be read.
     std::vector<std::byte> ReadWindow(std::uint64_t offset, std::uint64_t length) const;
+    // The same into `out`, whose room is reused (callers that read often keep
+    // one buffer and spare the allocator); false, with `out` empty, where the
+    // other form gives nothing.
+    bool ReadWindow(std::uint64_t offset, std::uint64_t length, std::vector<std::byte>& out) const;
 
     std::uint64_t Size() const { return file_.Size(); }
     const std::filesystem::path& Path() const { return path_; }

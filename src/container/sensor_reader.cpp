@@ -685,11 +685,17 @@ bool SensorReader::LocateAndDecode(Decoder decoder) {
         return false;
     };
 
+    // One buffer per thread for the block: a fresh one per load costs more
+    // in page faults than the decoding itself.
+    thread_local std::vector<std::byte> buffer;
+
     // Fast path: the usual block fills exactly the last 598,068 bytes.
     if (fileSize_ > sensor::kUsualBlockSize) {
-        const std::vector<std::byte> tail =
-            file_.ReadWindow(fileSize_ - sensor::kUsualBlockSize, sensor::kUsualBlockSize);
-        if (tail.size() != sensor::kUsualBlockSize) return unreadable();
+        if (!file_.ReadWindow(fileSize_ - sensor::kUsualBlockSize, sensor::kUsualBlockSize,
+                              buffer) ||
+            buffer.size() != sensor::kUsualBlockSize)
+            return unreadable();
+        const std::span<const std::byte> tail = buffer;
         ++viewCount_;
         if (StartsWith(tail, 0, kBlockMagic) && RunDecoder(decoder, tail, false)) {
             if (wantsHeader) CopyModel(tail);
@@ -723,11 +729,14 @@ bool SensorReader::LocateAndDecode(Decoder decoder) {
     } search{quarter.data(), quarter.size()};
     if (!quarter.ReadGuarded(search)) return unreadable();
     if (search.found != SIZE_MAX) {
-        const std::vector<std::byte> block =
-            file_.ReadWindow(start + search.found, quarter.size() - search.found);
-        if (block.size() != quarter.size() - search.found) return unreadable();
+        if (!file_.ReadWindow(start + search.found, quarter.size() - search.found, buffer) ||
+            buffer.size() != quarter.size() - search.found)
+            return unreadable();
+        const std::span<const std::byte> block = buffer;
         RunDecoder(decoder, block, true);
         if (wantsHeader) CopyModel(block);
+        // An odd block far from the end is not worth keeping room for.
+        if (buffer.capacity() > 2 * sensor::kUsualBlockSize) std::vector<std::byte>().swap(buffer);
     }
     return true;
 }

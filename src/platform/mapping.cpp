@@ -11,10 +11,10 @@
 
 namespace trivexa::platform {
 namespace {
-std::atomic<testing::AfterMapHook> g_afterMap{nullptr};
+std::atomic<test_hooks::AfterMapHook> g_afterMap{nullptr};
 }  // namespace
 
-void testing::SetAfterMapHook(AfterMapHook hook) { g_afterMap.store(hook); }
+void test_hooks::SetAfterMapHook(AfterMapHook hook) { g_afterMap.store(hook); }
 
 std::size_t AllocationGranularity() {
     static const std::size_t granularity = [] {
@@ -85,7 +85,7 @@ MappedView ReadOnlyFile::Map(std::uint64_t offset, std::size_t length) const {
     if (offset >= size_ || length > size_ - offset) return {};
     void* base = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(offset));
     if (base == MAP_FAILED) return {};
-    if (const testing::AfterMapHook hook = g_afterMap.load(std::memory_order_relaxed))
+    if (const test_hooks::AfterMapHook hook = g_afterMap.load(std::memory_order_relaxed))
         hook(fd_, offset, length);
     return MappedView(base, length);
 }

@@ -134,13 +134,13 @@ bool ReadGuarded(const MappedView& view, Body& body) {
 // Faults that guards have turned into failed reads in this process so far.
 std::uint64_t GuardedFaultCount();
 
-namespace testing {
+namespace test_hooks {
 // Called on the mapping thread right after every view ReadOnlyFile::Map makes,
 // with the file's descriptor and the view's place in the file; lets a test cut
 // a file short at an exact moment of a running operation. Null (the default)
 // calls nothing. Set it only while no view is being mapped.
 using AfterMapHook = void (*)(int fd, std::uint64_t offset, std::size_t length);
 void SetAfterMapHook(AfterMapHook hook);
-}  // namespace testing
+}  // namespace test_hooks
 
 }  // namespace trivexa::platform

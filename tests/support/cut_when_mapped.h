@@ -21,9 +21,9 @@ public:
         keep_ = keepBytes;
         skip_ = skip;
         cut_ = false;
-        platform::testing::SetAfterMapHook(&OnMap);
+        platform::test_hooks::SetAfterMapHook(&OnMap);
     }
-    ~CutWhenMapped() { platform::testing::SetAfterMapHook(nullptr); }
+    ~CutWhenMapped() { platform::test_hooks::SetAfterMapHook(nullptr); }
     CutWhenMapped(const CutWhenMapped&) = delete;
     CutWhenMapped& operator=(const CutWhenMapped&) = delete;
 

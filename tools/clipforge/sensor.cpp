@@ -262,7 +262,7 @@ std::vector<SensorSample> ScriptedDrive(const DriveScript& script) {
         s.accelX = static_cast<int>(std::lround(ax));
         s.accelY = static_cast<int>(std::lround(ay));
         s.accelZ = static_cast<int>(std::lround(az));
-        s.axis = 'X';
+        s.axis = 'N';  // an axis letter only where a shock names one
         s.voltageTenths = script.voltageTenths;
         s.mic = script.mic;
         s.levels = static_cast<uint8_t>(((i / 50) % 4) << 4 | ((i / 70) % 3));

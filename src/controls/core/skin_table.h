@@ -98,7 +98,7 @@ inline constexpr int kAccelPlaceholder = 378;
 inline constexpr int kSpeedPlaceholder = 320;
 inline constexpr int kVoltagePlaceholder = 307;
 inline constexpr int kPanelBackground = 309;
-// Quality badges by badge code 1..12 (all 96 × 22).
+// Quality badges by badge code 1..12 (all 74 × 22).
 inline constexpr int kBadges[12] = {198, 199, 196, 197, 192, 195, 358, 359, 360, 361, 363, 364};
 // Digits 0..9 and the signs (11 × 19; km/h 30 × 19).
 inline constexpr int kDigits[10] = {201, 207, 206, 218, 202, 209, 210, 208, 203, 204};

@@ -443,7 +443,9 @@ write("321_logo.svg", 220, 120, logo(""))
 write("325_logo_pl21.svg", 220, 120, logo("PL21-XQR"))
 write("312_logo_pl35.svg", 220, 120, logo("PL35-XQR"))
 
-# --- quality badges (all 96 x 22) ----------------------------------------------------
+# --- quality badges (all 74 x 22) ----------------------------------------------------
+# 74 wide so that the trip panel's microphone mark, 75 units right of the
+# badge's left edge, keeps clear of it.
 
 HIGH = "高画質"
 LOW = "低画質"
@@ -456,15 +458,15 @@ BADGES = [
     (363, "hd", "HD", ""), (364, "fhd", "Full HD", ""),
 ]
 for number, name, res, quality in BADGES:
-    body = f'<rect x="0.5" y="0.5" width="95" height="21" rx="4" fill="#20242a" stroke="{ACCENT}" stroke-width="1"/>\n'
+    body = f'<rect x="0.5" y="0.5" width="73" height="21" rx="4" fill="#20242a" stroke="{ACCENT}" stroke-width="1"/>\n'
     if quality:
         tint = ACCENT_DEEP if quality == HIGH else "#4d545c"
-        body += f'<rect x="52" y="1" width="43" height="20" rx="3.5" fill="{tint}"/>\n'
-        body += text(27, 15.5, res, 11, TEXT, "middle", "bold")
-        body += text(73.5, 15.5, quality, 10, "#ffffff")
+        body += f'<rect x="42" y="1" width="31" height="20" rx="3.5" fill="{tint}"/>\n'
+        body += text(21.5, 15, res, 9.5, TEXT, "middle", "bold")
+        body += text(57.5, 14.5, quality, 8.5, "#ffffff")
     else:
-        body += text(48, 15.5, res, 11, TEXT, "middle", "bold")
-    write(f"{number}_badge_{name}.svg", 96, 22, body)
+        body += text(37, 15.5, res, 11, TEXT, "middle", "bold")
+    write(f"{number}_badge_{name}.svg", 74, 22, body)
 
 # --- digits and signs (seven segments, 11 x 19) --------------------------------------
 

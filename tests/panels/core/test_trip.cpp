@@ -270,7 +270,7 @@ TEST(TripLayoutTest, BoxesAtScaleAndWidthFactor) {
         EXPECT_EQ(l.axisName[i], (Box{xs[i] + 22, 40, 150, 40}));
         EXPECT_EQ(l.axisValue[i], (Box{xs[i] + 22, 62, 58, 20}));
     }
-    EXPECT_EQ(l.badge, (Box{440, 45, 96, 22}));
+    EXPECT_EQ(l.badge, (Box{440, 45, 74, 22}));
     EXPECT_EQ(l.micSlot, (Box{515, 46, 60, 20}));
     EXPECT_EQ(l.receptionSlot, (Box{580, 45, 60, 20}));
     EXPECT_EQ(l.receptionOff.Right(), 625);
@@ -286,7 +286,7 @@ TEST(TripLayoutTest, BoxesAtScaleAndWidthFactor) {
 
     const TripLayout big = ComputeTripLayout(1.5f, 1.0f);
     EXPECT_EQ(big.date, (Box{39, 10, 300, 28}));
-    EXPECT_EQ(big.badge, (Box{555 + 105, 67, 144, 33}));
+    EXPECT_EQ(big.badge, (Box{555 + 105, 67, 111, 33}));
     EXPECT_EQ(big.axisButton[1], (Box{39 + 210, 67, 18, 18}));
 }
 

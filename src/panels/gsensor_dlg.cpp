@@ -22,8 +22,7 @@ QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
 QPen Pen(Rgb c) {
     QPen pen(ToQColor(c));
-    pen.setWidth(0);  // cosmetic: one device pixel whatever the transform
-    pen.setCapStyle(Qt::FlatCap);
+    pen.setWidth(0);  // cosmetic: one device pixel, end points included
     return pen;
 }
 
@@ -201,18 +200,27 @@ void CGSensorDlg::RenderLayer(const SensorView& view) {
     for (const GraphSpan& span : plot_.band)
         p.fillRect(QRect(span.x, plot_.bandTop, span.width, plot_.bandHeight), band);
 
+    // The lines keep within the edges also where the rasteriser would round
+    // a steep segment one pixel past its end.
+    const GraphGeometry& geo = plot_.geometry;
+    p.setClipRect(QRect(0, geo.centre - geo.edge, size.width(), 2 * geo.edge + 1));
     for (int axis = 0; axis < kGraphAxisCount; ++axis) {
         const auto& line = plot_.lines[axis];
         if (line.empty()) continue;
         QPolygon polygon;
         polygon.reserve(static_cast<int>(line.size()));
         for (const GraphPoint& pt : line) polygon << QPoint(pt.x, pt.y);
-        p.setPen(Pen(SeriesPen(axis)));
+        // Flat ends: the polyline covers its points and nothing beyond them.
+        QPen pen = Pen(SeriesPen(axis));
+        pen.setCapStyle(Qt::FlatCap);
+        p.setPen(pen);
         if (polygon.size() == 1)
             p.drawPoint(polygon.first());
         else
             p.drawPolyline(polygon);
     }
+
+    p.setClipping(false);
 
     const std::vector<GraphMarker> markers = LayoutMarkers(plot_, leftMargin_, s, DpiFactor());
     if (markers.empty()) return;

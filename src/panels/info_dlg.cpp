@@ -169,11 +169,16 @@ void CInfoDlg::PaintContents(QPainter& p) {
     const QRect speed = ToRect(l.speed);
     const SpeedReadout sr = SpeedText(values_);
     switch (sr.show) {
-        case SpeedShow::Value:
-            DrawText(p, speed, Qt::AlignRight | Qt::AlignVCenter, ToQString(sr.text), value, kText);
-            DrawText(p, QRect(speed.right() + 1, speed.top(), Units(40, s), speed.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, ToQString(kSpeedUnit), text, kText);
+        case SpeedShow::Value: {
+            // "km/h" closes the box; the number, with its trailing space,
+            // stands right-aligned before it.
+            const QString unit = ToQString(kSpeedUnit);
+            const int unitWidth = QFontMetrics(text).horizontalAdvance(unit);
+            DrawText(p, speed.adjusted(0, 0, -unitWidth, 0), Qt::AlignRight | Qt::AlignVCenter,
+                     ToQString(sr.text), value, kText);
+            DrawText(p, speed, Qt::AlignRight | Qt::AlignVCenter, unit, text, kText);
             break;
+        }
         case SpeedShow::Placeholder:
             DrawPicture(p, skin::kSpeedPlaceholder, speed);
             break;

@@ -42,7 +42,8 @@ struct RecordingSpec {
     std::uint32_t rate = 30;  // frames per second (rate / scale)
     std::uint32_t scale = 1;
     int height = 96;
-    int records = 200;  // sensor records
+    int records = 200;       // sensor records
+    bool realVideo = false;  // H.264 a player can open (slower to make, cached)
     DriveMarks marks;
     clipforge::SensorSpec sensor;  // count mode, presence, slots, header
     // Last word on the samples, after the script.
@@ -77,7 +78,8 @@ inline std::filesystem::path WriteRecording(const std::filesystem::path& dir,
     std::filesystem::create_directories(dir);
     clipforge::ClipSpec clip;
     clip.name = spec.name;
-    clip.video.content = clipforge::VideoContent::Synthetic;
+    clip.video.content =
+        spec.realVideo ? clipforge::VideoContent::H264 : clipforge::VideoContent::Synthetic;
     clip.video.frames = spec.frames;
     clip.video.rate = spec.rate;
     clip.video.scale = spec.scale;

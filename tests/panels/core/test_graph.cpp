@@ -38,84 +38,24 @@ TEST(GraphRules, ScaleModeFollowsThePeak) {
     EXPECT_EQ(LegendPicture(9), 163);
 }
 
-TEST(GraphRules, ClassifiersOfTheNineSeries) {
-    auto entry = [](int axis, int event, int mark8, int mark9) {
-        AccelEntry e;
-        e.axis = axis;
-        e.event = event;
-        e.mark8 = mark8;
-        e.mark9 = mark9;
-        return e;
-    };
+TEST(GraphRules, ClassifiersAndTheSwitchesThatGateThem) {
+    AccelEntry e;
+    e.axis = 2;
+    e.event = 6;
+    e.mark8 = 8;
+    e.mark9 = 1;  // marks count only with their own numbers
     using C = EventCategory;
-    const struct {
-        AccelEntry e;
-        std::array<C, 9> bySeries;
-    } cases[] = {
-        {entry(0, -1, 0, 0),
-         {C::None, C::None, C::None, C::None, C::None, C::None, C::None, C::None, C::None}},
-        {entry(1, -1, 0, 0),
-         {C::ShockX, C::None, C::None, C::None, C::None, C::None, C::None, C::None, C::None}},
-        {entry(2, 5, 0, 0),
-         {C::None, C::ShockY, C::None, C::Manual, C::None, C::None, C::None, C::None, C::None}},
-        {entry(3, 6, 8, 9),
-         {C::None, C::None, C::ShockZ, C::None, C::EmergencyStop, C::None, C::Overspeed,
-          C::ApproachingVehicle, C::None}},
-        {entry(0, 7, 0, 0),
-         {C::None, C::None, C::None, C::None, C::None, C::ParkingShock, C::None, C::None, C::None}},
-        {entry(0, 10, 0, 0),
-         {C::None, C::None, C::None, C::None, C::None, C::None, C::None, C::None,
-          C::SuddenSteering}},
-        {entry(0, 11, 0, 0),
-         {C::None, C::None, C::None, C::None, C::None, C::None, C::None, C::None,
-          C::SuddenAcceleration}},
-        {entry(0, 12, 0, 0),
-         {C::None, C::None, C::None, C::None, C::None, C::None, C::None, C::None,
-          C::SuddenBraking}},
-        // Marks only count with their own numbers; other axis codes are none.
-        {entry(4, 9, 1, 8),
-         {C::None, C::None, C::None, C::None, C::None, C::None, C::None, C::None, C::None}},
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i)
-        for (int s = 0; s < kGraphSeriesCount; ++s)
-            EXPECT_EQ(ClassifyEntry(s, cases[i].e), cases[i].bySeries[s])
-                << "case " << i << " series " << s;
-    EXPECT_EQ(ClassifyEntry(-1, entry(1, 5, 8, 9)), C::None);
-    EXPECT_EQ(ClassifyEntry(9, entry(1, 5, 8, 9)), C::None);
-}
+    const C expected[] = {C::None, C::ShockY,    C::None, C::None, C::EmergencyStop,
+                          C::None, C::Overspeed, C::None, C::None};
+    for (int s = 0; s < kGraphSeriesCount; ++s) EXPECT_EQ(ClassifyEntry(s, e), expected[s]) << s;
+    e.event = 12;
+    EXPECT_EQ(ClassifyEntry(kSeriesDriveSupport, e), C::SuddenBraking);
+    EXPECT_EQ(ClassifyEntry(kSeriesEmergencyStop, e), C::None);
+    EXPECT_EQ(ClassifyEntry(9, e), C::None);
 
-TEST(GraphRules, SwitchesGatesLabelsAndRows) {
-    // UM_EVENT_DISPLAY switch -> series.
-    const int series[] = {8, 4, 5, 6, 7};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(SeriesForEventDisplay(i), series[i]);
-    EXPECT_EQ(SeriesForEventDisplay(5), -1);
-    EXPECT_EQ(SeriesForEventDisplay(-1), -1);
-
-    using C = EventCategory;
-    const struct {
-        C c;
-        int gate, row;
-        const char* label;
-        bool icon;
-    } cases[] = {
-        {C::ShockX, -1, 1, "G", false},       {C::ShockY, -1, 0, "G", false},
-        {C::ShockZ, -1, 2, "G", false},       {C::Manual, -1, 3, "M", false},
-        {C::EmergencyStop, 4, 3, "※", false}, {C::ParkingShock, 5, 3, "P", false},
-        {C::Overspeed, 6, 3, "#", false},     {C::ApproachingVehicle, 7, 3, "D", false},
-        {C::SuddenSteering, 8, 4, "", true},  {C::SuddenAcceleration, 8, 5, "▲", false},
-        {C::SuddenBraking, 8, 6, "▼", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(GatingSeries(c.c), c.gate) << static_cast<int>(c.c);
-        EXPECT_EQ(LabelRow(c.c), c.row) << static_cast<int>(c.c);
-        EXPECT_EQ(LabelOf(c.c).text, c.label) << static_cast<int>(c.c);
-        EXPECT_EQ(LabelOf(c.c).icon, c.icon) << static_cast<int>(c.c);
-    }
-    EXPECT_EQ(CategoryPen(C::SuddenSteering), (Rgb{255, 255, 0}));
-    EXPECT_EQ(CategoryPen(C::SuddenAcceleration), (Rgb{255, 0, 255}));
-    EXPECT_EQ(CategoryPen(C::SuddenBraking), (Rgb{0, 255, 255}));
-    EXPECT_EQ(CategoryPen(C::ShockZAlt), (Rgb{128, 128, 255}));
-    EXPECT_EQ(CategoryPen(C::Manual), (Rgb{255, 255, 255}));
+    // UM_EVENT_DISPLAY switches 0..4 address series 8, 4, 5, 6, 7.
+    const int series[] = {8, 4, 5, 6, 7, -1};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(SeriesForEventDisplay(i), series[i]);
 }
 
 TEST(GraphRules, GeometryAndTheEdgeClamp) {

@@ -108,7 +108,7 @@ void CGSensorDlg::ApplyScale() {
 
 int CGSensorDlg::PrepareData() {
     double peak = 0.0;
-    if (source_ != nullptr) peak = source_->Acquire()->largestAccel;
+    ReadData([&](const SensorView& view) { peak = view.largestAccel; });
     SetScaleMode(ScaleModeFor(peak));
     dataPresent_ = true;
     PlotChanged();
@@ -121,33 +121,43 @@ void CGSensorDlg::Clear() {
     PlotChanged();
 }
 
+void CGSensorDlg::ReadData(const std::function<void(const SensorView&)>& use) {
+    if (source_ == nullptr) {
+        use(SensorView{});
+        return;
+    }
+    source_->Read(use);
+}
+
 bool CGSensorDlg::QueryEvent(GraphEventList& list, std::int64_t frame, int series) {
-    if (source_ == nullptr) return false;
-    const SensorAccess access = source_->Acquire();
-    return QueryGraphEvent(access.View(), listed_, list, frame, series);
+    bool goOn = false;
+    ReadData([&](const SensorView& view) {
+        goOn = QueryGraphEvent(view, listed_, list, frame, series);
+    });
+    return goOn;
 }
 
 GraphEventList CGSensorDlg::BuildEventList() {
-    if (source_ == nullptr) return {};
-    const SensorAccess access = source_->Acquire();
-    return BuildGraphEventList(access.View(), listed_);
+    GraphEventList list;
+    ReadData([&](const SensorView& view) { list = BuildGraphEventList(view, listed_); });
+    return list;
 }
 
 std::optional<AccelEntry> CGSensorDlg::EntryAt(std::int64_t frame) {
-    if (source_ == nullptr) return std::nullopt;
-    const SensorAccess access = source_->Acquire();
-    const AccelEntry* entry = access->EntryAt(frame);
-    if (entry == nullptr) return std::nullopt;
-    return *entry;
+    std::optional<AccelEntry> entry;
+    ReadData([&](const SensorView& view) {
+        if (const AccelEntry* e = view.EntryAt(frame)) entry = *e;
+    });
+    return entry;
 }
 
 std::optional<PositionEntry> CGSensorDlg::PositionAt(std::int64_t frame) {
-    if (source_ == nullptr) return std::nullopt;
-    const SensorAccess access = source_->Acquire();
-    const AccelEntry* entry = access->EntryAt(frame);
-    const PositionEntry* position = entry != nullptr ? access->PositionOf(*entry) : nullptr;
-    if (position == nullptr) return std::nullopt;
-    return *position;
+    std::optional<PositionEntry> position;
+    ReadData([&](const SensorView& view) {
+        const AccelEntry* e = view.EntryAt(frame);
+        if (const PositionEntry* p = e != nullptr ? view.PositionOf(*e) : nullptr) position = *p;
+    });
+    return position;
 }
 
 void CGSensorDlg::Changed() { update(); }
@@ -245,10 +255,8 @@ void CGSensorDlg::RenderLayer(const SensorView& view) {
 }
 
 void CGSensorDlg::paintEvent(QPaintEvent*) {
-    {
-        // The data are read, and the layer drawn, while the source is held.
-        SensorAccess access = source_ != nullptr ? source_->Acquire() : SensorAccess();
-        const SensorView& view = access.View();
+    // The data are read, and the layer drawn, while the source is held.
+    ReadData([&](const SensorView& view) {
         LayerKey key;
         key.size = size();
         key.dpr = devicePixelRatioF();
@@ -274,7 +282,7 @@ void CGSensorDlg::paintEvent(QPaintEvent*) {
             RenderLayer(view);
             layerKey_ = key;
         }
-    }
+    });
     QPainter p(this);
     p.drawImage(0, 0, layer_);
     lastCursorX_ = CursorX(width(), leftMargin_, cursorPosition_, cursorCount_);

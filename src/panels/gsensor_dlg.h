@@ -10,8 +10,8 @@
 // The panel draws only: the main window sets its fields and calls its
 // queries. Every setter below stores the field and schedules a repaint when
 // the value changed, so the main window's "invalidate after each change" is
-// already done. Painting takes the sensor source (the players' operation
-// locks) for the moment it reads; the plot layer (background, legend tiles,
+// already done. Painting reads through the sensor source (under the players'
+// operation locks) for the moment it reads; the plot layer (background, legend tiles,
 // axis lines, band and markers) is drawn into an off-screen image that is
 // kept until something it shows changes, so a position change that does not
 // move the plot only copies that image and draws the cursor.
@@ -26,6 +26,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "panels/core/graph_plot.h"
@@ -123,6 +124,8 @@ private:
         int slidingCursor = 0;  // the cursor, only while the window slides
         bool operator==(const LayerKey&) const = default;
     };
+    // Runs `use` with the source's data (an empty view without a source).
+    void ReadData(const std::function<void(const SensorView&)>& use);
     void RenderLayer(const SensorView& view);
     void Changed();
     void PlotChanged();

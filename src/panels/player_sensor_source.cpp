@@ -4,18 +4,15 @@
 
 namespace trivexa {
 
-SensorAccess PlayerPairSensorSource::Acquire() {
-    std::vector<std::unique_lock<std::recursive_mutex>> locks;
-    locks.emplace_back(pair_.Player(kFrontCamera).OperationLock());
-    locks.emplace_back(pair_.Player(kRearCamera).OperationLock());
-    SensorView view;
-    const int camera = pair_.DataCamera();
-    if (camera >= 0) {
-        MoviePlayer& player = pair_.Player(camera);
-        const SensorReader& display = player.DisplayReader();
-        view = SensorView::Of(display.FrameMap().empty() ? player.DataReader() : display);
-    }
-    return SensorAccess(view, std::move(locks));
+void PlayerPairSensorSource::Read(const std::function<void(const SensorView&)>& use) {
+    pair_.WithBothReaders([&](MoviePlayer::Readers front, MoviePlayer::Readers rear) {
+        SensorView view;
+        if (const std::optional<Camera> camera = pair_.DataCamera()) {
+            const MoviePlayer::Readers& r = *camera == Camera::Rear ? rear : front;
+            view = SensorView::Of(r.display.FrameMap().empty() ? r.data : r.display);
+        }
+        use(view);
+    });
 }
 
 }  // namespace trivexa

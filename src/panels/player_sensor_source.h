@@ -7,9 +7,9 @@
 // window has committed them there; until then (and for owners that never
 // move them) the data camera's data reader, where Load data put them.
 //
-// Callers: the main window hands this to the acceleration graph; Acquire runs
+// Callers: the main window hands this to the acceleration graph; Read runs
 // on the UI thread and may be called while the caller already holds the
-// players' locks (they are recursive).
+// players' locks (inside PlayerPair::WithBothReaders: they are recursive).
 
 #include "panels/core/sensor_view.h"
 
@@ -20,7 +20,7 @@ class PlayerPair;
 class PlayerPairSensorSource : public SensorSource {
 public:
     explicit PlayerPairSensorSource(PlayerPair& pair) : pair_(pair) {}
-    SensorAccess Acquire() override;
+    void Read(const std::function<void(const SensorView&)>& use) override;
 
 private:
     PlayerPair& pair_;

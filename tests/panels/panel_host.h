@@ -107,12 +107,11 @@ public:
     // graph's cursor to p; both repaint.
     void FanOut(int p) {
         p = std::clamp(p, 0, std::max(frames - 1, 0));
-        {
-            const SensorAccess access = source.Acquire();
-            const AccelEntry* entry = access->EntryAt(p);
+        source.Read([&](const SensorView& view) {
+            const AccelEntry* entry = view.EntryAt(p);
             ApplyFrameRecord(info->Values(), entry,
-                             entry != nullptr ? access->PositionOf(*entry) : nullptr);
-        }
+                             entry != nullptr ? view.PositionOf(*entry) : nullptr);
+        });
         info->Values().frame = p;
         graph->SetCursorPosition(p);
         info->update();

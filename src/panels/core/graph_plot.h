@@ -4,8 +4,8 @@
 // the panel's fields; and the event query the main window builds its event
 // list with. CGSensorDlg draws what PlotGraph and LayoutMarkers return.
 //
-// Pure functions of their arguments; the caller holds the SensorAccess the
-// view came from for as long as it uses the view.
+// Pure functions of their arguments; the caller uses the view only inside the
+// SensorSource::Read that handed it out.
 
 #include <array>
 #include <cstdint>

@@ -34,12 +34,11 @@ void ReaderSensorSource::SetReader(const SensorReader* reader) {
     reader_ = reader;
 }
 
-SensorAccess ReaderSensorSource::Acquire() {
-    std::vector<std::unique_lock<std::recursive_mutex>> locks;
-    locks.emplace_back(lock_);
+void ReaderSensorSource::Read(const std::function<void(const SensorView&)>& use) {
+    std::lock_guard hold(lock_);
     SensorView view;
     if (reader_ != nullptr) view = SensorView::Of(*reader_);
-    return SensorAccess(view, std::move(locks));
+    use(view);
 }
 
 }  // namespace trivexa

@@ -6,18 +6,18 @@
 // per-frame map and its largest acceleration; the main window reads the entry
 // and the linked position entry of the frame on screen for the trip panel.
 // Another thread may load new data into the same reader (the open-preparation
-// worker), so every read happens while a SensorAccess is held: it carries the
-// locks of its source (for the players, both players' operation locks, front
-// first) and views of the vectors that stay valid until it is destroyed.
+// worker), so every read happens inside SensorSource::Read, which holds the
+// source's locks (for the players, both players' operation locks, front
+// first) while it hands out views of the vectors.
 //
 // Callers: the panels and the main window, on the UI thread. A source may be
-// acquired again by a thread that already holds it (the locks are recursive),
+// read again by a thread that already holds its locks (they are recursive),
 // so the main window's fan-out can call into the graph while it holds them.
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
-#include <vector>
 
 #include "container/sensor_reader.h"
 
@@ -42,31 +42,14 @@ struct SensorView {
     const PositionEntry* PositionOf(const AccelEntry& entry) const;
 };
 
-// Held while the panels read: the source's locks and the view they guard.
-// Move-only; the locks are released when it is destroyed.
-class SensorAccess {
-public:
-    SensorAccess() = default;
-    SensorAccess(SensorView view, std::vector<std::unique_lock<std::recursive_mutex>> locks)
-        : view_(view), locks_(std::move(locks)) {}
-    SensorAccess(SensorAccess&&) = default;
-    SensorAccess& operator=(SensorAccess&&) = default;
-
-    const SensorView& View() const { return view_; }
-    const SensorView* operator->() const { return &view_; }
-
-private:
-    SensorView view_;
-    std::vector<std::unique_lock<std::recursive_mutex>> locks_;
-};
-
 // Where the panels get the data camera's sensor data from.
 class SensorSource {
 public:
     virtual ~SensorSource() = default;
-    // Takes the locks and returns the data camera's data; an empty view when
-    // there is no data camera.
-    virtual SensorAccess Acquire() = 0;
+    // Runs `use` with the data camera's data while the source's locks are
+    // held (an empty view when there is no data camera). The view is valid
+    // only inside `use`.
+    virtual void Read(const std::function<void(const SensorView&)>& use) = 0;
 };
 
 // A source over one reader and a lock of its own: for tools, tests and
@@ -77,7 +60,7 @@ public:
     explicit ReaderSensorSource(const SensorReader* reader = nullptr) : reader_(reader) {}
     void SetReader(const SensorReader* reader);
     std::recursive_mutex& Lock() { return lock_; }
-    SensorAccess Acquire() override;
+    void Read(const std::function<void(const SensorView&)>& use) override;
 
 private:
     const SensorReader* reader_;

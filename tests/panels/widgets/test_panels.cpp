@@ -64,8 +64,8 @@ TEST_F(PanelsTest, FollowTheRecordingAtSeveralPositions) {
         host.FanOut(at.frame);
         test::SaveShot(&host, QStringLiteral("panels_%1").arg(QString::fromLatin1(at.name)));
         // The trip panel shows the record of the frame and its time.
-        const AccelEntry* entry = host.source.Acquire()->EntryAt(at.frame);
-        ASSERT_NE(entry, nullptr);
+        const std::optional<AccelEntry> entry = host.graph->EntryAt(at.frame);
+        ASSERT_TRUE(entry);
         EXPECT_EQ(host.info->Values().x, entry->x);
         const auto date = FrameDateText(host.info->Values());
         ASSERT_TRUE(date);

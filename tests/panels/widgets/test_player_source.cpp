@@ -56,22 +56,23 @@ TEST(PlayerSensorSource, GraphReadsTheDataCamera) {
     Surface surfaces[2];
     MemoryFrameSink sinks[2];
     PlayerPair pair;
-    for (int i = 0; i < 2; ++i) ASSERT_EQ(pair.Player(i).Initialise(&surfaces[i], &sinks[i]), 1);
+    ASSERT_TRUE(pair.Player(Camera::Front).Initialise(&surfaces[0], &sinks[0]));
+    ASSERT_TRUE(pair.Player(Camera::Rear).Initialise(&surfaces[1], &sinks[1]));
     PlayerPairSensorSource source(pair);
     CGSensorDlg graph;
     graph.resize(656, 143);
     graph.SetSensorSource(&source);
 
     // No data camera yet: an empty view, no entries, no events.
-    EXPECT_TRUE(source.Acquire()->accels.empty());
+    source.Read([](const SensorView& view) { EXPECT_TRUE(view.accels.empty()); });
     GraphEventList none;
     EXPECT_FALSE(graph.QueryEvent(none, 0, kSeriesX));
     EXPECT_EQ(graph.EntryAt(0), std::nullopt);
 
-    ASSERT_EQ(pair.OpenBoth(clip.string(), ""), 1);
+    ASSERT_EQ(pair.OpenBoth(clip.string(), ""), PairOpenResult::kOpened);
     ASSERT_TRUE(WaitUntil([&] { return surfaces[0].ready == 1; }));
-    ASSERT_EQ(pair.LoadData(clip.string(), ""), 1);
-    ASSERT_EQ(pair.DataCamera(), kFrontCamera);
+    ASSERT_TRUE(pair.LoadData(clip.string(), ""));
+    ASSERT_EQ(pair.DataCamera(), Camera::Front);
 
     EXPECT_EQ(graph.PrepareData(), 3);  // the shock's 1.85 G
     const GraphEventList events = graph.BuildEventList();
@@ -83,13 +84,11 @@ TEST(PlayerSensorSource, GraphReadsTheDataCamera) {
     const std::optional<AccelEntry> entry = graph.EntryAt(100);
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->index, 33u);  // record 33 is shown from frame 100 (a step after it starts)
-    {
-        // The fan-out holds both players' locks while it calls the graph.
-        std::lock_guard front(pair.Player(0).OperationLock());
-        std::lock_guard rear(pair.Player(1).OperationLock());
+    // The fan-out holds both players' locks while it calls the graph.
+    pair.WithBothReaders([&](MoviePlayer::Readers, MoviePlayer::Readers) {
         EXPECT_TRUE(graph.EntryAt(149).has_value());
         EXPECT_TRUE(graph.PositionAt(100).has_value());
-    }
+    });
     ASSERT_TRUE(test::ShowAndWait(&graph));
     graph.SetCursorCount(150);
     graph.SetCursorPosition(75);
@@ -97,7 +96,7 @@ TEST(PlayerSensorSource, GraphReadsTheDataCamera) {
     EXPECT_GT(graph.LastPlot().entriesDrawn, 40);
     test::SaveShot(&graph, "graph_through_players");
 
-    ASSERT_EQ(pair.ReleaseDataBoth(), 1);
+    ASSERT_TRUE(pair.ReleaseDataBoth());
     EXPECT_EQ(graph.EntryAt(100), std::nullopt);
     pair.CloseBoth();
 }

@@ -201,36 +201,53 @@ void BrowserModel::SelectTopNodes() {
     if (!top.empty()) Select(top.front());
 }
 
+std::unique_lock<std::recursive_mutex> BrowserModel::LockLists() {
+    return listLock_ ? std::unique_lock<std::recursive_mutex>(*listLock_)
+                     : std::unique_lock<std::recursive_mutex>();
+}
+
 bool BrowserModel::OpenSource(const std::string& rawPath, SourceKind kind) {
     // Opening again (after a delete, or another source) replaces the tree
     // instead of adding a second copy of its nodes.
     tree_.DeleteAll();
     tree_.SetCurrentNode(kTreeRoot);
-    master_.clear();
-    displayed_.clear();
-    selectedRow_ = -1;
+    {
+        auto lock = LockLists();
+        master_.clear();
+        displayed_.clear();
+        placeholders_.clear();
+        selectedRow_ = -1;
+    }
     watcher_->ClearRemoved();
     ResetSerialCounter();
     kind_ = kind;
-    placeholders_.clear();
     const std::string path = StripTrailingSeparator(rawPath);
     sourcePath_ = path;
     watcher_->SetPath(path);
     pathText_.clear();
 
+    // Scans fill local lists, which replace the model's under the list lock.
+    std::vector<RecordingEntry> master;
+    std::vector<RecordingEntry> placeholders;
+    const auto adopt = [&] {
+        SortRecordings(master);
+        auto lock = LockLists();
+        master_ = std::move(master);
+        placeholders_ = std::move(placeholders);
+    };
     switch (kind) {
         case SourceKind::SdCard: {
             SetGroupSizeLimit(GroupSizeLimitForClass(CapacityClass(path)));
             tree_.SetRootPath(path);
             ScanTarget target;
             target.tree = &tree_;
-            target.entries = &master_;
-            target.placeholders = &placeholders_;
+            target.entries = &master;
+            target.placeholders = &placeholders;
             target.cardMode = IsCardRoot(path);
             const bool ok = ScanFolder(path, nullptr, kTreeRoot, target, 0);
-            SortRecordings(master_);
+            adopt();
             SelectTopNodes();
-            ReadDeviceInfo(path, device_);
+            ReadDeviceInfo(path);
             return ok;
         }
         case SourceKind::Folder: {
@@ -242,22 +259,26 @@ bool BrowserModel::OpenSource(const std::string& rawPath, SourceKind kind) {
             const TreeNode top = tree_.InsertChild(kTreeRoot, name);
             ScanTarget target;
             target.tree = &tree_;
-            target.entries = &master_;
+            target.entries = &master;
             const bool ok = ScanFolder(path, nullptr, top, target, 0);
-            SortRecordings(master_);
+            adopt();
             SelectTopNodes();
             return ok;
         }
         case SourceKind::File: {
             const bool accepted = acceptsFile ? acceptsFile(path) : IsPlayableFile(path);
             if (!accepted) return false;
-            AddRecordingForFile(path, master_);
+            AddRecordingForFile(path, master);
             const auto slash = path.find_last_of("/\\");
             std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
             if (slash == 0) folder = "/";
             tree_.SetRootPath(folder);
-            Refilter();
-            if (!displayed_.empty()) selectedRow_ = 0;
+            {
+                auto lock = LockLists();
+                master_ = std::move(master);
+                Refilter();
+                if (!displayed_.empty()) selectedRow_ = 0;
+            }
             pathText_ = folder;
             return true;
         }
@@ -267,22 +288,27 @@ bool BrowserModel::OpenSource(const std::string& rawPath, SourceKind kind) {
 }
 
 bool BrowserModel::RestoreSource() {
+    return RestoreSource(
+        [this](const std::string& path, SourceKind kind) { return OpenSource(path, kind); });
+}
+
+bool BrowserModel::RestoreSource(const OpenFunction& open) {
     tree_.DeleteAll();
     bool opened = false;
     const auto removable = platform::RemovableVolumes();
     for (auto it = removable.rbegin(); it != removable.rend() && !opened; ++it) {
         if (platform::IsDirectory(it->mountPoint))
-            opened = OpenSource(it->mountPoint, SourceKind::SdCard);
+            opened = open(it->mountPoint, SourceKind::SdCard);
     }
     if (!opened) {
         const std::string folder = ReadSetting("SOURCE", "FOLDER");
         if (!folder.empty() && platform::PathExists(folder))
-            opened = OpenSource(folder, SourceKind::Folder);
+            opened = open(folder, SourceKind::Folder);
     }
     if (!opened) {
         const std::string file = ReadSetting("SOURCE", "FILE");
         if (!file.empty() && platform::PathExists(file) && IsRecordingName(file, CameraFilter::Any))
-            opened = OpenSource(file, SourceKind::File);
+            opened = open(file, SourceKind::File);
     }
     if (opened) SelectDefaultFolder();
     return opened;
@@ -292,17 +318,23 @@ int BrowserModel::LoadFolder(TreeNode node) {
     const std::string path = tree_.ItemPath(node);
     if (path.empty()) return 0;
     pathText_ = path;
-    master_.clear();
+    {
+        auto lock = LockLists();
+        master_.clear();
+    }
     watcher_->ClearRemoved();
     ResetSerialCounter();
     tree_.DeleteChildren(node);
+    std::vector<RecordingEntry> master;
     ScanTarget target;
     target.tree = &tree_;
-    target.entries = &master_;
+    target.entries = &master;
     target.cardMode = kind_ == SourceKind::SdCard;
     ScanFolder(path, nullptr, node, target, tree_.Depth(node));
-    SortRecordings(master_);
+    SortRecordings(master);
     tree_.ExpandUp(node);
+    auto lock = LockLists();
+    master_ = std::move(master);
     Refilter();
     return static_cast<int>(displayed_.size());
 }
@@ -340,15 +372,28 @@ void BrowserModel::ClearSource() {
     tree_.DeleteAll();
     tree_.SetCurrentNode(kTreeRoot);
     pathText_.clear();
+    auto lock = LockLists();
     master_.clear();
     displayed_.clear();
     placeholders_.clear();
     selectedRow_ = -1;
 }
 
+bool BrowserModel::ReadDeviceInfo(const std::string& root) {
+    return ::trivexa::ReadDeviceInfo(root, device_);
+}
+
+void BrowserModel::RemoveEntries(const std::vector<RecordingEntry>& removed) {
+    auto lock = LockLists();
+    ::trivexa::RemoveEntries(master_, removed);
+    ::trivexa::RemoveEntries(displayed_, removed);
+    if (selectedRow_ >= static_cast<int>(displayed_.size())) selectedRow_ = -1;
+}
+
 void BrowserModel::SetFilter(int index, bool on) {
     if (index < 0 || index >= kFilterCount) return;
     filters_[static_cast<std::size_t>(index)] = on;
+    auto lock = LockLists();
     Refilter();
     if (!displayed_.empty()) selectedRow_ = 0;
 }
@@ -357,7 +402,11 @@ bool BrowserModel::Filter(int index) const {
     return index >= 0 && index < kFilterCount && filters_[static_cast<std::size_t>(index)];
 }
 
-void BrowserModel::Refilter() { displayed_ = FilterEntries(master_, filters_); }
+void BrowserModel::Refilter() {
+    auto filtered = FilterEntries(master_, filters_);
+    auto lock = LockLists();
+    displayed_ = std::move(filtered);
+}
 
 void BrowserModel::SelectRow(int index) {
     if (index >= 0 && index < static_cast<int>(displayed_.size())) selectedRow_ = index;

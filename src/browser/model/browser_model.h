@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,11 @@ public:
     // must open for mapping and not be empty.
     std::function<bool(const std::string&)> acceptsFile;
 
+    // The lock the master, displayed and placeholder lists are replaced
+    // under (the main window's listMutex), so that a worker copying paths
+    // under it never sees a list half rebuilt. Scans run outside it.
+    void SetListLock(std::recursive_mutex* lock) { listLock_ = lock; }
+
     // Opens a card (the card's root folder), a folder or one clip, replacing
     // what was open. False when nothing could be listed.
     bool OpenSource(const std::string& path, SourceKind kind);
@@ -90,6 +96,10 @@ public:
     // recording file (settings section SOURCE, keys FOLDER and FILE); then
     // selects the default folder. False when nothing was opened.
     bool RestoreSource();
+    // The same walk, opening through `open` (the panel's OpenSource, which
+    // also refreshes its windows).
+    using OpenFunction = std::function<bool(const std::string&, SourceKind)>;
+    bool RestoreSource(const OpenFunction& open);
     // Lists the recordings under `node` into the master and displayed lists;
     // returns the number of displayed rows (0 when the node has no path).
     int LoadFolder(TreeNode node);
@@ -99,6 +109,12 @@ public:
     std::vector<RecordingEntry> CollectAll();
     // Forgets the source: tree, lists and placeholders.
     void ClearSource();
+    // Reads DRFormatConfig.dfc in `root` into Device(); false (nothing
+    // changed) when it is missing or short.
+    bool ReadDeviceInfo(const std::string& root);
+    // Drops the recordings of `removed` from the master and displayed lists
+    // (after they were deleted).
+    void RemoveEntries(const std::vector<RecordingEntry>& removed);
 
     void SetFilter(int index, bool on);
     bool Filter(int index) const;
@@ -124,6 +140,7 @@ public:
 private:
     void SelectTopNodes();
     void Select(TreeNode node);
+    std::unique_lock<std::recursive_mutex> LockLists();
 
     FolderTree& tree_;
     SourceKind kind_ = SourceKind::None;
@@ -135,6 +152,7 @@ private:
     int selectedRow_ = -1;
     DeviceInfo device_;
     std::string pathText_;  // what the path box shows
+    std::recursive_mutex* listLock_ = nullptr;
     std::unique_ptr<CMovieResource> watcher_;
 };
 

@@ -99,8 +99,12 @@ bool CFilerContainerDlg::OpenSource(const std::string& path, SourceKind kind) {
     // The rows go first: the lists are rebuilt below, and the tree's top
     // nodes are loaded through the owner as they are selected.
     if (list_) list_->ResetEmpty();
+    // The tree is rebuilt several times over while the top nodes are loaded:
+    // it is neither painted nor scrolled until the end.
     tree_->setUpdatesEnabled(false);
+    tree_->setAutoScroll(false);
     const bool ok = model_->OpenSource(path, kind);
+    tree_->setAutoScroll(true);
     tree_->setUpdatesEnabled(true);
     if (kind == SourceKind::File) {
         RefreshRows();

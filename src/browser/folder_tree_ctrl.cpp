@@ -112,10 +112,13 @@ TreeNode CFolderTreeCtrl::InsertChild(TreeNode parent, const std::string& text) 
     item->setData(0, kRawTextRole, raw);
     item->setText(0, QString::fromUtf8(raw));
     item->setData(0, kFlagsRole, 0u);
-    if (parentItem)
+    if (parentItem) {
         parentItem->addChild(item);
-    else
+        if (expandWish_.count(parentItem) && !parentItem->isExpanded())
+            parentItem->setExpanded(true);
+    } else {
         addTopLevelItem(item);
+    }
     live_.insert(item);
     return Node(item);
 }
@@ -130,12 +133,18 @@ std::uint32_t CFolderTreeCtrl::ItemData(TreeNode node) const {
 }
 
 void CFolderTreeCtrl::Expand(TreeNode node) {
-    if (QTreeWidgetItem* item = Item(node)) item->setExpanded(true);
+    QTreeWidgetItem* item = Item(node);
+    if (!item) return;
+    // The view keeps a persistent index for every expanded item, which every
+    // later insertion and removal updates; a leaf (every group node) shows
+    // nothing when expanded, so it is expanded only once it has children.
+    expandWish_.insert(item);
+    if (item->childCount() > 0 && !item->isExpanded()) item->setExpanded(true);
 }
 
 bool CFolderTreeCtrl::IsExpanded(TreeNode node) const {
     const QTreeWidgetItem* item = Item(node);
-    return item && item->isExpanded();
+    return item && (item->isExpanded() || expandWish_.count(item) > 0);
 }
 
 std::string CFolderTreeCtrl::Text(TreeNode node) const {
@@ -163,6 +172,7 @@ std::size_t CFolderTreeCtrl::NodeCount() const { return live_.size(); }
 void CFolderTreeCtrl::Forget(QTreeWidgetItem* item) {
     for (int i = 0; i < item->childCount(); ++i) Forget(item->child(i));
     live_.erase(item);
+    expandWish_.erase(item);
 }
 
 void CFolderTreeCtrl::DeleteChildren(TreeNode node) {
@@ -177,17 +187,16 @@ void CFolderTreeCtrl::DeleteChildren(TreeNode node) {
     const bool wasQuiet = quiet_;
     quiet_ = true;
     const QTreeWidgetItem* selected = currentItem();
+    QTreeWidgetItem* from = parentItem ? parentItem : invisibleRootItem();
     bool selectionDeleted = false;
-    const auto take = [&](QTreeWidgetItem* child) {
-        for (const QTreeWidgetItem* p = selected; p != nullptr; p = p->parent())
-            if (p == child) selectionDeleted = true;
+    for (const QTreeWidgetItem* p = selected; p != nullptr; p = p->parent())
+        if (p->parent() == parentItem) selectionDeleted = true;
+    // All children leave the model in one removal; one by one would make
+    // every removal walk the view's remaining rows.
+    const QList<QTreeWidgetItem*> children = from->takeChildren();
+    for (QTreeWidgetItem* child : children) {
         Forget(child);
         delete child;
-    };
-    if (parentItem) {
-        while (parentItem->childCount() > 0) take(parentItem->child(parentItem->childCount() - 1));
-    } else {
-        while (topLevelItemCount() > 0) take(takeTopLevelItem(topLevelItemCount() - 1));
     }
     if (selectionDeleted) {
         setCurrentItem(nullptr);
@@ -206,7 +215,6 @@ void CFolderTreeCtrl::SelectNode(TreeNode node) {
     QTreeWidgetItem* item = node == kTreeRoot ? nullptr : Item(node);
     if (node != kTreeRoot && !item) return;
     setCurrentItem(item);
-    if (item) scrollToItem(item);
 }
 
 TreeNode CFolderTreeCtrl::SelectedNode() const {
@@ -247,20 +255,24 @@ QRect CFolderTreeCtrl::NodeRect(TreeNode node) const {
     return QRect(0, r.y(), viewport()->width(), r.height());
 }
 
-QPixmap CFolderTreeCtrl::Badge(std::uint32_t flags) const {
+QPixmap CFolderTreeCtrl::Badge(std::uint32_t flags, QSize shown) const {
     const float s = LayoutScale();
-    const QString key = QStringLiteral("trivexa-badge-%1-%2").arg(flags).arg(s);
+    const qreal dpr = devicePixelRatioF();
+    const QString key = QStringLiteral("trivexa-badge-%1-%2x%3-%4")
+                            .arg(flags)
+                            .arg(shown.width())
+                            .arg(shown.height())
+                            .arg(dpr);
     QPixmap badge;
     if (QPixmapCache::find(key, &badge)) return badge;
-    // The work picture: the base, then one layer for every set category.
+    // The work picture: the base, then one layer for every set category, at
+    // the badge's design size; then reduced once to the size it is shown at.
     const QSize size(Units(kBadgeDesignWidth, s), Units(kBadgeDesignHeight, s));
-    const qreal dpr = devicePixelRatioF();
-    badge = QPixmap(size * dpr);
-    badge.setDevicePixelRatio(dpr);
-    badge.fill(Qt::transparent);
+    QPixmap work(size * dpr);
+    work.setDevicePixelRatio(dpr);
+    work.fill(Qt::transparent);
     {
-        QPainter p(&badge);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        QPainter p(&work);
         const QRect all(QPoint(0, 0), size);
         const QPixmap base = SkinPicture(skin::kCategoryBase, size);
         if (!base.isNull()) p.drawPixmap(all, base);
@@ -269,6 +281,8 @@ QPixmap CFolderTreeCtrl::Badge(std::uint32_t flags) const {
             if (!layer.isNull()) p.drawPixmap(all, layer);
         }
     }
+    badge = work.scaled(shown * dpr, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    badge.setDevicePixelRatio(dpr);
     QPixmapCache::insert(key, badge);
     return badge;
 }
@@ -291,8 +305,8 @@ void CFolderTreeCtrl::drawRow(QPainter* p, const QStyleOptionViewItem& option,
     const QColor text = selected ? Qt::black : Qt::white;
     if (TreeNodeHasBadge(depth, flags)) {
         const PanelRect b = TreeBadgeRect(textX, row.y(), rowHeight, s);
-        p->setRenderHint(QPainter::SmoothPixmapTransform);
-        p->drawPixmap(QRect(b.x, b.y, b.width, b.height), Badge(flags));
+        const QPixmap badge = Badge(flags, QSize(b.width, b.height));
+        p->drawPixmap(QPoint(b.x, b.y), badge);
     } else if (item->childCount() > 0) {
         // The expander sits in the indentation, where a click toggles it.
         const int side = Units(8, s);

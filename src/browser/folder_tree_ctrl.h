@@ -78,10 +78,13 @@ private:
     static TreeNode Node(const QTreeWidgetItem* item);
     void Forget(QTreeWidgetItem* item);
     void OnCurrentChanged(QTreeWidgetItem* current);
-    QPixmap Badge(std::uint32_t flags) const;
+    // The category badge for `flags`, composed and reduced to `shown`.
+    QPixmap Badge(std::uint32_t flags, QSize shown) const;
 
     int controlId_;
     std::unordered_set<const QTreeWidgetItem*> live_;
+    // Nodes told to expand; a leaf among them opens when it gets children.
+    std::unordered_set<const QTreeWidgetItem*> expandWish_;
     bool quiet_ = false;  // set while nodes are deleted: no notifications
 };
 

@@ -54,10 +54,7 @@ bool CFilerContainerDlg::Create(BrowserOwner* owner) {
     model_->onNodeSelected = [this](TreeNode node) { tree_->SelectNode(node); };
     tree_->onSelectionChanged = [this](TreeNode node) { OnNodeSelected(node); };
 
-    setFont(SharedFont(2));
-    tree_->setFont(font());
     list_ = new CFileListCtrl(this, kListId);
-    list_->setFont(font());
     list_->SetRows(&model_->Displayed(), lock);
     connect(list_, &CFileListCtrl::RowSelected, this, &CFilerContainerDlg::OnRowSelected);
 
@@ -265,6 +262,16 @@ void CFilerContainerDlg::resizeEvent(QResizeEvent* event) {
 void CFilerContainerDlg::PlaceChildren() {
     if (!created_) return;
     const float s = LayoutScale();
+    if (s != laidOutScale_) {
+        // The scale (and with it the shared fonts) changed: new fonts, and
+        // rows measured again at their new height.
+        laidOutScale_ = s;
+        setFont(SharedFont(2));
+        tree_->setFont(font());
+        list_->setFont(font());
+        tree_->doItemsLayout();
+        list_->doItemsLayout();
+    }
     const PanelLayout l = LayOutPanel(width(), height(), fontMetrics().height(), s);
     pathBox_->setGeometry(ToRect(l.pathBox));
     tree_->setGeometry(ToRect(l.tree));

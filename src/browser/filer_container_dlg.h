@@ -123,7 +123,9 @@ public:
     // Shows or hides tree, list and buttons; the path box stays hidden.
     void ShowControls(bool show);
     // Moves the panel onto `rect` (in the owner's coordinates; an empty rect
-    // keeps the geometry) and lays out its children for its size.
+    // keeps the geometry) and lays out its children for its size. After a
+    // change of the layout scale it also takes the new shared font and
+    // measures its rows again.
     void Layout(const QRect& rect);
 
     CFolderTreeCtrl& Tree() { return *tree_; }
@@ -164,6 +166,7 @@ private:
     bool continueInSequence_ = false;
     bool taskRunning_ = false;
     int rowRequest_ = 0;
+    float laidOutScale_ = 0;  // the layout scale the children were last placed for
 };
 
 }  // namespace trivexa

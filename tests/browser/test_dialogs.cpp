@@ -42,9 +42,11 @@ protected:
 void Click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center()); }
 
 // Accepts the next folder or file dialog with `path` chosen.
-void ChooseInNextFileDialog(const fs::path& path, QString* startedIn = nullptr) {
-    test::WhenModalShown<QFileDialog>([path, startedIn](QFileDialog* d) {
+void ChooseInNextFileDialog(const fs::path& path, QString* startedIn = nullptr,
+                            QStringList* filters = nullptr) {
+    test::WhenModalShown<QFileDialog>([path, startedIn, filters](QFileDialog* d) {
         if (startedIn) *startedIn = d->directory().absolutePath();
+        if (filters) *filters = d->nameFilters();
         d->setDirectory(QString::fromStdString(path.parent_path().string()));
         d->selectFile(QString::fromStdString(path.string()));
         static_cast<QDialog*>(d)->accept();  // the dialog's own checks run
@@ -130,9 +132,13 @@ TEST_F(DialogTest, SourceDialogChoosersFillTheBoxesAndRefuseOtherFiles) {
     // A file that is not a recording is refused with UI string 96.
     test::Touch(dir_ / "holiday.avi", 10);
     QString message;
-    ChooseInNextFileDialog(dir_ / "holiday.avi");
+    QStringList filters;
+    ChooseInNextFileDialog(dir_ / "holiday.avi", &startedIn, &filters);
     test::AnswerNextBox(&message);
     Click(dlg.FileBrowseButton());
+    // The file dialog starts in the program's folder, showing movie files.
+    EXPECT_EQ(startedIn, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+    EXPECT_EQ(filters, (QStringList{"Movie Files(*.avi)", "All Files(*.*)"}));
     EXPECT_EQ(message, QString::fromUtf8(UiString(96)));
     EXPECT_EQ(dlg.FileBox()->text(), QString());
     EXPECT_EQ(dlg.Mode(), SourceKind::Folder);

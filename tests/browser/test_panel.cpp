@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <random>
 
+#include "app/core/settings_file.h"
 #include "app/core/ui_strings.h"
+#include "platform/volumes.h"
 #include "recordings/recording_name.h"
 
 namespace trivexa {
@@ -75,6 +77,21 @@ TEST_F(PanelTest, OpensACardAndListsItsFirstGroup) {
     EXPECT_EQ(Panel().CollectAll().size(), 5u);
     test::SaveShot(owner_.get(), "panel_card.png");
 
+    // The tree as drawn: the selected row light blue, the others dark, and a
+    // badge left of a group's text.
+    const QImage tree = test::Grab(Tree().viewport());
+    const QRect selectedRow = Tree().NodeRect(group);
+    const QRect topRow = Tree().NodeRect(top[0]);
+    EXPECT_TRUE(test::Near(tree.pixelColor(selectedRow.right() - 3, selectedRow.center().y()),
+                           test::Rgb(0x00CCFF)));
+    EXPECT_TRUE(
+        test::Near(tree.pixelColor(topRow.right() - 3, topRow.center().y()), test::Rgb(0x231815)));
+    int badge = 0;
+    for (int x = 12; x < 36; ++x)
+        if (!test::Near(tree.pixelColor(x, selectedRow.center().y()), test::Rgb(0x00CCFF), 30))
+            ++badge;
+    EXPECT_GT(badge, 4);
+
     // The list's own row: selecting another group lists its recordings.
     const auto parkingGroups = Tree().Children(top[1]);
     ASSERT_EQ(parkingGroups.size(), 1u);
@@ -82,6 +99,38 @@ TEST_F(PanelTest, OpensACardAndListsItsFirstGroup) {
     QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, r.center());
     EXPECT_EQ(Tree().SelectedNode(), parkingGroups[0]);
     EXPECT_EQ(owner_->Rows(), (std::vector<std::string>{Name("P___", 20), Name("PG__", 21)}));
+}
+
+TEST_F(PanelTest, RestoresTheRememberedFolderAndSelectsItsFirstGroup) {
+    if (!platform::RemovableVolumes().empty()) GTEST_SKIP() << "a removable volume is mounted";
+    const fs::path folder = dir_ / "trips";
+    for (int i = 1; i <= 3; ++i) test::Touch(folder / Name("A___", i), 1);
+    EXPECT_FALSE(Panel().RestoreSource());  // nothing remembered
+    ASSERT_TRUE(WriteSetting("SOURCE", "FOLDER", folder.string()));
+    ASSERT_TRUE(Panel().RestoreSource());
+    EXPECT_EQ(Panel().Kind(), SourceKind::Folder);
+    // A plain folder: its top node is the default folder; it holds groups.
+    EXPECT_EQ(Tree().GetItemPath(Tree().SelectedNode()), folder.string());
+    EXPECT_EQ(Tree().Children(Tree().SelectedNode()).size(), 1u);
+    WriteSetting("SOURCE", "FOLDER", "");
+}
+
+TEST_F(PanelTest, ALayoutAtAnotherScaleResizesButtonsAndRows) {
+    const fs::path folder = dir_ / "trip";
+    test::Touch(folder / Name("A___", 1), 1);
+    OpenGroupOf(folder);
+    {
+        test::ScopedScale big(1.5f);
+        owner_->resize(678, 943);
+        Panel().Layout(owner_->rect());
+        EXPECT_EQ(Panel().FilterButton(0)->size(), QSize(18, 18));
+        EXPECT_EQ(List().RowRect(0).height(), 30);
+        EXPECT_EQ(Tree().NodeRect(Tree().SelectedNode()).height(), 30);
+        EXPECT_EQ(List().geometry(), QRect(330, 66, 342, 943 - 66 - 6));
+    }
+    owner_->resize(452, 629);
+    Panel().Layout(owner_->rect());
+    EXPECT_EQ(List().RowRect(0).height(), 20);
 }
 
 TEST_F(PanelTest, AFileSourceListsItsRecordingAndSelectsIt) {

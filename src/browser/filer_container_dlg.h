@@ -11,9 +11,11 @@
 // owner's listMutex, the painting and the layout.
 //
 // Callers: the owner (the main window), on the UI thread, for every
-// operation below. The owner implements BrowserOwner; Create must run before
-// anything else. Reading Displayed() and SelectedRow() from a worker needs
-// the owner's listMutex, under which the panel replaces its lists.
+// operation below (CollectAll included: it reads the tree). The owner
+// implements BrowserOwner; Create must run before anything else. A worker
+// may copy entries of Displayed() while it holds the owner's listMutex,
+// under which the panel replaces its lists; nothing else of the panel is for
+// other threads.
 
 #include <QPixmap>
 #include <QWidget>

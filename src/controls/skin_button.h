@@ -59,7 +59,7 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+Q_SIGNALS:
     void Command(int commandId);
 
 protected:
@@ -104,7 +104,7 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+Q_SIGNALS:
     void Command(int commandId);
 
 protected:

@@ -42,7 +42,7 @@ public:
     // was on the caption, move to the target rectangle.
     void ApplyTargetRect() override;
 
-signals:
+Q_SIGNALS:
     // A skinned button of this dialog was clicked (the close button's id).
     void ButtonClicked(int commandId);
 

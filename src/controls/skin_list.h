@@ -36,7 +36,7 @@ public:
 
     static constexpr int kStateRole = Qt::UserRole + 1;
 
-signals:
+Q_SIGNALS:
     // The user changed a row's check (click or Space).
     void ItemStateChanged(int row, int state);
 

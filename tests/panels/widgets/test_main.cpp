@@ -1,5 +1,7 @@
 // The widget tests need a display (they run under xvfb-run) and skip without.
-// Every test writes its settings into a scratch folder of its own run.
+// Every test writes its settings into a scratch folder of its own run. The
+// OpenGL video surfaces share one context group, as in the viewer, so a
+// surface can move between windows.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,6 +14,7 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     std::unique_ptr<QCoreApplication> app;
     const char* display = std::getenv("DISPLAY");
     if (display != nullptr && *display != '\0')

@@ -280,11 +280,14 @@ TEST(MainLayout, NineSliceCells) {
     std::vector<SliceCell> cells = NineSliceCells(picture, {1120, 697}, 1.0f);
     // 1120 / 32 → columns 0..35; 697 / 32 → rows 0..21.
     ASSERT_EQ(cells.size(), 36u * 22u);
-    EXPECT_EQ(cells.front(), (SliceCell{R(0, 0, 32, 32), R(0, 0, 33, 33)}));
-    EXPECT_EQ(cells[35], (SliceCell{R(64, 0, 96, 32), R(1088, 0, 1121, 33)}));
+    // Edge cells are drawn 1:1 at s = 1 and end on the window's edges; inner
+    // cells overlap their neighbours by a pixel.
+    EXPECT_EQ(cells.front(), (SliceCell{R(0, 0, 32, 32), R(0, 0, 32, 32)}));
+    EXPECT_EQ(cells[35], (SliceCell{R(64, 0, 96, 32), R(1088, 0, 1120, 32)}));
     EXPECT_EQ(cells[36 * 3 + 5], (SliceCell{R(32, 32, 64, 64), R(160, 96, 193, 129)}));
+    EXPECT_EQ(cells[36 * 3 + 35].target, R(1088, 96, 1120, 129));
     EXPECT_EQ(cells.back().source, R(64, 64, 96, 96));
-    EXPECT_EQ(cells.back().target, R(1088, 665, 1121, 698));
+    EXPECT_EQ(cells.back().target, R(1088, 665, 1120, 697));
 
     struct Case {
         FrameSize target;

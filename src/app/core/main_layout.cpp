@@ -329,8 +329,14 @@ std::vector<SliceCell> NineSliceCells(FrameSize picture, FrameSize target, float
                 srcColumn = 2;
                 x = target.width - uw;
             }
+            // Inner cells reach one pixel into their neighbours so that no
+            // gap opens where u or v has a fraction; cells on the window's
+            // edges do not, or the picture's outer edge would be stretched
+            // past the window and its last pixels never shown.
+            const bool edgeColumn = column == 0 || column == lastColumn;
+            const bool edgeRow = row == 0 || row == lastRow;
             cells.push_back({RectAt(srcColumn * srcW, srcRow * srcH, srcW, srcH),
-                             RectAt(x, y, uw + 1, vh + 1)});
+                             RectAt(x, y, edgeColumn ? uw : uw + 1, edgeRow ? vh : vh + 1)});
         }
     }
     return cells;

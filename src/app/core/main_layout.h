@@ -264,10 +264,11 @@ struct SliceCell {
 // each; destination cells u × v with u = truncate(picture width × s) / 3 and
 // v likewise; the first column and row take the picture's first third, the
 // last column and row its last third (placed flush with the far edge), every
-// other one its middle third; each cell is drawn one pixel larger than
-// truncate(u) × truncate(v) so that neighbours overlap. No cells when the
-// picture is smaller than 3 pixels a side after scaling or the target is
-// empty.
+// other one its middle third; each inner cell is drawn one pixel larger than
+// truncate(u) × truncate(v) so that neighbours overlap, the cells along the
+// window's edges at truncate(u) × truncate(v) so that the picture's outer edge
+// lands on the window's edge. No cells when the picture is smaller than 3
+// pixels a side after scaling or the target is empty.
 std::vector<SliceCell> NineSliceCells(FrameSize picture, FrameSize target, float s);
 
 // The title's box (left, top, right, bottom): (4·s + 6·s, 4·s, 400·s, 30·s);

@@ -49,6 +49,9 @@ void CMovieDialog::Post(unsigned message, std::uintptr_t wParam, std::intptr_t l
 void CMovieDialog::paintEvent(QPaintEvent* event) {
     {
         QPainter p(this);
+        // What the content does not cover is black, like a video without a
+        // picture.
+        p.fillRect(rect(), Qt::black);
         // The border: a rectangle around the client area with the pen and no
         // fill. The pen is centred on the edge, so half of it shows.
         p.setPen(borderPen_);

@@ -303,6 +303,14 @@ TEST(ScreenZoom, ClicksCycleAndKeepThePointUnderThePointer) {
     EXPECT_EQ(r.factor, 1.0f);
     EXPECT_EQ(ZoomArgumentsOf(r), (ZoomArguments{328, 184, 0, 0, 1.0f}));
 
+    // Each player gets its own screen's zoom.
+    ZoomRecord other;
+    ResetZoom(other, 1, video, 1.0f);
+    ASSERT_TRUE(ZoomAtPoint(other, 1, {0, 0, 444, 250}, {100, 50}, video, 1.0f));
+    const auto rects = VideoRectangles({r, other});
+    EXPECT_EQ(rects[0], ZoomArgumentsOf(r));
+    EXPECT_EQ(rects[1].factor, 2.0f);
+
     // A surface without width ignores the click.
     EXPECT_FALSE(ZoomAtPoint(r, 0, FrameRect{0, 0, 0, 371}, {10, 10}, video, 1.0f));
     EXPECT_EQ(r.factor, 1.0f);

@@ -63,4 +63,8 @@ ZoomArguments ZoomArgumentsOf(const ZoomRecord& record) {
     return {record.zoomPoint.x, record.zoomPoint.y, record.offsetX, record.offsetY, record.factor};
 }
 
+std::array<ZoomArguments, 2> VideoRectangles(const std::array<ZoomRecord, 2>& screens) {
+    return {ZoomArgumentsOf(screens[0]), ZoomArgumentsOf(screens[1])};
+}
+
 }  // namespace trivexa

@@ -9,6 +9,8 @@
 // Callers: the main window on the UI thread (zoom clicks, resets after layout
 // changes, applying the video rectangles). Pure functions.
 
+#include <array>
+
 #include "app/core/main_layout.h"
 #include "controls/core/frame_geometry.h"
 
@@ -56,5 +58,10 @@ struct ZoomArguments {
     bool operator==(const ZoomArguments&) const = default;
 };
 ZoomArguments ZoomArgumentsOf(const ZoomRecord& record);
+
+// *Apply the video rectangles*: each player gets its screen's zoom (player 0
+// is bound to screen 0, player 1 to screen 1, whichever window shows the
+// screen). Element i goes to player i's Set zoom, with repaint.
+std::array<ZoomArguments, 2> VideoRectangles(const std::array<ZoomRecord, 2>& screens);
 
 }  // namespace trivexa

@@ -69,12 +69,6 @@ SurfaceErase EraseSurface(const EraseInput& in) {
     return SurfaceErase::kBlack;
 }
 
-bool EraseRequestsRepaint(const EraseInput& in) {
-    if (EraseSurface(in) != SurfaceErase::kPicture) return false;
-    if (in.cameraIndex == kSurfaceDataCamera && !in.self.present) return true;
-    return !in.self.playing;
-}
-
 int EraseTextId(SurfaceErase e) {
     switch (e) {
         case SurfaceErase::kNoRearVideo:

@@ -90,11 +90,11 @@ struct EraseInput {
     CameraClip rear;   // player 1
 };
 
-// *Erasing a video surface*.
+// *Erasing a video surface*. kPicture stands for "ask the player pair to
+// repaint this camera unless it plays"; the surface's presenter keeps the
+// camera's last picture and draws it again itself, so on this toolkit the
+// surface just draws it.
 SurfaceErase EraseSurface(const EraseInput& in);
-// Whether erasing asks the player pair to repaint this camera: a clip that is
-// not playing (with index 2 also when the data camera is missing).
-bool EraseRequestsRepaint(const EraseInput& in);
 // The UI string drawn for a text erase, 0 for none.
 int EraseTextId(SurfaceErase e);
 

@@ -65,20 +65,19 @@ TEST(VideoWindowRules, Erase) {
         int index;
         CameraClip front, rear, self;
         SurfaceErase erase;
-        bool repaint;
     } cases[] = {
-        {true, 0, open, open, open, SurfaceErase::kBlack, false},
-        {false, 0, open, open, open, SurfaceErase::kPicture, true},
-        {false, 0, playing, open, playing, SurfaceErase::kPicture, false},
-        {false, 0, none, none, none, SurfaceErase::kBlack, false},
+        {true, 0, open, open, open, SurfaceErase::kBlack},
+        {false, 0, open, open, open, SurfaceErase::kPicture},
+        {false, 0, playing, open, playing, SurfaceErase::kPicture},
+        {false, 0, none, none, none, SurfaceErase::kBlack},
         // Only the front file: the rear surface says there is no rear video.
-        {false, 1, playing, none, none, SurfaceErase::kNoRearVideo, false},
-        {false, 0, none, playing, none, SurfaceErase::kNoFrontVideo, false},
-        {false, 0, open, none, open, SurfaceErase::kPicture, true},
-        {false, 1, none, absent, absent, SurfaceErase::kBlack, false},
+        {false, 1, playing, none, none, SurfaceErase::kNoRearVideo},
+        {false, 0, none, playing, none, SurfaceErase::kNoFrontVideo},
+        {false, 0, open, none, open, SurfaceErase::kPicture},
+        {false, 1, none, absent, absent, SurfaceErase::kBlack},
         // The data camera's surface repaints even when there is none.
-        {false, kSurfaceDataCamera, open, none, absent, SurfaceErase::kPicture, true},
-        {false, kSurfaceDataCamera, playing, none, playing, SurfaceErase::kPicture, false},
+        {false, kSurfaceDataCamera, open, none, absent, SurfaceErase::kPicture},
+        {false, kSurfaceDataCamera, playing, none, playing, SurfaceErase::kPicture},
     };
     for (const Case& c : cases) {
         EraseInput in;
@@ -88,7 +87,6 @@ TEST(VideoWindowRules, Erase) {
         in.rear = c.rear;
         in.self = c.self;
         EXPECT_EQ(EraseSurface(in), c.erase) << c.index << " " << c.blank;
-        EXPECT_EQ(EraseRequestsRepaint(in), c.repaint) << c.index;
     }
     EXPECT_EQ(EraseTextId(SurfaceErase::kNoRearVideo), 171);
     EXPECT_EQ(EraseTextId(SurfaceErase::kNoFrontVideo), 170);

@@ -11,6 +11,7 @@
 #include "cli/command.h"
 #include "container/concat.h"
 #include "platform/files.h"
+#include "recordings/recording_library.h"
 
 namespace trivexa::cli {
 namespace {

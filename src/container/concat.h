@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "container/avi_reader.h"
-#include "recordings/recording_library.h"
+#include "recordings/recording_entry.h"
 
 namespace trivexa {
 

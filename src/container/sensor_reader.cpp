@@ -14,7 +14,7 @@
 
 #include "container/integrity.h"
 #include "container/sensor_track.h"
-#include "recordings/recording_library.h"
+#include "recordings/recording_entry.h"
 
 namespace trivexa {
 namespace {

@@ -496,14 +496,6 @@ void RemoveEntries(std::vector<RecordingEntry>& list, const std::vector<Recordin
     std::erase_if(list, [&gone](const RecordingEntry& e) { return gone.count(KeyPath(e)) != 0; });
 }
 
-const std::string& KeyPath(const RecordingEntry& entry) {
-    return entry.frontPath.empty() ? entry.rearPath : entry.frontPath;
-}
-
-const std::string& KeyName(const RecordingEntry& entry) {
-    return entry.frontName.empty() ? entry.rearName : entry.frontName;
-}
-
 // ---- Scans -----------------------------------------------------------------
 
 bool ScanFolder(const std::string& folder, std::string* outPath, TreeNode parent,

@@ -20,38 +20,10 @@
 #include <vector>
 
 #include "recordings/folder_tree.h"
+#include "recordings/recording_entry.h"
 #include "recordings/recording_name.h"
 
 namespace trivexa {
-
-// One listed recording, copied by value into vectors. Paths and names are
-// empty for an absent file.
-struct RecordingEntry {
-    std::string frontPath;
-    std::string frontName;
-    std::string rearPath;
-    std::string rearName;
-    // Running number from the process-wide counter; -1 in placeholders.
-    std::int32_t serial = 0;
-    // Set to 1 by the join command on the entries it concatenated.
-    std::int32_t joined = 0;
-    // 1 when the name (front if present, else rear) is a parking recording.
-    std::int32_t parking = 0;
-    // 1 when the integrity check answered "damaged" for that file.
-    std::int32_t frontDamaged = 0;
-    std::int32_t rearDamaged = 0;
-    // Set by the list's row drawing when a damaged file has no repaired copy.
-    std::int32_t frontRepairPending = 0;
-    std::int32_t rearRepairPending = 0;
-    // Set by the main window when playback starts.
-    std::int32_t qualityClass = 0;
-    // Set by the main window when the recording is loaded for playback.
-    SystemTime startTime{};
-    // Size each file should have according to the integrity check (0 when not
-    // computed); -1 in placeholders.
-    std::int64_t frontExpectedSize = 0;
-    std::int64_t rearExpectedSize = 0;
-};
 
 // One directory entry found by a listing.
 struct FileListing {
@@ -124,10 +96,6 @@ std::size_t AppendEntries(std::vector<RecordingEntry>& to, const std::vector<Rec
 // Keeps only the entries whose key path (front, else rear) matches no entry
 // of `removed`.
 void RemoveEntries(std::vector<RecordingEntry>& list, const std::vector<RecordingEntry>& removed);
-// Front path, or rear path when the front path is empty.
-const std::string& KeyPath(const RecordingEntry& entry);
-// Front name, or rear name when the front name is empty.
-const std::string& KeyName(const RecordingEntry& entry);
 
 // ---- Scans ---------------------------------------------------------------
 

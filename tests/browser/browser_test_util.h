@@ -4,7 +4,7 @@
 // reading and screenshots under build/tests/browser/.
 
 // clipforge names a field "slots": it comes before any Qt header.
-#include "library/library_fixture.h"
+#include "recordings/library_fixture.h"
 // (keep this order)
 #include <gtest/gtest.h>
 

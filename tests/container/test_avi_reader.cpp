@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "container/avi_reader.h"
-#include "container_test_util.h"
+#include "container/container_test_util.h"
 
 namespace trivexa {
 namespace {

@@ -10,9 +10,9 @@
 #include <system_error>
 #include <vector>
 
+#include "container/container_test_util.h"
 #include "container/integrity.h"
 #include "container/sensor_reader.h"
-#include "container_test_util.h"
 #include "platform/mapping.h"
 #include "support/cut_when_mapped.h"
 

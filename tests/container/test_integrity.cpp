@@ -6,8 +6,8 @@
 #include <fstream>
 #include <thread>
 
+#include "container/container_test_util.h"
 #include "container/integrity.h"
-#include "container_test_util.h"
 #include "platform/scratch_volume.h"
 
 namespace trivexa {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "container/container_test_util.h"
 #include "container/integrity.h"
-#include "container_test_util.h"
 
 namespace trivexa {
 namespace {

@@ -11,7 +11,7 @@
 #include "app/core/ui_strings.h"
 #include "app/movie_menu.h"
 #include "controls/shared_fonts.h"
-#include "controls/widgets/widget_test_util.h"
+#include "controls/widget_test_util.h"
 
 namespace trivexa {
 namespace {

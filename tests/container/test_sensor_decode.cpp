@@ -5,8 +5,8 @@
 #include <cmath>
 #include <tuple>
 
+#include "container/sensor_bytes.h"
 #include "container/sensor_reader.h"
-#include "sensor/sensor_bytes.h"
 
 namespace trivexa {
 namespace {

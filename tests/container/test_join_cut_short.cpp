@@ -6,7 +6,7 @@
 #include <atomic>
 
 #include "container/concat.h"
-#include "join_test_util.h"
+#include "container/join_test_util.h"
 #include "support/cut_when_mapped.h"
 
 namespace trivexa::test {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "clipforge/clipforge.h"
-#include "recordings/recording_library.h"
+#include "recordings/recording_entry.h"
 #include "support/test_support.h"
 
 namespace trivexa::test {

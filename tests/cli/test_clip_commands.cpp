@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "container_test_util.h"
+#include "container/container_test_util.h"
 
 namespace trivexa {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "join_test_util.h"
+#include "container/join_test_util.h"
 
 namespace trivexa::test {
 namespace {

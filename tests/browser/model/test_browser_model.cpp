@@ -8,9 +8,9 @@
 
 #include "app/core/settings_file.h"
 #include "browser/model/browser_model.h"
-#include "library/library_fixture.h"
 #include "platform/volumes.h"
 #include "recordings/drive_utils.h"
+#include "recordings/library_fixture.h"
 
 namespace trivexa {
 namespace {

@@ -10,7 +10,7 @@
 #include <random>
 #include <thread>
 
-#include "library/library_fixture.h"
+#include "recordings/library_fixture.h"
 #include "recordings/recording_library.h"
 
 namespace trivexa {

@@ -4,8 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "container/container_test_util.h"
 #include "container/integrity.h"
-#include "container_test_util.h"
 
 namespace trivexa {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "library/library_fixture.h"
+#include "recordings/library_fixture.h"
 #include "recordings/recording_library.h"
 
 namespace trivexa {

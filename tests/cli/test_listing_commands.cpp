@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "library/library_fixture.h"
 #include "recordings/drive_utils.h"
+#include "recordings/library_fixture.h"
 #include "recordings/recording_name.h"
 
 namespace trivexa {

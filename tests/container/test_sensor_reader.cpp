@@ -1,15 +1,13 @@
 // SensorReader on real files: hand-made files for the block search, forge
-// clips for whole recordings, the group track, the header for the CSV export
-// and the `sensors` command.
+// clips for whole recordings, the group track and the header for the CSV
+// export.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
 #include "clipforge/clipforge.h"
+#include "container/sensor_bytes.h"
 #include "container/sensor_reader.h"
 #include "container/sensor_track.h"
-#include "recordings/recording_library.h"
-#include "sensor/sensor_bytes.h"
+#include "recordings/recording_entry.h"
 #include "support/test_support.h"
 
 namespace trivexa {
@@ -333,43 +331,6 @@ TEST_F(SensorReaderTest, ReadHeaderOnlyForIntactClips) {
     EXPECT_FALSE(SensorReader::ReadHeader(WriteForgeClip("A___-230715-081622-000002F.AVI", damaged),
                                           untouched));
     EXPECT_EQ(untouched.quality, '\0');
-}
-
-TEST_F(SensorReaderTest, SensorsCommandPrintsEntriesAndFrameMap) {
-    const std::string cli = test::BuiltProgram("trivexa-cli").string();
-    cf::ClipSpec spec;
-    cf::DriveScript script;
-    script.records = 30;
-    script.manualAt = 7;
-    spec.sensor.samples = cf::ScriptedDrive(script);
-    spec.video.rate = 10;  // 100 ms per frame: frame n is record n
-    const std::string clip = WriteForgeClip(kFrontName, spec);
-
-    test::CommandResult r = test::RunCommand({cli, "sensors", "--json", clip});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto j = nlohmann::json::parse(r.out);
-    EXPECT_EQ(j["header"]["model"], "PL21-XQR");
-    EXPECT_EQ(j["header"]["thresholds"].size(), 4u);
-    ASSERT_EQ(j["positions"].size(), 30u);
-    EXPECT_EQ(j["positions"][3]["time"], 300);
-    EXPECT_EQ(j["positions"][0]["timestamp"], "2023-07-15T08:15:22");
-    EXPECT_EQ(j["accel"][7]["event"], 5);
-    EXPECT_EQ(j["vehicle"][0]["words"].size(), 18u);
-    EXPECT_FALSE(j.contains("frameMap"));
-
-    r = test::RunCommand({cli, "sensors", "--json", "--frames", "32", clip});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto f = nlohmann::json::parse(r.out);
-    ASSERT_EQ(f["frameMap"].size(), 32u);
-    EXPECT_EQ(f["frameMap"][4], 3);
-    EXPECT_EQ(f["frameMap"][31], 29);
-    EXPECT_EQ(f["positions"][3]["time"], 3);
-
-    EXPECT_EQ(test::RunCommand({cli, "sensors", "--frames", "x", clip}).exitCode, 2);
-    EXPECT_EQ(test::RunCommand({cli, "sensors", (dir / "none.AVI").string()}).exitCode, 1);
-    r = test::RunCommand({cli, "sensors", clip});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.out.find("model PL21-XQR"), std::string::npos);
 }
 
 }  // namespace

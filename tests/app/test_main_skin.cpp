@@ -21,7 +21,7 @@
 #include "controls/shared_fonts.h"
 #include "controls/skin_button.h"
 #include "controls/skin_pictures.h"
-#include "controls/widgets/widget_test_util.h"
+#include "controls/widget_test_util.h"
 #include "panels/movie_dialog.h"
 
 namespace trivexa {

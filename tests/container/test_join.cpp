@@ -8,7 +8,7 @@
 
 #include "container/avi_reader.h"
 #include "container/concat.h"
-#include "join_test_util.h"
+#include "container/join_test_util.h"
 #include "platform/scratch_volume.h"
 
 namespace trivexa::test {

@@ -7,15 +7,11 @@
 #include "cli/command.h"
 #include "cli/source_args.h"
 #include "platform/files.h"
+#include "platform/path.h"
 #include "recordings/recording_name.h"
 
 namespace trivexa::cli {
 namespace {
-
-std::string StripTrailingSeparator(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
 
 nlohmann::ordered_json EntryJson(const RecordingEntry& e) {
     const std::string& name = KeyName(e);
@@ -46,7 +42,7 @@ int RunList(const std::vector<std::string>& args) {
 
     std::vector<RecordingEntry> entries;
     if (const std::string* node = parsed.Value("--node")) {
-        const TreeNode n = tree.FindByPath(StripTrailingSeparator(*node));
+        const TreeNode n = tree.FindByPath(std::string(StripTrailingSeparators(*node)));
         if (n == kTreeRoot) return Fail(kFailed, "no folder or group " + *node + " in the tree");
         model.LoadFolder(n);
         entries = model.Master();

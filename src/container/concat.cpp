@@ -10,6 +10,7 @@
 #include "container/mapped_file.h"
 #include "platform/files.h"
 #include "platform/output_file.h"
+#include "platform/path.h"
 #include "recordings/drive_utils.h"
 #include "recordings/recording_name.h"
 
@@ -508,15 +509,13 @@ JoinPrepareResult PrepareJoin(const std::vector<RecordingEntry>& selection,
                               const std::string& outputFolder, JoinPlan& plan) {
     plan = JoinPlan{};
     if (selection.empty()) return JoinPrepareResult::kNothingSelected;
-    std::string folder = outputFolder;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    const std::string folder(StripTrailingSeparators(outputFolder));
     if (folder.empty() || !platform::IsDirectory(folder)) return JoinPrepareResult::kNoFolder;
     const RecordingEntry& first = selection.front();
     if (first.frontPath.empty()) return JoinPrepareResult::kNoFrontClip;
 
-    const std::string base = folder == "/" ? folder : folder + "/";
-    plan.frontOutput = base + std::string(FileNameOf(first.frontPath));
-    if (!first.rearPath.empty()) plan.rearOutput = base + std::string(FileNameOf(first.rearPath));
+    plan.frontOutput = JoinPath(folder, FileNameOf(first.frontPath));
+    if (!first.rearPath.empty()) plan.rearOutput = JoinPath(folder, FileNameOf(first.rearPath));
     plan.frontOutputExists = platform::PathExists(plan.frontOutput);
     plan.rearOutputExists = !plan.rearOutput.empty() && platform::PathExists(plan.rearOutput);
     for (const RecordingEntry& e : selection) {

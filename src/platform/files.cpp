@@ -16,6 +16,8 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/path.h"
+
 namespace trivexa::platform {
 namespace {
 
@@ -167,8 +169,7 @@ std::string TempDirectory() {
     std::error_code ec;
     std::string dir = std::filesystem::temp_directory_path(ec).string();
     if (ec || dir.empty()) dir = "/tmp";
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    return dir;
+    return std::string(StripTrailingSeparators(dir));
 }
 
 const std::string& StartupDirectory() {

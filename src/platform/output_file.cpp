@@ -13,15 +13,16 @@
 #include <utility>
 
 #include "platform/mapping.h"
+#include "platform/path.h"
 
 namespace trivexa::platform {
 namespace {
 
 // Splits "dir/name" into "dir/" (kept as written, possibly empty) and "name".
+// Only the final component is replaced, so the folder stays as written.
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {"", path};
-    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+    const std::string_view name = FileNameOf(path);
+    return {path.substr(0, path.size() - name.size()), std::string(name)};
 }
 
 std::string RandomTag() {
@@ -169,8 +170,7 @@ std::int64_t OutputFile::BufferedCopy(int sourceFd, std::uint64_t offset, std::u
     while (done < length) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBufferSize, length - done));
-        const ssize_t n =
-            ::pread(sourceFd, buffer_.get(), want, static_cast<off_t>(offset + done));
+        const ssize_t n = ::pread(sourceFd, buffer_.get(), want, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return -1;

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "platform/files.h"
+#include "platform/path.h"
 #include "platform/volumes.h"
 #include "recordings/recording_name.h"
 
@@ -27,26 +28,6 @@ constexpr int kDeletePollLimit = 150;
 // one whose presence marks a card.
 constexpr std::size_t kNormalFront = 0;
 constexpr std::size_t kParkingFront = 2;
-
-std::string Join(const std::string& folder, std::string_view sub) {
-    std::string out = folder;
-    if (out.empty() || out.back() != '/') out += '/';
-    out += sub;
-    return out;
-}
-
-std::string ParentOf(const std::string& path) {
-    const std::size_t sep = path.find_last_of("/\\");
-    if (sep == std::string::npos) return {};
-    return sep == 0 ? std::string("/") : path.substr(0, sep);
-}
-
-std::string WithSlashes(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
 
 bool AsciiEqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -77,11 +58,11 @@ const std::array<CardLayoutRow, 4> kCardLayout = {{
 
 bool IsCardPath(const std::string& path) {
     platform::VolumeInfo volume;
-    if (path.empty() || !platform::VolumeOf(WithSlashes(path), volume) || volume.isNetwork) {
+    if (path.empty() || !platform::VolumeOf(WithForwardSlashes(path), volume) || volume.isNetwork) {
         return false;
     }
-    return platform::IsDirectory(Join(volume.mountPoint, kCardLayout[kNormalFront].subPath)) ||
-           platform::IsDirectory(Join(volume.mountPoint, kCardLayout[kParkingFront].subPath));
+    return platform::IsDirectory(JoinPath(volume.mountPoint, kCardLayout[kNormalFront].subPath)) ||
+           platform::IsDirectory(JoinPath(volume.mountPoint, kCardLayout[kParkingFront].subPath));
 }
 
 int CapacityClassForSize(std::uint64_t totalBytes) {
@@ -97,13 +78,13 @@ int GroupSizeLimitForClass(int capacityClass) {
 
 int CapacityClass(const std::string& path) {
     platform::VolumeInfo volume;
-    if (!platform::VolumeOf(WithSlashes(path), volume)) return CapacityClassForSize(0);
+    if (!platform::VolumeOf(WithForwardSlashes(path), volume)) return CapacityClassForSize(0);
     return CapacityClassForSize(volume.totalBytes);
 }
 
 std::uint64_t FreeBytes(const std::string& folder) {
     platform::VolumeInfo volume;
-    if (folder.empty() || !platform::VolumeOf(WithSlashes(folder), volume)) return 0;
+    if (folder.empty() || !platform::VolumeOf(WithForwardSlashes(folder), volume)) return 0;
     return volume.availableBytes;
 }
 
@@ -128,9 +109,9 @@ void ShellDeleteAndWait(const std::string& path) {
 }
 
 bool HideOnCard(const std::string& path) {
-    const std::string normalised = WithSlashes(path);
-    const std::string dir = ParentOf(normalised);
-    const std::string parent = ParentOf(dir);
+    const std::string normalised = WithForwardSlashes(path);
+    const std::string dir(ParentOf(normalised));
+    const std::string parent(ParentOf(dir));
     std::string base = dir;
     if (platform::IsDirectory(dir) && platform::IsDirectory(parent)) {
         for (const CardLayoutRow& row : kCardLayout) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/path.h"
+
 namespace trivexa {
 
 std::string FolderTree::ItemPath(TreeNode node) const {
@@ -9,10 +11,7 @@ std::string FolderTree::ItemPath(TreeNode node) const {
     std::vector<std::string> texts;
     for (TreeNode n = node; n != kTreeRoot; n = Parent(n)) texts.push_back(Text(n));
     std::string path = rootPath_;
-    for (auto it = texts.rbegin(); it != texts.rend(); ++it) {
-        if (!path.empty() && path.back() != '/') path += '/';
-        path += *it;
-    }
+    for (auto it = texts.rbegin(); it != texts.rend(); ++it) path = JoinPath(path, *it);
     return path;
 }
 

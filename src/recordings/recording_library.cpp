@@ -11,6 +11,7 @@
 #include "container/integrity.h"
 #include "platform/files.h"
 #include "platform/mapping.h"
+#include "platform/path.h"
 #include "platform/volumes.h"
 #include "recordings/drive_utils.h"
 
@@ -42,29 +43,6 @@ bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,
 bool OpenPlayable(const std::string& path, platform::ReadOnlyFile& file);
 std::atomic<int> g_groupLimit{200};
 
-std::string Join(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
-    path += name;
-    return path;
-}
-
-// The text before the last separator; empty when there is none.
-std::string ParentOf(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
-    auto pos = p.find_last_of("/\\");
-    if (pos == std::string::npos) return {};
-    if (pos == 0) return "/";
-    return p.substr(0, pos);
-}
-
-std::string LastComponent(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
-    return std::string(FileNameOf(p));
-}
-
 std::string_view SequenceKey(std::string_view name) {
     if (name.size() <= kSequencePos) return {};
     return name.substr(kSequencePos, kSequenceLen);
@@ -79,7 +57,7 @@ std::string DateText(std::string_view name) {
 
 FileListing MakeListing(const std::string& folder, platform::DirEntry&& e) {
     FileListing l;
-    l.path = Join(folder, e.name);
+    l.path = JoinPath(folder, e.name);
     l.name = std::move(e.name);
     l.isFolder = e.isFolder;
     l.isHidden = e.isHidden;
@@ -256,7 +234,8 @@ bool ListTreeInto(const std::string& folder, std::vector<FileListing>& out,
     for (auto& e : dir) {
         if (e.isFolder) {
             // Unreadable or too deep subfolders are left out, not fatal.
-            if (depth < kMaxListDepth) ListTreeInto(Join(folder, e.name), out, visited, depth + 1);
+            if (depth < kMaxListDepth)
+                ListTreeInto(JoinPath(folder, e.name), out, visited, depth + 1);
             continue;
         }
         if (e.isHidden) continue;
@@ -507,15 +486,15 @@ bool ScanFolder(const std::string& folder, std::string* outPath, TreeNode parent
     if (r == 0) {
         ok = ScanSubfolders(folder, listing, parent, target, depth);
     } else if (r == 1) {
-        const std::string front = Join(folder, kFrontFolder);
+        const std::string front = JoinPath(folder, kFrontFolder);
         if (platform::IsDirectory(front)) chosen = front;
         ok = ScanGroups(folder, parent, target, nullptr);
     } else {
         // Not on disk: a recording group node, listed from its parent folder.
-        const std::string parentPath = ParentOf(folder);
-        const std::string group = LastComponent(folder);
+        const std::string parentPath(ParentOf(folder));
+        const std::string group(LastComponent(folder));
         chosen = parentPath;
-        const std::string front = Join(parentPath, kFrontFolder);
+        const std::string front = JoinPath(parentPath, kFrontFolder);
         if (platform::IsDirectory(front)) chosen = front;
         ok = ScanGroups(parentPath, parent, target, &group);
     }

@@ -132,17 +132,7 @@ std::string PlusSpeedCamera(char option) {
     return option == 'O' ? "+" + UiText(kTextSpeedCamera) : std::string();
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
 }  // namespace
-
-std::string_view FileNameOf(std::string_view path) {
-    // A plain backward scan: every listed file passes here several times.
-    for (std::size_t i = path.size(); i > 0; --i) {
-        if (IsSeparator(path[i - 1])) return path.substr(i);
-    }
-    return path;
-}
 
 bool IsRecordingName(std::string_view path, CameraFilter filter) {
     std::string_view name = FileNameOf(path);
@@ -342,17 +332,19 @@ std::string StillBaseName(std::string_view path) {
 std::string PartnerPath(std::string_view path, std::string_view fromFolder,
                         std::string_view toFolder, std::string_view fromSuffix,
                         std::string_view toSuffix) {
-    const std::size_t sep = path.find_last_of("/\\");
-    const bool hasFolder = sep != std::string_view::npos;
-    std::string folder(hasFolder ? path.substr(0, sep) : std::string_view());
-    std::string name(hasFolder ? path.substr(sep + 1) : path);
+    // The folder part is everything before the last separator, as written.
+    std::string name(FileNameOf(path));
+    const bool hasFolder = name.size() != path.size();
+    std::string folder(hasFolder ? path.substr(0, path.size() - name.size() - 1)
+                                 : std::string_view());
 
     // The camera folder is swapped only where it is the file's own parent.
     if (!fromFolder.empty()) {
         for (std::size_t at = path.find(fromFolder); at != std::string_view::npos;
              at = path.find(fromFolder, at + 1)) {
             const std::size_t after = at + fromFolder.size();
-            if (after < path.size() && IsSeparator(path[after]) && path.substr(after + 1) == name) {
+            if (after < path.size() && IsPathSeparator(path[after]) &&
+                path.substr(after + 1) == name) {
                 folder = std::string(path.substr(0, at)) + std::string(toFolder);
                 break;
             }
@@ -373,10 +365,7 @@ std::string PartnerPath(std::string_view path, std::string_view fromFolder,
     }
 
     if (!hasFolder) return name;
-    for (char& c : folder) {
-        if (c == '\\') c = '/';
-    }
-    return folder + "/" + name;
+    return WithForwardSlashes(folder) + "/" + name;
 }
 
 std::string FrontToRearPath(std::string_view path) {

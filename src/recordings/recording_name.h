@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path.h"
+
 namespace trivexa {
 
 enum class TriggerKind : std::int32_t {
@@ -59,9 +61,6 @@ struct SystemTime {
 inline constexpr std::size_t kRecordingNameLength = 30;
 // Characters of a name up to and including the third '-' ("AG_S-230715-081522-").
 inline constexpr std::size_t kNamePrefixLength = 19;
-
-// The text after the last '\' or '/' (the whole text when there is none).
-std::string_view FileNameOf(std::string_view path);
 
 // Whether the name matches the recording grammar for the camera filter (a
 // search, not an anchored match) and has a recognised trigger kind.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/path.h"
 
 namespace trivexa {
 namespace {
@@ -199,11 +200,7 @@ std::string SettingsDirectory() {
     return platform::SettingsDirectory();
 }
 
-std::string SettingsFilePath() {
-    std::string dir = SettingsDirectory();
-    if (!dir.empty() && dir.back() != '/') dir += '/';
-    return dir + std::string(kSettingsFileName);
-}
+std::string SettingsFilePath() { return JoinPath(SettingsDirectory(), kSettingsFileName); }
 
 bool WriteSetting(std::string_view section, std::string_view key, std::string_view text) {
     const std::string file = SettingsFilePath();

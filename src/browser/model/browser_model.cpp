@@ -6,6 +6,7 @@
 #include "app/core/settings_file.h"
 #include "platform/files.h"
 #include "platform/mapping.h"
+#include "platform/path.h"
 #include "platform/volumes.h"
 #include "recordings/drive_utils.h"
 #include "recordings/recording_name.h"
@@ -69,21 +70,9 @@ std::string AsciiText(std::string_view bytes) {
     return out;
 }
 
-std::string Join(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    if (!path.empty() && path.back() != '/') path += '/';
-    path += name;
-    return path;
-}
-
-std::string StripTrailingSeparator(std::string path) {
-    if (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
-    return path;
-}
-
 bool IsCardRoot(const std::string& path) {
-    return platform::IsDirectory(Join(path, kCardLayout[0].subPath)) ||
-           platform::IsDirectory(Join(path, kCardLayout[2].subPath));
+    return platform::IsDirectory(JoinPath(path, kCardLayout[0].subPath)) ||
+           platform::IsDirectory(JoinPath(path, kCardLayout[2].subPath));
 }
 
 }  // namespace
@@ -128,7 +117,7 @@ std::vector<RecordingEntry> FilterEntries(const std::vector<RecordingEntry>& mas
 
 bool ReadDeviceInfo(const std::string& root, DeviceInfo& info) {
     platform::ReadOnlyFile file;
-    if (!file.Open(Join(root, kDeviceFile)) || file.Size() < kDfcMinimumSize) return false;
+    if (!file.Open(JoinPath(root, kDeviceFile)) || file.Size() < kDfcMinimumSize) return false;
     std::array<std::byte, kDfcMinimumSize> raw{};
     if (file.ReadAt(0, raw) != static_cast<std::int64_t>(raw.size())) return false;
     const std::string_view bytes(reinterpret_cast<const char*>(raw.data()), raw.size());
@@ -221,7 +210,7 @@ bool BrowserModel::OpenSource(const std::string& rawPath, SourceKind kind) {
     watcher_->ClearRemoved();
     ResetSerialCounter();
     kind_ = kind;
-    const std::string path = StripTrailingSeparator(rawPath);
+    const std::string path(StripTrailingSeparators(rawPath));
     sourcePath_ = path;
     watcher_->SetPath(path);
     pathText_.clear();
@@ -251,12 +240,8 @@ bool BrowserModel::OpenSource(const std::string& rawPath, SourceKind kind) {
             return ok;
         }
         case SourceKind::Folder: {
-            const auto slash = path.find_last_of("/\\");
-            const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-            std::string root = slash == std::string::npos ? std::string() : path.substr(0, slash);
-            if (slash == 0) root = "/";
-            tree_.SetRootPath(root);
-            const TreeNode top = tree_.InsertChild(kTreeRoot, name);
+            tree_.SetRootPath(std::string(ParentOf(path)));
+            const TreeNode top = tree_.InsertChild(kTreeRoot, std::string(FileNameOf(path)));
             ScanTarget target;
             target.tree = &tree_;
             target.entries = &master;
@@ -269,9 +254,7 @@ bool BrowserModel::OpenSource(const std::string& rawPath, SourceKind kind) {
             const bool accepted = acceptsFile ? acceptsFile(path) : IsPlayableFile(path);
             if (!accepted) return false;
             AddRecordingForFile(path, master);
-            const auto slash = path.find_last_of("/\\");
-            std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
-            if (slash == 0) folder = "/";
+            const std::string folder(ParentOf(path));
             tree_.SetRootPath(folder);
             {
                 auto lock = LockLists();

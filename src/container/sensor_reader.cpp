@@ -1,7 +1,5 @@
 #include "container/sensor_reader.h"
 
-#include <locale.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -9,11 +7,13 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <utility>
 
 #include "container/integrity.h"
 #include "container/sensor_track.h"
+#include "platform/locale.h"
 #include "recordings/recording_entry.h"
 
 namespace trivexa {
@@ -85,13 +85,6 @@ bool StartsWith(std::span<const std::byte> bytes, std::size_t offset, std::strin
 
 bool HasDigit(std::string_view field) {
     return std::any_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Numbers in the block use '.' whatever the user's locale (the viewer's GUI
-// sets the locale from the environment), so parsing goes through the C locale.
-locale_t CLocale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t{});
-    return loc;
 }
 
 // Record time: index × step in single precision, truncated.
@@ -393,12 +386,8 @@ double ParseSensorFloat(std::string_view field, double noValue) {
     if (!HasDigit(field)) return noValue;
     double plain = 0.0;
     if (ParsePlainDecimal(field, plain)) return plain;
-    // The field is not terminated in the record; parse a terminated copy.
-    char text[32] = {};
-    const std::size_t n = std::min(field.size(), sizeof text - 1);
-    std::memcpy(text, field.data(), n);
-    const locale_t loc = CLocale();
-    return loc != locale_t{} ? strtod_l(text, nullptr, loc) : std::strtod(text, nullptr);
+    // Numbers in the block use '.' whatever the user's locale.
+    return platform::ParseDoubleInCLocale(field.substr(0, 31)).value;
 }
 
 std::int32_t ParseSensorInt(std::string_view field, std::int32_t noValue) {

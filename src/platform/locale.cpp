@@ -5,6 +5,7 @@
 #include <locale.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <string_view>
 
@@ -20,6 +21,11 @@ std::string_view CtypeLocaleName() {
         if (value != nullptr && *value != '\0') return value;
     }
     return "C";
+}
+
+locale_t CLocale() {
+    static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return loc;
 }
 
 }  // namespace
@@ -87,6 +93,26 @@ std::string DecodeToUtf8(std::string_view bytes, const std::string& charset) {
     out.append(buffer, static_cast<size_t>(o - buffer));
     iconv_close(cd);
     return out;
+}
+
+ParsedNumber ParseDoubleInCLocale(std::string_view text) {
+    const std::string terminated(text);
+    const char* begin = terminated.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const locale_t loc = CLocale();
+    ParsedNumber out;
+    out.value = loc != locale_t{} ? strtod_l(begin, &end, loc) : std::strtod(begin, &end);
+    out.outOfRange = errno == ERANGE;
+    out.length = static_cast<std::size_t>(end - begin);
+    return out;
+}
+
+std::string FormatFixedInCLocale(double value) {
+    // to_chars never consults the locale; with precision 6 it rounds as %f.
+    char buf[400];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+    return std::string(buf, result.ptr);
 }
 
 }  // namespace trivexa::platform

@@ -1,6 +1,13 @@
 #pragma once
-// The user's locale, as far as the viewer cares about it.
+// The user's locale, as far as the viewer cares about it, and the one place
+// where the core reaches the C library's locale-dependent conversions.
+//
+// Numbers in the recorder's files and in the settings file use '.' whatever
+// the user's locale (the viewer's GUI takes its locale from the environment),
+// so they are parsed and formatted in the C locale here. All functions are
+// safe on any thread.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,5 +30,20 @@ std::string LocaleCharset();
 // UTF-8 of bounded size. An unknown charset is read as UTF-8. Safe on any
 // thread (each call has its own converter).
 std::string DecodeToUtf8(std::string_view bytes, const std::string& charset);
+
+// A number read from the start of a text.
+struct ParsedNumber {
+    double value = 0.0;
+    std::size_t length = 0;   // characters taken; 0 when no number starts the text
+    bool outOfRange = false;  // the value overflowed (or underflowed) a double
+};
+
+// strtod in the C locale: leading white space, sign, digits with '.' as the
+// decimal point, exponent, "inf"/"nan" and hex forms. Reading stops at the
+// first other character (and at a zero byte).
+ParsedNumber ParseDoubleInCLocale(std::string_view text);
+
+// `value` with six decimals, as printf's "%f" writes it in the C locale.
+std::string FormatFixedInCLocale(double value);
 
 }  // namespace trivexa::platform

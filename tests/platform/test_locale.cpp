@@ -1,5 +1,11 @@
-// The locale's character set and the conversion of fetched text to UTF-8.
+// The locale's character set and the conversion of fetched text to UTF-8;
+// numbers in files read and written with '.' whatever the user's locale.
 #include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "platform/locale.h"
 #include "support/local_http_server.h"
@@ -47,6 +53,42 @@ TEST(PlatformLocale, DecodingAlwaysGivesValidUtf8) {
     EXPECT_EQ(DecodeToUtf8("日本\xFF", "NO-SUCH-CHARSET"), std::string("日本") + kReplacement);
     EXPECT_EQ(DecodeToUtf8("", "UTF-8"), "");
     EXPECT_EQ(DecodeToUtf8(std::string_view("a\0b", 3), "UTF-8"), std::string("a\0b", 3));
+}
+
+TEST(CLocaleNumbers, FormattedNumbersReadBackAndMatchPrintf) {
+    for (double v : {0.0, -0.0, 1.5, 0.75, 1.0 / 3.0, 2.5e-7, 123456789.125, -42.0000005, 1e21}) {
+        char expected[512];
+        std::snprintf(expected, sizeof expected, "%f", v);
+        const std::string text = FormatFixedInCLocale(v);
+        EXPECT_EQ(text, expected) << v;
+        const ParsedNumber back = ParseDoubleInCLocale(text);
+        EXPECT_EQ(back.length, text.size()) << text;
+        EXPECT_EQ(back.value, std::strtod(expected, nullptr)) << text;
+    }
+}
+
+TEST(CLocaleNumbers, ReadingStopsWhereStrtodStops) {
+    EXPECT_EQ(ParseDoubleInCLocale("  +3539.1234xyz").value, 3539.1234);
+    EXPECT_EQ(ParseDoubleInCLocale("  +3539.1234xyz").length, 12u);
+    EXPECT_EQ(ParseDoubleInCLocale("x1.5").length, 0u);
+    EXPECT_EQ(ParseDoubleInCLocale(std::string_view("12\0"
+                                                    "34",
+                                                    5))
+                  .value,
+              12.0);
+    EXPECT_TRUE(ParseDoubleInCLocale("1e999").outOfRange);
+    EXPECT_FALSE(ParseDoubleInCLocale("1e99").outOfRange);
+}
+
+TEST(CLocaleNumbers, AUserLocaleWithADecimalCommaChangesNothing) {
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
+    const std::string text = FormatFixedInCLocale(1.25);
+    const double back = ParseDoubleInCLocale("1.25").value;
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_EQ(text, "1.250000");
+    EXPECT_EQ(back, 1.25);
 }
 
 }  // namespace

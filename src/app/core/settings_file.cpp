@@ -1,17 +1,15 @@
 #include "app/core/settings_file.h"
 
-#include <cerrno>
 #include <climits>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <mutex>
-#include <random>
-#include <sstream>
+#include <span>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/locale.h"
+#include "platform/output_file.h"
 #include "platform/path.h"
 
 namespace trivexa {
@@ -102,24 +100,14 @@ std::string_view TruncateChars(std::string_view s, size_t maxChars) {
 bool WriteWhole(const std::string& file, const std::vector<std::string>& lines) {
     // Written beside the target and renamed over it, so a crash or a full disk
     // leaves either the old file or the new one.
-    thread_local std::random_device entropy;
-    std::string tmp = file + ".tmp" + std::to_string(entropy());
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        for (const auto& l : lines) out << l << '\n';
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(tmp.c_str());
-            return false;
-        }
+    std::string text;
+    for (const auto& l : lines) {
+        text += l;
+        text += '\n';
     }
-    if (std::rename(tmp.c_str(), file.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    platform::OutputFile out;
+    return out.Create(file) && out.Write(std::as_bytes(std::span(text))) &&
+           out.Commit(/*replace=*/true);
 }
 
 }  // namespace
@@ -248,13 +236,13 @@ bool WriteVolume(int volume) {
 }
 
 std::optional<double> ParseScale(std::string_view text) {
-    std::string s(Trim(text));
+    const std::string_view s = Trim(text);
     if (s.empty()) return std::nullopt;
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(s.c_str(), &end);
-    if (end == s.c_str() || errno == ERANGE || !std::isfinite(v) || !(v > 0.0)) return std::nullopt;
-    return v;
+    // Written with '.' by WriteScale, whatever the user's locale.
+    const platform::ParsedNumber n = platform::ParseDoubleInCLocale(s);
+    if (n.length == 0 || n.outOfRange || !std::isfinite(n.value) || !(n.value > 0.0))
+        return std::nullopt;
+    return n.value;
 }
 
 void ReadScale(std::string_view section, double& scaleX, double& scaleY) {
@@ -263,11 +251,8 @@ void ReadScale(std::string_view section, double& scaleX, double& scaleY) {
 }
 
 bool WriteScale(std::string_view section, double scaleX, double scaleY) {
-    char x[64], y[64];
-    std::snprintf(x, sizeof x, "%f", scaleX);
-    std::snprintf(y, sizeof y, "%f", scaleY);
-    bool ok = WriteSetting(section, settings::kScaleX, x);
-    return WriteSetting(section, settings::kScaleY, y) && ok;
+    bool ok = WriteSetting(section, settings::kScaleX, platform::FormatFixedInCLocale(scaleX));
+    return WriteSetting(section, settings::kScaleY, platform::FormatFixedInCLocale(scaleY)) && ok;
 }
 
 bool IsOn(std::string_view text) { return text == "on"; }

@@ -1,7 +1,6 @@
 #include "recordings/recording_library.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -12,7 +11,6 @@
 #include "platform/files.h"
 #include "platform/mapping.h"
 #include "platform/path.h"
-#include "platform/volumes.h"
 #include "recordings/drive_utils.h"
 
 namespace trivexa {
@@ -28,8 +26,6 @@ constexpr std::size_t kDatePos = 5;
 // Folder listings nested deeper than this are cut off; the recorder's own
 // layout is two levels deep and anything far deeper is a link loop or junk.
 constexpr int kMaxListDepth = 32;
-// How often the watcher looks at the source.
-constexpr auto kWatchInterval = std::chrono::milliseconds(100);
 
 constexpr std::string_view kFrontFolder = "Front";
 constexpr std::string_view kRearFolder = "Rear";
@@ -242,17 +238,6 @@ bool ListTreeInto(const std::string& folder, std::vector<FileListing>& out,
         out.push_back(MakeListing(folder, std::move(e)));
     }
     return true;
-}
-
-// True when `path` is the root of a mounted volume. A card opened at its
-// mount point is gone when it is unmounted, even if the empty mount-point
-// folder stays behind.
-bool IsMountRoot(const std::string& path) {
-    platform::VolumeInfo volume;
-    if (path.empty() || !platform::VolumeOf(path, volume)) return false;
-    std::error_code ec;
-    const auto canonical = std::filesystem::weakly_canonical(path, ec);
-    return !ec && canonical.string() == volume.mountPoint;
 }
 
 }  // namespace
@@ -609,53 +594,6 @@ bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& e
     PairIndex index(entries);
     std::set<std::string> visited;
     return CollectInto(folder, entries, index, visited, fileCounter, depth);
-}
-
-// ---- Source watcher --------------------------------------------------------
-
-CMovieResource::CMovieResource(LostCallback onLost)
-    : onLost_(std::move(onLost)), thread_([this](std::stop_token st) { Run(st); }) {}
-
-CMovieResource::~CMovieResource() {
-    thread_.request_stop();
-    wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
-}
-
-void CMovieResource::SetPath(const std::string& path) {
-    const bool mountRoot = IsMountRoot(path);
-    std::lock_guard lock(mutex_);
-    path_ = path;
-    mountRoot_ = mountRoot;
-}
-
-std::string CMovieResource::Path() const {
-    std::lock_guard lock(mutex_);
-    return path_;
-}
-
-void CMovieResource::Run(std::stop_token stop) {
-    std::unique_lock lock(mutex_);
-    while (!stop.stop_requested()) {
-        if (!path_.empty()) {
-            const std::string watched = path_;
-            const bool mountRoot = mountRoot_;
-            lock.unlock();
-            const bool gone =
-                !platform::PathExists(watched) || (mountRoot && !IsMountRoot(watched));
-            lock.lock();
-            // Only report the path that was looked at: the panel may have
-            // switched to another source meanwhile.
-            if (gone && path_ == watched) {
-                removed_.store(true);
-                path_.clear();
-                lock.unlock();
-                if (onLost_) onLost_();
-                lock.lock();
-            }
-        }
-        wake_.wait_for(lock, stop, kWatchInterval, [] { return false; });
-    }
 }
 
 }  // namespace trivexa

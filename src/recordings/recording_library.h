@@ -6,17 +6,12 @@
 // integrity check on both, sorts the entries and groups consecutive
 // recordings into virtual group nodes of the tree.
 //
-// Everything except CMovieResource's watcher runs on the caller's thread (the
-// browser panel's thread, the file commands' worker). Paths are UTF-8 with
+// Everything runs on the caller's thread (the browser panel's thread, the file
+// commands' worker); the source watcher is recordings/source_watcher.h. Paths are UTF-8 with
 // '/' as separator; '\' is accepted in input where a final component is taken.
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "recordings/folder_tree.h"
@@ -130,39 +125,5 @@ std::vector<std::string> GroupNamesOf(const std::string& folder);
 // (no entry limit). `fileCounter` counts the files seen.
 bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& entries,
                        int& fileCounter, int depth);
-
-// ---- Source watcher ------------------------------------------------------
-
-// Watches the opened source: a worker thread polls the watched path every
-// 100 ms and, when it no longer exists (or, for a path that was the root of a
-// mounted volume, is no longer mounted), sets the removed flag, empties the
-// path and calls the loss callback (on the worker thread; the browser turns
-// it into a posted UM_SOURCE_LOST). The destructor stops and joins the thread.
-class CMovieResource {
-public:
-    using LostCallback = std::function<void()>;
-
-    explicit CMovieResource(LostCallback onLost = {});
-    virtual ~CMovieResource();
-    CMovieResource(const CMovieResource&) = delete;
-    CMovieResource& operator=(const CMovieResource&) = delete;
-
-    // Replaces the watched path (empty: watch nothing).
-    void SetPath(const std::string& path);
-    std::string Path() const;
-    bool Removed() const { return removed_.load(); }
-    void ClearRemoved() { removed_.store(false); }
-
-private:
-    void Run(std::stop_token stop);
-
-    LostCallback onLost_;
-    mutable std::mutex mutex_;  // guards path_
-    std::string path_;
-    bool mountRoot_ = false;  // path_ was a mount point when it was set
-    std::atomic<bool> removed_{false};
-    std::condition_variable_any wake_;
-    std::jthread thread_;  // last member: started after the others exist
-};
 
 }  // namespace trivexa

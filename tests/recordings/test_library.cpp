@@ -4,11 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <fstream>
 #include <random>
-#include <thread>
 
 #include "recordings/library_fixture.h"
 #include "recordings/recording_library.h"
@@ -309,52 +306,6 @@ TEST(RecordingLibrary, UnreadableSubfolderEndsTheCollection) {
     int files = 0;
     EXPECT_FALSE(CollectRecordings(dir.path().string(), entries, files, 0));
     chmod((dir / "locked").c_str(), 0755);
-}
-
-TEST(MovieResource, ReportsARemovedSourceOnceAndForgetsIt) {
-    TempDir dir;
-    const fs::path source = dir / "card";
-    fs::create_directories(source);
-    std::atomic<int> calls{0};
-    CMovieResource watcher([&] { ++calls; });
-    watcher.SetPath(source.string());
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    EXPECT_EQ(calls.load(), 0);
-    EXPECT_FALSE(watcher.Removed());
-
-    fs::remove_all(source);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (calls.load() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(calls.load(), 1);
-    EXPECT_TRUE(watcher.Removed());
-    EXPECT_TRUE(watcher.Path().empty());
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    EXPECT_EQ(calls.load(), 1);  // reported once
-
-    watcher.ClearRemoved();
-    EXPECT_FALSE(watcher.Removed());
-}
-
-TEST(MovieResource, UnmountingAWatchedVolumeCountsAsRemoval) {
-    TempDir dir;
-    const fs::path mountPoint = dir / "sd";
-    fs::create_directories(mountPoint);
-    if (test::RunCommand({"mount", "-t", "tmpfs", "-o", "size=1m", "none", mountPoint.string()})
-            .exitCode != 0)
-        GTEST_SKIP() << "cannot mount a volume here";
-    std::atomic<int> calls{0};
-    CMovieResource watcher([&] { ++calls; });
-    watcher.SetPath(mountPoint.string());
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    EXPECT_EQ(calls.load(), 0);
-    ASSERT_EQ(test::RunCommand({"umount", mountPoint.string()}).exitCode, 0);
-    ASSERT_TRUE(fs::is_directory(mountPoint));  // the empty folder stays
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (calls.load() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(calls.load(), 1);
-    EXPECT_TRUE(watcher.Removed());
 }
 
 }  // namespace

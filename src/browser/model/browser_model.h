@@ -19,6 +19,7 @@
 
 #include "recordings/folder_tree.h"
 #include "recordings/recording_library.h"
+#include "recordings/source_watcher.h"
 
 namespace trivexa {
 

@@ -3,18 +3,17 @@
 // std::regex_search per name with the pattern compiled once, which is what
 // the grammar test costs at least without its shortcut. Prints the best of
 // several rounds for each and their ratio.
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "recordings/recording_name.h"
+#include "support/bench_timing.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+namespace bench = trivexa::bench;
 
 constexpr int kRecordings = 2000;
 constexpr int kRounds = 15;
@@ -45,14 +44,13 @@ std::vector<std::string> OtherNames() {
 
 template <typename Fn>
 double BestMicroseconds(const std::vector<std::string>& names, Fn&& fn, int& sink) {
-    double best = 1e300;
+    bench::Samples seconds;
     for (int round = 0; round < kRounds; ++round) {
-        const auto start = Clock::now();
-        for (const std::string& n : names) sink += fn(n) ? 1 : 0;
-        const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-        best = std::min(best, us);
+        seconds.Add(bench::TimeSeconds([&] {
+            for (const std::string& n : names) sink += fn(n) ? 1 : 0;
+        }));
     }
-    return best;
+    return seconds.Minimum() * 1e6;
 }
 
 }  // namespace
@@ -73,7 +71,7 @@ int main() {
         const double ref = BestMicroseconds(names, reference, sink);
         const double got = BestMicroseconds(names, ours, sink);
         std::printf("%-12s %zu names: IsRecordingName %.0f us, regex_search %.0f us, ratio %.2f\n",
-                    label, names.size(), got, ref, got / ref);
+                    label, names.size(), got, ref, bench::CostRatio(got, ref));
     }
     return sink == -1;
 }

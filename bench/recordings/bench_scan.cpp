@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,9 +24,11 @@
 #include "browser/model/browser_model.h"
 #include "clipforge/clipforge.h"
 #include "container/integrity.h"
+#include "support/bench_timing.h"
 
 namespace fs = std::filesystem;
 using namespace trivexa;
+namespace bench = trivexa::bench;
 
 namespace {
 
@@ -37,10 +38,6 @@ constexpr off_t kRiffSizeOffset = 4;
 constexpr off_t kMoviSizeOffset = 388;
 constexpr off_t kMoviFourccOffset = 392;
 constexpr off_t kTrailerSize = 28;
-
-double Seconds(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
 
 std::vector<std::uint8_t> Slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -133,13 +130,9 @@ Ours Scan(const fs::path& root) {
     Ours r;
     MemoryFolderTree tree;
     BrowserModel model(tree);
-    const auto t0 = std::chrono::steady_clock::now();
-    model.OpenSource(root.string(), SourceKind::SdCard);
-    const auto t1 = std::chrono::steady_clock::now();
-    const auto all = model.CollectAll();
-    const auto t2 = std::chrono::steady_clock::now();
-    r.tree = Seconds(t1 - t0);
-    r.list = Seconds(t2 - t1);
+    std::vector<RecordingEntry> all;
+    r.tree = bench::TimeSeconds([&] { model.OpenSource(root.string(), SourceKind::SdCard); });
+    r.list = bench::TimeSeconds([&] { all = model.CollectAll(); });
     r.nodes = tree.NodeCount();
     r.entries = all.size();
     return r;
@@ -147,28 +140,21 @@ Ours Scan(const fs::path& root) {
 
 // The integrity check alone on every clip, as the full list runs it.
 double CheckAll(const fs::path& root) {
-    const auto t0 = std::chrono::steady_clock::now();
-    for (const char* sub : {"Normal/Front", "Normal/Rear", "Parking/Front", "Parking/Rear"}) {
-        for (const auto& e : fs::directory_iterator(root / sub)) {
-            std::uint64_t expected = 0;
-            CheckClip(e.path(), &expected);
+    return bench::TimeSeconds([&] {
+        for (const char* sub : {"Normal/Front", "Normal/Rear", "Parking/Front", "Parking/Rear"}) {
+            for (const auto& e : fs::directory_iterator(root / sub)) {
+                std::uint64_t expected = 0;
+                CheckClip(e.path(), &expected);
+            }
         }
-    }
-    return Seconds(std::chrono::steady_clock::now() - t0);
+    });
 }
 
 // The full list without a browser (no watcher thread alive).
 double CollectOnly(const fs::path& root) {
-    const auto t0 = std::chrono::steady_clock::now();
     std::vector<RecordingEntry> all;
     int files = 0;
-    CollectRecordings(root.string(), all, files, 0);
-    return Seconds(std::chrono::steady_clock::now() - t0);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return bench::TimeSeconds([&] { CollectRecordings(root.string(), all, files, 0); });
 }
 
 }  // namespace
@@ -193,33 +179,31 @@ int main(int argc, char** argv) {
     Floor(root);
     const Ours first = Scan(root);
 
-    std::vector<double> floors, trees, lists, totals, checks, collects;
+    bench::Samples floors, trees, lists, totals, checks, collects;
     for (int i = 0; i < rounds; ++i) {
-        const auto f0 = std::chrono::steady_clock::now();
-        Floor(root);
-        floors.push_back(Seconds(std::chrono::steady_clock::now() - f0));
+        floors.Add(bench::TimeSeconds([&] { Floor(root); }));
         const Ours o = Scan(root);
-        trees.push_back(o.tree);
-        lists.push_back(o.list);
-        totals.push_back(o.tree + o.list);
-        checks.push_back(CheckAll(root));
-        collects.push_back(CollectOnly(root));
+        trees.Add(o.tree);
+        lists.Add(o.list);
+        totals.Add(o.tree + o.list);
+        checks.Add(CheckAll(root));
+        collects.Add(CollectOnly(root));
     }
-    const double floorS = Median(floors), totalS = Median(totals);
+    const double floorS = floors.Median(), totalS = totals.Median();
     std::printf("card: %d recordings, %d clips; tree %zu nodes, full list %zu entries\n",
                 recordings, recordings * 2, first.nodes, first.entries);
     std::printf("floor (list, open, read check ranges): %.2f ms\n", floorS * 1e3);
-    std::printf("tree (OpenSource):                     %.2f ms\n", Median(trees) * 1e3);
-    std::printf("full list (CollectAll):                %.2f ms\n", Median(lists) * 1e3);
+    std::printf("tree (OpenSource):                     %.2f ms\n", trees.Median() * 1e3);
+    std::printf("full list (CollectAll):                %.2f ms\n", lists.Median() * 1e3);
     std::printf("tree + list:                           %.2f ms  = %.2fx floor (target 1.5x)\n",
-                totalS * 1e3, totalS / floorS);
+                totalS * 1e3, bench::CostRatio(totalS, floorS));
     std::printf(
         "where the time goes: CheckClip on every clip %.2f ms (%.2fx floor); "
         "CollectRecordings without a watcher thread %.2f ms\n",
-        Median(checks) * 1e3, Median(checks) / floorS, Median(collects) * 1e3);
-    const double own = totalS - Median(checks);
+        checks.Median() * 1e3, bench::CostRatio(checks.Median(), floorS), collects.Median() * 1e3);
+    const double own = totalS - checks.Median();
     std::printf("tree + list without the integrity check's share: %.2f ms = %.2fx floor\n",
-                own * 1e3, own / floorS);
+                own * 1e3, bench::CostRatio(own, floorS));
     if (!keep) fs::remove_all(root);
     return 0;
 }

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,12 +17,13 @@
 
 #include "clipforge/clipforge.h"
 #include "container/integrity.h"
+#include "support/bench_timing.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace cf = trivexa::clipforge;
-using Clock = std::chrono::steady_clock;
+namespace bench = trivexa::bench;
 
 void Put32(std::string& s, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -107,8 +107,6 @@ std::uint64_t ReadThroughWindows(const fs::path& path, std::uint64_t from) {
     return sum;
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,19 +125,16 @@ int main(int argc, char** argv) {
     std::printf("clip: %.1f MB, %zu chunks\n", size / 1048576.0, chunks);
 
     volatile std::uint64_t sink = ReadThroughWindows(clip, 0);  // warm the page cache
-    double readBest = 1e9, scanBest = 1e9;
+    bench::Samples reads, scans;
     std::size_t entries = 0;
     for (int round = 0; round < 3; ++round) {
-        auto t0 = Clock::now();
-        sink = sink + ReadThroughWindows(clip, 392);
-        readBest = std::min(readBest, Seconds(Clock::now() - t0));
+        reads.Add(bench::TimeSeconds([&] { sink = sink + ReadThroughWindows(clip, 392); }));
 
         trivexa::RepairJob job;
         job.sourcePath = clip;
         job.header.assign(396, std::byte{0});
-        t0 = Clock::now();
-        const int built = trivexa::RebuildIndex(job);
-        scanBest = std::min(scanBest, Seconds(Clock::now() - t0));
+        int built = 0;
+        scans.Add(bench::TimeSeconds([&] { built = trivexa::RebuildIndex(job); }));
         if (built != 1) {
             std::fprintf(stderr, "rebuild failed (%d)\n", built);
             fs::remove_all(dir);
@@ -148,10 +143,12 @@ int main(int argc, char** argv) {
         entries = job.index.size();
     }
     fs::remove_all(dir);
+    const double readBest = reads.Minimum(), scanBest = scans.Minimum();
     const double mbs = size / 1048576.0;
     std::printf("entries found: %zu of %zu complete chunks\n", entries, chunks);
     std::printf("mapped read : %.3f s  %.0f MB/s\n", readBest, mbs / readBest);
     std::printf("repair scan : %.3f s  %.0f MB/s\n", scanBest, mbs / scanBest);
-    std::printf("ratio (scan throughput / read throughput): %.2f\n", readBest / scanBest);
+    std::printf("ratio (scan throughput / read throughput): %.2f\n",
+                bench::SpeedRatio(readBest, scanBest));
     return entries == chunks ? 0 : 1;
 }

@@ -20,9 +20,10 @@ nlohmann::ordered_json EntryJson(const RecordingEntry& e) {
             {"frontName", e.frontName},
             {"rearPath", e.rearPath},
             {"rearName", e.rearName},
-            {"parking", e.parking},
-            {"frontDamaged", e.frontDamaged},
-            {"rearDamaged", e.rearDamaged},
+            // Printed as the numbers 0 and 1, as scripts read them.
+            {"parking", int{e.parking}},
+            {"frontDamaged", int{e.frontDamaged}},
+            {"rearDamaged", int{e.rearDamaged}},
             {"frontExpectedSize", e.frontExpectedSize},
             {"rearExpectedSize", e.rearExpectedSize},
             {"shortName", ShortDisplayName(name)},

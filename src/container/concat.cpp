@@ -497,8 +497,8 @@ std::size_t MarkJoinedEntries(std::vector<RecordingEntry>& displayed,
         if (j.frontPath.empty() && j.rearPath.empty()) continue;
         for (RecordingEntry& d : displayed) {
             if (d.frontPath == j.frontPath && d.rearPath == j.rearPath) {
-                if (d.joined != 1) ++marked;
-                d.joined = 1;
+                if (!d.joined) ++marked;
+                d.joined = true;
             }
         }
     }

@@ -21,16 +21,16 @@ struct RecordingEntry {
     std::string rearName;
     // Running number from the process-wide counter; -1 in placeholders.
     std::int32_t serial = 0;
-    // Set to 1 by the join command on the entries it concatenated.
-    std::int32_t joined = 0;
-    // 1 when the name (front if present, else rear) is a parking recording.
-    std::int32_t parking = 0;
-    // 1 when the integrity check answered "damaged" for that file.
-    std::int32_t frontDamaged = 0;
-    std::int32_t rearDamaged = 0;
+    // Set by the join command on the entries it concatenated.
+    bool joined = false;
+    // The name (front if present, else rear) is a parking recording.
+    bool parking = false;
+    // The integrity check answered "damaged" for that file.
+    bool frontDamaged = false;
+    bool rearDamaged = false;
     // Set by the list's row drawing when a damaged file has no repaired copy.
-    std::int32_t frontRepairPending = 0;
-    std::int32_t rearRepairPending = 0;
+    bool frontRepairPending = false;
+    bool rearRepairPending = false;
     // Set by the main window when playback starts.
     std::int32_t qualityClass = 0;
     // Set by the main window when the recording is loaded for playback.

@@ -306,16 +306,17 @@ void SortByNameNumber(std::vector<FileListing>& listing) {
     listing = std::move(sorted);
 }
 
-int IsRecordingFolder(const std::string& folder, std::vector<FileListing>* listing) {
+FolderContents IsRecordingFolder(const std::string& folder, std::vector<FileListing>* listing) {
     std::vector<FileListing> local;
     std::vector<FileListing>& l = listing ? *listing : local;
     l.clear();
-    if (!ListFolder(folder, l)) return 2;
+    if (!ListFolder(folder, l)) return FolderContents::CannotList;
     for (const auto& e : l) {
-        if (e.isFolder && e.name == kFrontFolder) return 1;
-        if (!e.isFolder && IsRecordingName(e.path, CameraFilter::Front)) return 1;
+        if (e.isFolder && e.name == kFrontFolder) return FolderContents::Recordings;
+        if (!e.isFolder && IsRecordingName(e.path, CameraFilter::Front))
+            return FolderContents::Recordings;
     }
-    return 0;
+    return FolderContents::NoRecordings;
 }
 
 bool IsPlayableFile(const std::string& path) {
@@ -345,7 +346,7 @@ namespace {
 // when that fails is it looked up, since an unreadable clip is still present.
 void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
               const std::string& openedPath, std::string& outPath, std::string& outName,
-              std::int32_t& damaged, std::int64_t& expectedSize) {
+              bool& damaged, std::int64_t& expectedSize) {
     if (path.empty()) return;
     platform::ReadOnlyFile own;
     const platform::ReadOnlyFile* file = nullptr;
@@ -361,7 +362,7 @@ void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
     std::uint64_t expected = 0;
     const int result = file != nullptr ? CheckClip(*file, path, &expected) : kClipUnreadable;
     // A file that cannot be opened counts as not damaged, expected size 0.
-    damaged = result == kClipDamaged ? 1 : 0;
+    damaged = result == kClipDamaged;
     expectedSize = static_cast<std::int64_t>(expected);
 }
 
@@ -375,7 +376,7 @@ bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,
     FillClip(rearPath, opened, openedPath, e.rearPath, e.rearName, e.rearDamaged,
              e.rearExpectedSize);
     e.serial = g_serial.fetch_add(1);
-    e.parking = IsParking(KeyName(e)) ? 1 : 0;
+    e.parking = IsParking(KeyName(e));
     entries.push_back(std::move(e));
     return true;
 }
@@ -465,12 +466,12 @@ void RemoveEntries(std::vector<RecordingEntry>& list, const std::vector<Recordin
 bool ScanFolder(const std::string& folder, std::string* outPath, TreeNode parent,
                 ScanTarget& target, int depth) {
     std::vector<FileListing> listing;
-    const int r = IsRecordingFolder(folder, &listing);
+    const FolderContents contents = IsRecordingFolder(folder, &listing);
     std::string chosen = folder;
     bool ok = false;
-    if (r == 0) {
+    if (contents == FolderContents::NoRecordings) {
         ok = ScanSubfolders(folder, listing, parent, target, depth);
-    } else if (r == 1) {
+    } else if (contents == FolderContents::Recordings) {
         const std::string front = JoinPath(folder, kFrontFolder);
         if (platform::IsDirectory(front)) chosen = front;
         ok = ScanGroups(folder, parent, target, nullptr);

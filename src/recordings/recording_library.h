@@ -58,9 +58,16 @@ bool ListFrontForms(const std::string& folder, std::vector<FileListing>& out);
 void SortListing(std::vector<FileListing>& listing);
 // Recording names first, then the others, each by name positions 19-24.
 void SortByNameNumber(std::vector<FileListing>& listing);
-// 2 when the folder cannot be listed; 1 when it holds a subfolder "Front" or
-// a front recording file; else 0. The listing made is returned in `listing`.
-int IsRecordingFolder(const std::string& folder, std::vector<FileListing>* listing = nullptr);
+// What IsRecordingFolder finds in a folder (the numbers are the Part's).
+enum class FolderContents : int {
+    NoRecordings = 0,  // neither a "Front" subfolder nor a front recording file
+    Recordings = 1,    // a subfolder "Front" or a front recording file
+    CannotList = 2,    // the folder cannot be listed (or is a group node)
+};
+// The first qualifying entry in listing order decides. The listing made is
+// returned in `listing`.
+FolderContents IsRecordingFolder(const std::string& folder,
+                                 std::vector<FileListing>* listing = nullptr);
 
 // True when the file opens read-only for mapping and is not empty (what the
 // players check before they open a file).

@@ -53,7 +53,7 @@ TEST(RecordingLibrary, CollectPairsFrontAndRearAndKeepsRearOnlyUnderFrontForm) {
     // Intact clips: the expected size is the file size.
     EXPECT_EQ(both.frontExpectedSize, static_cast<std::int64_t>(fs::file_size(both.frontPath)));
     EXPECT_EQ(both.rearExpectedSize, static_cast<std::int64_t>(fs::file_size(both.rearPath)));
-    EXPECT_EQ(both.frontDamaged + both.rearDamaged, 0);
+    EXPECT_FALSE(both.frontDamaged || both.rearDamaged);
 
     const RecordingEntry rearOnly = bySeq(2);
     EXPECT_TRUE(rearOnly.frontPath.empty());
@@ -63,8 +63,8 @@ TEST(RecordingLibrary, CollectPairsFrontAndRearAndKeepsRearOnlyUnderFrontForm) {
 
     const RecordingEntry frontOnly = bySeq(3);
     EXPECT_TRUE(frontOnly.rearPath.empty());
-    EXPECT_EQ(bySeq(4).parking, 1);
-    EXPECT_EQ(frontOnly.parking, 0);
+    EXPECT_TRUE(bySeq(4).parking);
+    EXPECT_FALSE(frontOnly.parking);
 
     // Serials come from the process-wide counter in creation order.
     std::vector<int> serials;
@@ -102,8 +102,8 @@ TEST(RecordingLibrary, DamagedClipsAreMarkedWithTheirExpectedSize) {
     std::vector<RecordingEntry> entries;
     ASSERT_TRUE(AddRecordingForFile((dir / Name("A___", 7)).string(), entries));
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].frontDamaged, 0);
-    EXPECT_EQ(entries[0].rearDamaged, 1);
+    EXPECT_FALSE(entries[0].frontDamaged);
+    EXPECT_TRUE(entries[0].rearDamaged);
     EXPECT_EQ(entries[0].frontExpectedSize, static_cast<std::int64_t>(intact.fileSize));
     // The same recording given again (by its rear file) is not added twice.
     ASSERT_TRUE(AddRecordingForFile((dir / spec.name).string(), entries));
@@ -235,10 +235,15 @@ TEST(RecordingLibrary, ListingsHideHiddenEntriesAndFoldRearIntoFrontForms) {
                                                (f / "Front" / Name("A___", 1)).string(),
                                                (f / "Front" / Name("A___", 2)).string()}));
 
-    EXPECT_EQ(IsRecordingFolder(f.string()), 1);
-    EXPECT_EQ(IsRecordingFolder((f / "Rear").string()), 0);  // rear files alone do not count
-    EXPECT_EQ(IsRecordingFolder((f / "Front").string()), 1);
-    EXPECT_EQ(IsRecordingFolder((dir / "missing").string()), 2);
+    EXPECT_EQ(IsRecordingFolder(f.string()), FolderContents::Recordings);
+    // Rear files alone do not count.
+    EXPECT_EQ(IsRecordingFolder((f / "Rear").string()), FolderContents::NoRecordings);
+    EXPECT_EQ(IsRecordingFolder((f / "Front").string()), FolderContents::Recordings);
+    EXPECT_EQ(IsRecordingFolder((dir / "missing").string()), FolderContents::CannotList);
+    // The numbers stay the Part's.
+    EXPECT_EQ(static_cast<int>(FolderContents::NoRecordings), 0);
+    EXPECT_EQ(static_cast<int>(FolderContents::Recordings), 1);
+    EXPECT_EQ(static_cast<int>(FolderContents::CannotList), 2);
 
     std::vector<FileListing> mixed = {
         {"b", "/x/b", false}, {"Z", "/x/Z", true}, {"a", "/x/a", false}, {"A", "/x/A", true}};
@@ -282,7 +287,7 @@ TEST(RecordingLibrary, HostileFoldersAndFiles) {
     const auto giant = std::find_if(entries.begin(), entries.end(),
                                     [](const auto& e) { return SequenceNumber(KeyName(e)) == 4; });
     ASSERT_NE(giant, entries.end());
-    EXPECT_EQ(giant->rearDamaged, 1);
+    EXPECT_TRUE(giant->rearDamaged);
 
     // The same folder through the tree listing: the loop is followed once.
     std::vector<FileListing> tree;
@@ -293,7 +298,7 @@ TEST(RecordingLibrary, HostileFoldersAndFiles) {
     EXPECT_FALSE(CollectRecordings((dir / "nothing").string(), entries, files, 0));
     std::vector<FileListing> none;
     EXPECT_FALSE(ListTree((src / Name("A___", 2, "230715", 'R')).string(), none));
-    EXPECT_EQ(IsRecordingFolder((src / "dangling").string()), 2);
+    EXPECT_EQ(IsRecordingFolder((src / "dangling").string()), FolderContents::CannotList);
 }
 
 TEST(RecordingLibrary, UnreadableSubfolderEndsTheCollection) {

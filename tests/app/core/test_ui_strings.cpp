@@ -4,8 +4,10 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/core/ui_strings.h"
+#include "platform/locale.h"
 
 using namespace trivexa;
 
@@ -23,20 +25,16 @@ protected:
 
 }  // namespace
 
-TEST_F(UiStringsTest, TextsUsersSeeAreExact) {
-    EXPECT_STREQ(UiString(0), "閉じる");
-    EXPECT_STREQ(UiString(5), "回転 180°");
-    EXPECT_STREQ(UiString(29), "日付,");
-    EXPECT_STREQ(UiString(104), "確認");
-    EXPECT_STREQ(UiString(113), "コーデックとスプリッターをインストールしてください。");
-    EXPECT_STREQ(UiString(172), "ファイルが破損しています。修復して再生しますか？");
-    EXPECT_STREQ(UiString(180), "拡大モードです\n\n拡大したい場所を\nクリックしてください");
-    EXPECT_STREQ(UiString(105),
-                 "新しいバージョンのソフトを利用できます。\r\nダウンロードする場合は下記URLを"
-                 "クリックしてください。");
-    const std::string last = UiString(185);
-    EXPECT_TRUE(last.starts_with("WebView2ランタイムがインストールされていないと"));
-    EXPECT_TRUE(last.ends_with("版を選択してください。\r\n"));
+TEST_F(UiStringsTest, EveryTextIsValidUtf8AndItsLineBreaksAreWhole) {
+    for (int id = 0; id < kUiStringCount; ++id) {
+        const std::string text = UiString(id);
+        // Decoding replaces every invalid byte, so only valid UTF-8 comes back unchanged.
+        EXPECT_EQ(platform::DecodeToUtf8(text, "UTF-8"), text) << id;
+        // Message texts break lines with "\r\n" or "\n"; a lone '\r' would show as a box.
+        for (std::size_t at = text.find('\r'); at != std::string::npos;
+             at = text.find('\r', at + 1))
+            EXPECT_EQ(text.substr(at, 2), "\r\n") << id;
+    }
 }
 
 TEST_F(UiStringsTest, EveryIdHasATextAndSharedIdsAgree) {
@@ -54,20 +52,43 @@ TEST_F(UiStringsTest, EveryIdHasATextAndSharedIdsAgree) {
     EXPECT_STREQ(UiStringTable(0, -1), "");
 }
 
-TEST_F(UiStringsTest, CsvHeaderFieldsEndWithACommaButTheLast) {
-    // The fields are concatenated into the header line; the last one (149)
-    // closes it without a comma.
-    EXPECT_STREQ(UiString(149), "リヤカメラデータサイズ");
-    for (int id : {29, 30, 31, 32, 34, 35, 36, 37, 38, 148}) {
-        std::string t = UiString(id);
-        ASSERT_FALSE(t.empty());
-        EXPECT_EQ(t.back(), ',') << id;
+TEST_F(UiStringsTest, CsvHeaderSplitsBackIntoItsFields) {
+    // The fields are concatenated into the header line, each but the last (149)
+    // ending with its comma; splitting the line at commas must give every
+    // field back, so no field may hold a comma of its own.
+    const std::vector<int> fields = {29, 30, 31, 32, 34, 35, 36, 37, 38, 148, 149};
+    std::string line;
+    for (int id : fields) line += UiString(id);
+    std::vector<std::string> split;
+    std::size_t start = 0;
+    for (std::size_t comma = line.find(','); comma != std::string::npos;
+         start = comma + 1, comma = line.find(',', start))
+        split.push_back(line.substr(start, comma + 1 - start));
+    split.push_back(line.substr(start));
+    ASSERT_EQ(split.size(), fields.size()) << line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        EXPECT_EQ(split[i], UiString(fields[i])) << fields[i];
+        EXPECT_GT(split[i].size(), 1u) << fields[i];
     }
+    EXPECT_NE(split.back().back(), ',');
 }
 
-TEST_F(UiStringsTest, CountTextIsFormattedWithTheNumber) {
-    EXPECT_EQ(UiCountText(12), "12個");
-    EXPECT_EQ(UiCountText(0), "0個");
+TEST_F(UiStringsTest, TheCountTextIsTheOnlyFormatAndGivesItsNumberBack) {
+    for (int id = 0; id < kUiStringCount; ++id) {
+        if (id == kUiCountFormat) continue;
+        EXPECT_EQ(std::strchr(UiString(id), '%'), nullptr) << id;
+    }
+    const std::string format = UiString(kUiCountFormat);
+    const std::size_t at = format.find("%d");
+    ASSERT_NE(at, std::string::npos);
+    const std::string before = format.substr(0, at), after = format.substr(at + 2);
+    for (int n : {0, 12, -7, 2147483647}) {
+        const std::string text = UiCountText(n);
+        ASSERT_TRUE(text.starts_with(before) && text.ends_with(after)) << text;
+        const std::string number =
+            text.substr(before.size(), text.size() - before.size() - after.size());
+        EXPECT_EQ(number, std::to_string(n));
+    }
 }
 
 TEST_F(UiStringsTest, EnglishUsLocaleSelectsSecondColumnWithTheSameTexts) {

@@ -18,7 +18,7 @@
 #include "app/core/screen_zoom.h"
 #include "app/core/ui_strings.h"
 #include "controls/skin_button.h"
-#include "controls/widgets/widget_test_util.h"
+#include "controls/widget_test_util.h"
 #include "panels/movie_dialog.h"
 #include "panels/movie_static.h"
 #include "playback/playback_fixture.h"

@@ -67,8 +67,8 @@ public:
 
     // The notice's message text (see online::UpdateMessageText) and the items
     // it was made from, set when UM_UPDATE_AVAILABLE is posted; empty before.
-    // The versions in them are the server's text: escape them before showing
-    // them as markup.
+    // The versions in them are the server's text: CUpdateDialog::SetNotice
+    // shows the notice with them escaped.
     std::string MessageText() const;
     online::UpdateNotice Notice() const;
 

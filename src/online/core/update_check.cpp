@@ -1,11 +1,10 @@
 #include "online/core/update_check.h"
 
 #include "app/core/ui_strings.h"
+#include "online/core/notice_text.h"
 
 namespace trivexa::online {
 namespace {
-
-constexpr std::string_view kArrow = "   \xE2\x86\x92   ";  // "   →   "
 
 // The checks compare untrimmed texts, but a server answering nothing (an
 // empty file, "VER:" alone, a line break) announces no version at all.
@@ -14,21 +13,6 @@ bool HasVisibleText(std::string_view text) {
 }
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-void AppendBlock(std::string& out, const UpdateBlock& block) {
-    out += UpdateItemName(block.item);
-    out += ":\r\n";
-    out += UiString(107);
-    out += block.currentVersion;
-    out += kArrow;
-    out += UiString(109);
-    out += block.newVersion;
-    out += "\r\n\r\nURL : <a href=\"";
-    out += block.pageUrl;
-    out += "\">";
-    out += block.pageUrl;
-    out += "</a>";
-}
 
 }  // namespace
 
@@ -132,15 +116,8 @@ std::string UpdateItemName(UpdateItem item) {
 }
 
 std::string UpdateMessageText(const UpdateNotice& notice) {
-    if (notice.empty()) return {};
-    std::string text = UiString(105);
-    text += "\r\n\r\n";
-    for (std::size_t i = 0; i < notice.size(); ++i) {
-        if (i > 0) text += "\r\n\r\n\r\n";
-        AppendBlock(text, notice[i]);
-    }
-    if (notice.size() > 1) text += "\r\n";
-    return std::string(Utf8Prefix(text, kUpdateMessageMaxChars));
+    return std::string(
+        Utf8Prefix(NoticeSourceText(UpdateNoticePieces(notice)), kUpdateMessageMaxChars));
 }
 
 std::string_view Utf8Prefix(std::string_view text, std::size_t maxChars) {

@@ -14,10 +14,12 @@
 #include <string_view>
 #include <vector>
 
+#include "app/core/program_version.h"
+
 namespace trivexa::online {
 
 // The viewer's own version, compared with the server's viewer version file.
-inline constexpr std::string_view kViewerVersion = "2.0.2.0";
+inline constexpr std::string_view kViewerVersion = kProgramVersion;
 
 // The notice text is cut to this many characters.
 inline constexpr std::size_t kUpdateMessageMaxChars = 1300;
@@ -100,8 +102,9 @@ std::string UpdateItemName(UpdateItem item);
 // The notice's message: UI string 105, then one block per item (name, UI
 // string 107 with the current version, UI string 109 with the new version,
 // and the download page as a link), at most kUpdateMessageMaxChars
-// characters. Versions are put in as they are, markup included: whoever
-// shows the text as markup must escape them.
+// characters. Versions are put in as they are, markup included, so this text
+// is never shown as markup: the notice dialog shows
+// NoticeMarkup(UpdateNoticeText(notice)) (online/core/notice_text.h).
 std::string UpdateMessageText(const UpdateNotice& notice);
 
 // At most `maxChars` characters of the UTF-8 text `text`, never cutting one.

@@ -21,6 +21,14 @@ std::size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
+// The markup without the zero-width break chances it adds to long runs.
+std::string WithoutBreakChances(std::string text) {
+    const std::string zwsp = "\xE2\x80\x8B";
+    for (std::size_t at = text.find(zwsp); at != std::string::npos; at = text.find(zwsp, at))
+        text.erase(at, zwsp.size());
+    return text;
+}
+
 std::vector<std::string> Links(const NoticeText& pieces) {
     std::vector<std::string> links;
     for (const NoticePiece& p : pieces)
@@ -49,7 +57,8 @@ TEST(NoticeText, ServerMarkupBecomesEscapedTextAndOnlyPagesAreAnchors) {
     const UpdateBlock markup{UpdateItem::kViewer, "2.0.2.0",
                              "<a href=\"http://evil.invalid/\">3.0</a><b>&amp;'</b><script>",
                              "http://h/viewer.html"};
-    const std::string html = NoticeMarkup(UpdateNoticeText({kFirmware, markup}));
+    const std::string html =
+        WithoutBreakChances(NoticeMarkup(UpdateNoticeText({kFirmware, markup})));
     EXPECT_EQ(Count(html, "<a "), 2u);
     EXPECT_EQ(Count(html, "<a href=\"http://h/fw.html\">http://h/fw.html</a>"), 1u);
     EXPECT_EQ(Count(html, "<a href=\"http://h/viewer.html\">http://h/viewer.html</a>"), 1u);
@@ -76,6 +85,21 @@ TEST(NoticeText, LinesBlanksAndOddCharacters) {
               "v\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD"
               "\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(markup("\xC2\x85\xE7\x89\x88"), "\xE7\x89\x88") << "C1 controls go, kanji stay";
+    // Ideographs break lines anyway: a long Japanese line stays as it is.
+    std::string kanji;
+    for (int i = 0; i < 100; ++i) kanji += "\xE7\x89\x88";
+    EXPECT_EQ(markup(kanji), kanji);
+    // A run of 100 characters without a blank may break after every 40th.
+    const std::string zwsp = "\xE2\x80\x8B";
+    EXPECT_EQ(markup(std::string(100, 'A')),
+              std::string(40, 'A') + zwsp + std::string(40, 'A') + zwsp + std::string(20, 'A'));
+    EXPECT_EQ(markup(std::string(40, 'A') + " " + std::string(40, 'A')),
+              std::string(40, 'A') + " " + std::string(40, 'A'));
+    const std::string longPage = "http://h/" + std::string(40, 'p');
+    EXPECT_EQ(NoticeMarkup({{Kind::kLink, longPage}}), "<a href=\"" + longPage + "\">" +
+                                                           longPage.substr(0, 40) + zwsp +
+                                                           longPage.substr(40) + "</a>")
+        << "the address stays whole, its shown text may break";
 }
 
 TEST(NoticeText, OnlyWebAddressesBecomeLinks) {

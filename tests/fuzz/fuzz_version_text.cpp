@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "online/core/fetch_text.h"
+#include "online/core/notice_text.h"
 #include "online/core/update_check.h"
 #include "platform/locale.h"
 
@@ -52,6 +53,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (notice.size() > 3) std::abort();
     const std::string message = UpdateMessageText(notice);
     if (Utf8Length(message) > kUpdateMessageMaxChars || !IsValidUtf8(message)) std::abort();
+
+    // What the notice window shows: the server's bytes never make a tag; the
+    // only tags are the anchors of the download pages and line breaks.
+    const NoticeText pieces = UpdateNoticeText(notice);
+    const std::string html = NoticeMarkup(pieces);
+    if (!IsValidUtf8(html) || ShownLength(pieces) > kUpdateMessageMaxChars) std::abort();
+    std::size_t anchors = 0;
+    for (std::size_t at = html.find('<'); at != std::string::npos; at = html.find('<', at + 1)) {
+        const std::string_view tag = std::string_view(html).substr(at);
+        if (tag.starts_with("<a href=\"http://update.trivexa.example/"))
+            ++anchors;
+        else if (!tag.starts_with("<br>") && !tag.starts_with("</a>"))
+            std::abort();
+    }
+    std::size_t links = 0;
+    for (const NoticePiece& p : pieces) links += p.kind == NoticePiece::Kind::kLink ? 1 : 0;
+    if (anchors != links) std::abort();
     if (!IsValidUtf8(GpsForm(text)) || !IsValidUtf8(FirmwareForm(version))) std::abort();
     return 0;
 }

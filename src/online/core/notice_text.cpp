@@ -10,6 +10,16 @@ namespace {
 constexpr std::string_view kArrow = "   \xE2\x86\x92   ";  // "   →   "
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
+constexpr std::string_view kBreakChance = "\xE2\x80\x8B";  // U+200B, zero width
+
+// A label wraps only where a line may break; a longer run of characters with
+// no blank and no ideograph (a version the server made up, a long address)
+// gets a chance to break after this many characters, so it cannot widen the
+// text beyond the window.
+constexpr int kLongRunChars = 40;
+
+enum class Escape { kAttribute, kShown, kShownLines };
+
 void AddText(NoticeText& pieces, std::string_view text) {
     if (text.empty()) return;
     if (!pieces.empty() && pieces.back().kind == NoticePiece::Kind::kText)
@@ -68,36 +78,48 @@ std::size_t CodePointAt(std::string_view text, std::size_t at, std::uint32_t& cp
     return length;
 }
 
-// Writes `text` escaped for an attribute value or element content; with
-// `lines`, line breaks become <br> and runs of blanks stay as wide as they were.
-void AppendEscaped(std::string& out, std::string_view text, bool lines) {
+// Writes `text` escaped for an attribute value or for shown text. Shown text
+// keeps its runs of blanks as wide as they were and may break inside long
+// runs of other characters; with kShownLines its line breaks become <br>.
+void AppendEscaped(std::string& out, std::string_view text, Escape how) {
+    const bool shown = how != Escape::kAttribute;
+    const bool lines = how == Escape::kShownLines;
     bool blankBefore = true;  // at the start of a line a blank would be dropped
+    int run = 0;              // characters since the last chance to break
     for (std::size_t i = 0; i < text.size();) {
         std::uint32_t cp = 0;
-        const std::size_t length = CodePointAt(text, i, cp);
-        if (length == 0) {
-            out += kReplacement;
-            blankBefore = false;
-            ++i;
-            continue;
+        std::size_t length = CodePointAt(text, i, cp);
+        const bool malformed = length == 0;
+        if (malformed) {
+            cp = 0xFFFD;
+            length = 1;
         }
-        const std::string_view bytes = text.substr(i, length);
+        const std::string_view bytes = malformed ? kReplacement : text.substr(i, length);
         i += length;
         if (cp == '\r' || cp == '\n') {
             if (cp == '\r' && i < text.size() && text[i] == '\n') ++i;
             if (lines) {
                 out += "<br>";
                 blankBefore = true;
+                run = 0;
             }
             continue;
         }
         if (cp == ' ' || cp == '\t') {
-            out += blankBefore ? "&nbsp;" : " ";
+            out += blankBefore && shown ? "&nbsp;" : " ";
             blankBefore = true;
+            run = 0;
             continue;
         }
-        blankBefore = false;
         if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) continue;
+        blankBefore = false;
+        if (cp >= 0x3000) {
+            // Lines may break around ideographs and kana anyway.
+            run = 0;
+        } else if (shown && ++run > kLongRunChars) {
+            out += kBreakChance;
+            run = 1;
+        }
         switch (cp) {
             case '&':
                 out += "&amp;";
@@ -221,12 +243,12 @@ std::string NoticeMarkup(const NoticeText& pieces) {
     for (const NoticePiece& piece : pieces) {
         if (piece.kind == NoticePiece::Kind::kLink && IsOpenableLink(piece.text)) {
             out += "<a href=\"";
-            AppendEscaped(out, piece.text, false);
+            AppendEscaped(out, piece.text, Escape::kAttribute);
             out += "\">";
-            AppendEscaped(out, piece.text, false);
+            AppendEscaped(out, piece.text, Escape::kShown);
             out += "</a>";
         } else {
-            AppendEscaped(out, piece.text, true);
+            AppendEscaped(out, piece.text, Escape::kShownLines);
         }
     }
     return out;

@@ -23,20 +23,6 @@ TEST(SettingRules, CommandsOfTheSwitchRange) {
     EXPECT_EQ(EventDisplaySwitchForCommand(kSettingCloseCommand), -1);
 }
 
-TEST(SettingRules, SwitchesStartOnAndInvertPerPress) {
-    EventDisplaySwitches switches;
-    for (int i = 0; i < kEventDisplaySwitchCount; ++i) EXPECT_TRUE(switches.On(i));
-    EXPECT_EQ(switches.Press(2), false);
-    EXPECT_EQ(switches.Press(2), true);
-    EXPECT_EQ(switches.Press(4), false);
-    EXPECT_FALSE(switches.On(4));
-    EXPECT_TRUE(switches.On(2));
-    EXPECT_TRUE(switches.On(0));
-    EXPECT_EQ(switches.Press(5), std::nullopt);
-    EXPECT_EQ(switches.Press(-1), std::nullopt);
-    EXPECT_FALSE(switches.On(5));
-}
-
 TEST(SettingRules, LayoutInUnits) {
     const SettingDialogLayout one = LayOutSettingDialog(1.0f);
     EXPECT_EQ(one.width, 460);

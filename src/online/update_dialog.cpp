@@ -71,6 +71,9 @@ CUpdateDialog::CUpdateDialog(QWidget* placeNear) : CSkinDialog(nullptr), placeNe
     button_->setText(QString::fromUtf8(UiString(kUiClose)));
     button_->setFocusPolicy(Qt::StrongFocus);
     connect(button_, &CSkinButton::Command, this, [this](int) { done(kCloseButtonId); });
+    // Space closes the notice from the keyboard (the skinned frame takes
+    // Escape and Enter without acting on them).
+    button_->setFocus(Qt::OtherFocusReason);
 
     Relayout();
 }

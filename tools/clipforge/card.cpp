@@ -75,9 +75,9 @@ bool WriteCard(const fs::path& root, const CardSpec& spec, std::string* error) {
         for (int cam = 0; cam < 2; ++cam) {
             const bool front = cam == 0;
             if (front ? !rec.front : !rec.rear) continue;
-            ClipSpec clip = rec.clip.value_or(spec.clip);
+            ClipSpec clip = !front && rec.rearClip ? *rec.rearClip : rec.clip.value_or(spec.clip);
             clip.name = front ? frontName : rearName;
-            if (!front && spec.rearVideo) {
+            if (!front && !rec.rearClip && spec.rearVideo) {
                 // The rear camera records the same stretch of time at its own
                 // size and rate.
                 const VideoSpec& fv = clip.video;
@@ -93,95 +93,6 @@ bool WriteCard(const fs::path& root, const CardSpec& spec, std::string* error) {
             if (!MakeDirs(dir, error)) return false;
             if (!WriteClip(dir / clip.name, clip, nullptr, error)) return false;
         }
-    }
-    return true;
-}
-
-namespace {
-
-bool WriteDemoInto(const fs::path& root, std::string* error) {
-    CardSpec card;
-    card.pvtrace = true;
-    card.clip.video.width = 320;
-    card.clip.video.height = 180;
-    card.clip.video.frames = 1800;  // one minute at 30 fps
-    card.clip.video.gop = 30;
-    card.clip.sensor.slots = 4600;  // the recorder's preallocated block
-    VideoSpec rear = card.clip.video;
-    rear.rate = 55;  // the rear camera runs at 27.5 fps
-    rear.scale = 2;
-    card.rearVideo = rear;
-
-    // A drive of four one-minute clips, the second with a shock and a
-    // manual mark, the third with braking and an approaching car.
-    DateTime t{2024, 5, 18, 9, 30, 0};
-    const char* kinds[] = {"A__S", "AG__", "AM__", "A___"};
-    for (int i = 0; i < 4; ++i) {
-        CardRecording r;
-        DateTime ti = t;
-        ti.minute += i;
-        r.name = MakeName(kinds[i], ti, 100 + i, 'F');
-        ClipSpec clip = card.clip;
-        clip.drive.seed = static_cast<uint32_t>(i + 1);
-        // Each minute continues from where the last one ended.
-        clip.drive.startLatitude = 35.6581 + 0.0045 * i;
-        clip.drive.startLongitude = 139.7017 + 0.0052 * i;
-        if (i == 1) {
-            clip.drive.shockAt = 250;
-            clip.drive.manualAt = 400;
-            clip.drive.gapBegin = 480;
-            clip.drive.gapEnd = 530;
-        }
-        if (i == 2) {
-            clip.drive.brakingAt = 120;
-            clip.drive.approachAt = 300;
-            clip.drive.overspeedAt = 420;
-        }
-        if (i == 3) clip.drive.steeringAt = 200;
-        r.clip = clip;
-        card.recordings.push_back(r);
-    }
-    // One-off recordings: the card's clip with its own length and one change.
-    auto add = [&card](const char* kind, DateTime when, int sequence, int frames, auto&& adjust) {
-        CardRecording r;
-        r.name = MakeName(kind, when, sequence, 'F');
-        ClipSpec clip = card.clip;
-        clip.video.frames = frames;
-        adjust(clip);
-        r.clip = clip;
-        card.recordings.push_back(r);
-    };
-    // A parking recording with a knock, short.
-    add("PG__", DateTime{2024, 5, 18, 13, 5, 12}, 104, 600,
-        [](ClipSpec& c) { c.drive.shockAt = 80; });
-    // A time-lapse recording (short layout, no sound).
-    add("T___", DateTime{2024, 5, 18, 14, 0, 0}, 105, 450, [](ClipSpec&) {});
-    // A recording cut off by a power loss: no index, no sizes. The viewer
-    // marks it and plays it from a repaired copy.
-    add("A___", DateTime{2024, 5, 18, 15, 10, 0}, 106, 900,
-        [](ClipSpec& c) { c.damage.indexLost = true; });
-    return WriteCard(root, card, error);
-}
-
-}  // namespace
-
-bool WriteDemoCard(const fs::path& root, std::string* error) {
-    std::error_code ec;
-    if (fs::exists(root, ec)) return WriteDemoInto(root, error);
-    // A new card is built beside its place and renamed in when complete, so
-    // an interrupted run never leaves a half card that looks finished.
-    fs::path tmp = root;
-    tmp += ".partial";
-    fs::remove_all(tmp, ec);
-    if (!WriteDemoInto(tmp, error)) {
-        fs::remove_all(tmp, ec);
-        return false;
-    }
-    fs::rename(tmp, root, ec);
-    if (ec) {
-        fs::remove_all(tmp, ec);
-        SetError(error, "cannot rename the demo card into " + root.string());
-        return false;
     }
     return true;
 }

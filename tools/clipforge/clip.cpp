@@ -94,6 +94,41 @@ std::vector<uint8_t> Tone(size_t samples, uint16_t channels, uint32_t sampleRate
     return out;
 }
 
+// Cabin sound for the whole clip: low-passed noise for the road and a soft
+// engine hum, at the level a recorder's microphone gives behind closed
+// windows. Made in one piece so the chunks join without clicks.
+std::vector<int16_t> CabinTrack(size_t samples, uint32_t sampleRate) {
+    std::vector<int16_t> out(samples);
+    double low = 0, lower = 0;
+    uint32_t state = 0x12345u;
+    for (size_t i = 0; i < samples; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const double white = static_cast<double>(state >> 8) / 8388608.0 - 1.0;
+        low += (white - low) * 0.08;
+        lower += (low - lower) * 0.05;
+        const double t = static_cast<double>(i) / sampleRate;
+        const double hum =
+            std::sin(2 * M_PI * 38 * t) * 0.5 + std::sin(2 * M_PI * 76 * t + 0.7) * 0.25;
+        out[i] = static_cast<int16_t>(
+            std::clamp(lower * 9000 + low * 1400 + hum * 500, -32000.0, 32000.0));
+    }
+    return out;
+}
+
+std::vector<uint8_t> Slice(const std::vector<int16_t>& track, size_t from, size_t samples,
+                           uint16_t channels) {
+    std::vector<uint8_t> out(samples * channels * 2);
+    for (size_t i = 0; i < samples; ++i) {
+        const int16_t v = from + i < track.size() ? track[from + i] : 0;
+        for (uint16_t c = 0; c < channels; ++c) {
+            size_t o = (i * channels + c) * 2;
+            out[o] = static_cast<uint8_t>(v & 0xFF);
+            out[o + 1] = static_cast<uint8_t>((static_cast<uint16_t>(v) >> 8) & 0xFF);
+        }
+    }
+    return out;
+}
+
 DateTime NameTime(std::string_view name) {
     DateTime t;
     auto num = [&](size_t pos) {
@@ -145,6 +180,11 @@ bool WriteClip(const fs::path& path, const ClipSpec& spec, ClipReport* reportOut
     const int perChunk = std::max(1, spec.audio.framesPerChunk);
     size_t samplesWritten = 0;
     int audioChunks = 0;
+    std::vector<int16_t> cabin;
+    if (audio && spec.audio.cabin)
+        cabin = CabinTrack(static_cast<size_t>(std::llround(static_cast<double>(vspec.frames) *
+                                                            sampleRate * vspec.scale / vspec.rate)),
+                           sampleRate);
     for (int f = 0; f < vspec.frames; ++f) {
         Chunk c{true, f, video->units[static_cast<size_t>(f)], video->key[static_cast<size_t>(f)]};
         if (spec.damage.tinyVideoFrame == f) {
@@ -159,9 +199,11 @@ bool WriteClip(const fs::path& path, const ClipSpec& spec, ClipReport* reportOut
             size_t upTo = static_cast<size_t>(
                 std::llround(static_cast<double>(f + 1) * sampleRate * vspec.scale / vspec.rate));
             size_t n = upTo > samplesWritten ? upTo - samplesWritten : 0;
-            chunks.push_back(Chunk{false, audioChunks++,
-                                   Tone(n, channels, sampleRate, spec.audio.toneHz, samplesWritten),
-                                   true});
+            chunks.push_back(Chunk{
+                false, audioChunks++,
+                spec.audio.cabin ? Slice(cabin, samplesWritten, n, channels)
+                                 : Tone(n, channels, sampleRate, spec.audio.toneHz, samplesWritten),
+                true});
             samplesWritten = upTo;
         }
     }

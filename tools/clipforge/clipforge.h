@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -58,6 +59,26 @@ enum class VideoContent {
     Synthetic,  // tiny fake access units (start code, NAL header, filler): fast, not decodable
 };
 
+// A city street seen from a car driving along it, drawn frame by frame: the
+// pictures of the demo card, which a new user should take for a real camera's.
+// They carry no frame marks. The street (buildings, trees, signals, other
+// cars) follows from the seed alone, so the front and rear clips of one drive,
+// and consecutive clips, show one consistent street.
+struct RoadScene {
+    uint32_t seed = 1;
+    bool rear = false;  // the rear camera, looking back through the rear window
+    // Distance driven along the street (metres) at each sensor record, taken
+    // from the same drive as the clip's sensor block, so the picture moves at
+    // the speed the records state. Empty or constant: the car stands still.
+    std::vector<double> metres;
+    double recordSeconds = 0.1;  // video seconds between two records
+    double clockScale = 1.0;     // real seconds per video second (time-lapse: 14.985)
+    DateTime start;              // real time of the first frame, for the time stamp
+    std::vector<int> knocks;     // records at which the car is knocked: the picture shakes
+    // Records during which a car follows much too close (the rear camera sees it).
+    int tailgateBegin = -1, tailgateEnd = -1;
+};
+
 struct VideoSpec {
     int width = 160;
     int height = 96;
@@ -76,6 +97,11 @@ struct VideoSpec {
     // Where encoded streams are cached; empty: $CLIPFORGE_CACHE, else
     // <temp>/clipforge-cache.
     fs::path cacheDir;
+    // When set, the pictures show this street instead of the frame-marked
+    // test picture (and `texture` is ignored).
+    std::optional<RoadScene> scene;
+    int crf = 20;                     // x264 constant rate factor: higher is smaller and softer
+    std::string preset = "veryfast";  // x264 preset: faster ones give bigger streams
 };
 
 // One access unit per frame, each in byte-stream form starting 00 00 00 01;
@@ -86,6 +112,17 @@ struct VideoStream {
     std::vector<std::vector<uint8_t>> units;
     std::vector<bool> key;
 };
+
+// Draws frames of `spec.scene` as planar 4:2:0 pictures, exactly as the
+// encoder receives them (tests look at them without encoding).
+std::vector<std::vector<uint8_t>> DrawSceneFrames(const VideoSpec& spec,
+                                                  std::span<const int> numbers);
+
+// Reads the recorder's stamp back from a road-scene picture at the size it
+// was drawn (luma, or a grey picture, with its row stride):
+// "YYYY/MM/DD hh:mm:ss". Nothing when no stamp is found there.
+std::optional<std::string> ReadSceneStamp(std::span<const uint8_t> luma, int width, int height,
+                                          int stride);
 
 // Encodes (or fetches from the cache) the stream described by `spec`.
 std::optional<VideoStream> MakeVideo(const VideoSpec& spec, std::string* error = nullptr);
@@ -119,6 +156,9 @@ struct AudioSpec {
     uint16_t channels = 1;
     int framesPerChunk = 10;
     int toneHz = 440;  // 0: silence
+    // The sound inside a car (engine hum and road rumble, quiet) instead of
+    // the tone.
+    bool cabin = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -309,6 +349,9 @@ struct CardRecording {
     // Empty: Normal or Parking by the name. Otherwise the top folder to use.
     std::string topFolder;
     std::optional<ClipSpec> clip;  // per-recording settings; else CardSpec::clip
+    // The rear file's own settings (its name is set here); else the front's
+    // with CardSpec::rearVideo.
+    std::optional<ClipSpec> rearClip;
 };
 
 struct CardSpec {
@@ -325,11 +368,34 @@ struct CardSpec {
 // Parking/{Front,Rear} always exist; clips go into their folders.
 bool WriteCard(const fs::path& root, const CardSpec& spec, std::string* error = nullptr);
 
-// The demo card: four minutes of driving in one-minute clips with both
-// cameras (front 30 fps, rear 27.5 fps, 320x180), events, a parking
-// recording, a time-lapse recording and one cut off by a power loss. A new
-// root is built beside its place and renamed in when complete.
-bool WriteDemoCard(const fs::path& root, std::string* error = nullptr);
+// The demo card: what the viewer opens when it is given nothing. A morning
+// drive north along Karasuma-dori in Kyoto in consecutive clips with both
+// cameras (front 1920x1080 at 30 fps, rear 1280x720 at 27.5 fps), with a
+// shock, a manual recording, a car closing in from behind, hard braking and
+// a stop at a red light; two parking recordings (one with a knock), a
+// time-lapse recording and a recording cut off by a power loss.
+//
+// The card is built beside `root` and renamed into place when complete. A
+// card that clipforge wrote is marked by a hidden stamp file; when `root`
+// already holds the current demo card nothing is done, an older one is
+// replaced, and any other existing folder is left alone (an error).
+struct DemoOptions {
+    // Synthetic: the same card with fake access units instead of pictures,
+    // in a moment (for tests of its layout and sensor data; not playable).
+    VideoContent content = VideoContent::H264;
+    fs::path cacheDir;  // as VideoSpec::cacheDir
+    // Streams encoded at once (each encoder uses two threads); 0: one per
+    // processor, at most four.
+    int workers = 0;
+    // Told a line of what is being done, from the calling thread or a worker
+    // (one call at a time).
+    std::function<void(const std::string&)> progress;
+};
+bool WriteDemoCard(const fs::path& root, std::string* error = nullptr,
+                   const DemoOptions& options = {});
+
+// Name of the stamp file in a demo card's root.
+inline constexpr const char* kDemoStamp = ".clipforge-demo";
 
 // A small corpus of intact, damaged and odd clips for the fuzzers.
 bool WriteSeeds(const fs::path& dir, std::string* error = nullptr);

@@ -82,8 +82,12 @@ int main(int argc, char** argv) {
 
     if (cmd == "demo" || cmd == "seeds") {
         if (args.size() != 2) return Usage("expected one folder");
-        bool ok =
-            cmd == "demo" ? cf::WriteDemoCard(args[1], &error) : cf::WriteSeeds(args[1], &error);
+        cf::DemoOptions options;
+        options.progress = [](const std::string& line) {
+            std::fprintf(stderr, "clipforge: %s\n", line.c_str());
+        };
+        bool ok = cmd == "demo" ? cf::WriteDemoCard(args[1], &error, options)
+                                : cf::WriteSeeds(args[1], &error);
         if (!ok) {
             std::fprintf(stderr, "clipforge: %s\n", error.c_str());
             return 1;

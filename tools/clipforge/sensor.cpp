@@ -118,25 +118,6 @@ void PutUnit(std::vector<uint8_t>& b, size_t unitStart, const SensorHeaderUnit& 
     PutText(b, unitStart + kUnitReserved, "    ");
 }
 
-// Adds `seconds` to a local date and time the way the recorder's clock runs.
-DateTime AddSeconds(const DateTime& t, long seconds) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second + static_cast<int>(seconds);
-    tm.tm_isdst = 0;
-    // timegm normalises without any time zone, which keeps the arithmetic
-    // independent of where the tests run.
-    time_t tt = timegm(&tm);
-    std::tm out{};
-    gmtime_r(&tt, &out);
-    return DateTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday,
-                    out.tm_hour,        out.tm_min,     out.tm_sec};
-}
-
 }  // namespace
 
 std::array<uint8_t, kRecordSize> EncodeRecord(const SensorSample& s) {
@@ -244,7 +225,7 @@ std::vector<SensorSample> ScriptedDrive(const DriveScript& script) {
         }
 
         SensorSample s;
-        s.time = AddSeconds(start, i / 10);
+        s.time = detail::AddSeconds(start, i / 10);
         s.correction = std::nullopt;
         const bool gap = script.parked || (i >= script.gapBegin && i < script.gapEnd);
         s.fix = !gap;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 
 #include "clipforge/clipforge.h"
@@ -66,6 +67,24 @@ bool WriteFileAtomic(const std::filesystem::path& path, const std::vector<uint8_
         return false;
     }
     return true;
+}
+
+DateTime AddSeconds(const DateTime& t, long seconds) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second + static_cast<int>(seconds);
+    tm.tm_isdst = 0;
+    // timegm normalises without any time zone, which keeps the arithmetic
+    // independent of where the program runs.
+    time_t tt = timegm(&tm);
+    std::tm out{};
+    gmtime_r(&tt, &out);
+    return DateTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday,
+                    out.tm_hour,        out.tm_min,     out.tm_sec};
 }
 
 }  // namespace detail

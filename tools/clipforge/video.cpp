@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "clipforge/clipforge.h"
@@ -27,6 +28,8 @@ using detail::SetError;
 // Bump when the picture or the encoder settings change, so stale cache
 // entries are not reused.
 constexpr int kCacheVersion = 2;
+// Bump when the drawing of road scenes changes.
+constexpr int kSceneVersion = 2;
 
 constexpr uint8_t kWhite = 235;
 constexpr uint8_t kBlack = 16;
@@ -101,6 +104,8 @@ void DrawPicture(int number, const VideoSpec& spec, std::vector<uint8_t>& yuv) {
 // socket rather than a pipe: a failed encoder gives a write error, never
 // SIGPIPE).
 bool Encode(const VideoSpec& spec, const fs::path& out, std::string* error) {
+    std::unique_ptr<detail::SceneRenderer> scene;
+    if (spec.scene) scene = std::make_unique<detail::SceneRenderer>(spec);
     int sv[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) {
         SetError(error, "socketpair failed");
@@ -108,18 +113,19 @@ bool Encode(const VideoSpec& spec, const fs::path& out, std::string* error) {
     }
     fs::path log = out;
     log += ".log";
-    char rate[64], size[64], gop[32];
+    char rate[64], size[64], gop[32], crf[32];
     std::snprintf(rate, sizeof rate, "%u/%u", spec.rate, spec.scale);
     std::snprintf(size, sizeof size, "%dx%d", spec.width, spec.height);
     std::snprintf(gop, sizeof gop, "%d", spec.gop);
+    std::snprintf(crf, sizeof crf, "%d", std::clamp(spec.crf, 0, 51));
     std::string x264 = "scenecut=0:repeat-headers=1:keyint=" + std::string(gop) +
                        ":min-keyint=" + std::string(gop);
     std::vector<std::string> argv = {
-        "ffmpeg",   "-nostdin", "-v",      "error",   "-y",       "-f",        "rawvideo",
-        "-pix_fmt", "yuv420p",  "-s",      size,      "-r",       rate,        "-i",
-        "pipe:0",   "-c:v",     "libx264", "-preset", "veryfast", "-crf",      "20",
-        "-g",       gop,        "-bf",     "0",       "-threads", "2",         "-x264-params",
-        x264,       "-pix_fmt", "yuv420p", "-f",      "h264",     out.string()};
+        "ffmpeg",   "-nostdin", "-v",      "error",   "-y",        "-f",        "rawvideo",
+        "-pix_fmt", "yuv420p",  "-s",      size,      "-r",        rate,        "-i",
+        "pipe:0",   "-c:v",     "libx264", "-preset", spec.preset, "-crf",      crf,
+        "-g",       gop,        "-bf",     "0",       "-threads",  "2",         "-x264-params",
+        x264,       "-pix_fmt", "yuv420p", "-f",      "h264",      out.string()};
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, sv[1], 0);
@@ -142,7 +148,10 @@ bool Encode(const VideoSpec& spec, const fs::path& out, std::string* error) {
     bool writeOk = true;
     std::vector<uint8_t> yuv(static_cast<size_t>(spec.width) * spec.height * 3 / 2);
     for (int f = 0; f < spec.frames && writeOk; ++f) {
-        DrawPicture(f, spec, yuv);
+        if (scene)
+            scene->Draw(f, yuv);
+        else
+            DrawPicture(f, spec, yuv);
         size_t done = 0;
         while (done < yuv.size()) {
             ssize_t n = send(sv[0], yuv.data() + done, yuv.size() - done, MSG_NOSIGNAL);
@@ -315,15 +324,31 @@ std::optional<VideoStream> MakeVideo(const VideoSpec& spec, std::string* error) 
         SetError(error, "video needs an even size of at least 18x6, frames >= 0 and a rate");
         return std::nullopt;
     }
+    if (spec.preset.empty() || !std::all_of(spec.preset.begin(), spec.preset.end(),
+                                            [](char c) { return c >= 'a' && c <= 'z'; })) {
+        SetError(error, "unknown x264 preset " + spec.preset);
+        return std::nullopt;
+    }
     if (spec.content == VideoContent::Synthetic || spec.frames == 0) return Synthetic(spec);
 
     fs::path dir = CacheDir(spec);
     std::error_code ec;
     fs::create_directories(dir, ec);
-    char key[160];
-    std::snprintf(key, sizeof key, "h264-v%d-%dx%d-r%us%u-n%d-g%d-%c%s.264", kCacheVersion,
-                  spec.width, spec.height, spec.rate, spec.scale, spec.frames, spec.gop,
-                  spec.camera == 'R' ? 'R' : 'F', spec.texture ? "-t" : "");
+    char key[200];
+    if (spec.scene) {
+        // A scene is named by a digest of everything that shapes its pictures.
+        std::snprintf(key, sizeof key, "h264-v%d-%dx%d-r%us%u-n%d-g%d-scene%d-%016llx.264",
+                      kCacheVersion, spec.width, spec.height, spec.rate, spec.scale, spec.frames,
+                      spec.gop, kSceneVersion,
+                      static_cast<unsigned long long>(detail::SceneDigest(spec)));
+    } else {
+        std::snprintf(key, sizeof key, "h264-v%d-%dx%d-r%us%u-n%d-g%d-%c%s%s.264", kCacheVersion,
+                      spec.width, spec.height, spec.rate, spec.scale, spec.frames, spec.gop,
+                      spec.camera == 'R' ? 'R' : 'F', spec.texture ? "-t" : "",
+                      ((spec.crf == 20 ? std::string() : "-c" + std::to_string(spec.crf)) +
+                       (spec.preset == "veryfast" ? std::string() : "-" + spec.preset))
+                          .c_str());
+    }
     fs::path cached = dir / key;
     if (!fs::exists(cached)) {
         fs::path tmp = cached;

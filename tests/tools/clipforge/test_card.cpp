@@ -74,40 +74,6 @@ TEST(Card, RefusesNamesThatAreNotRecordings) {
     EXPECT_NE(error.find("MOVIE.AVI"), std::string::npos);
 }
 
-TEST(Card, DemoCard) {
-    TempDir dir;
-    setenv("CLIPFORGE_CACHE", (trivexa::test::TestDataDir() / "clipforge").c_str(), 1);
-    const fs::path root = dir / "demo";
-    std::string error;
-    ASSERT_TRUE(WriteDemoCard(root, &error)) << error;
-    EXPECT_FALSE(fs::exists(dir / "demo.partial"));
-    int front = 0, rear = 0;
-    for (const char* top : {"Normal", "Parking"}) {
-        for (auto& e : fs::directory_iterator(root / top / "Front")) front += e.is_regular_file();
-        for (auto& e : fs::directory_iterator(root / top / "Rear")) rear += e.is_regular_file();
-    }
-    EXPECT_EQ(front, 7);
-    EXPECT_EQ(rear, 7);
-    EXPECT_TRUE(fs::exists(root / "DRFormatConfig.dfc"));
-    EXPECT_TRUE(fs::exists(root / "pvtrace.txt"));
-
-    // A one-minute rear clip at 27.5 fps with the recorder's 4600-slot block,
-    // read by ffprobe.
-    const fs::path r = root / "Normal/Rear/AG__-240518-093100-000101R.AVI";
-    auto probe = RunCommand({"ffprobe", "-v", "error", "-count_packets", "-select_streams", "v:0",
-                             "-show_entries", "stream=nb_read_packets,width,height", "-of",
-                             "default=nw=1", r.string()});
-    EXPECT_EQ(probe.exitCode, 0) << probe.err;
-    EXPECT_NE(probe.out.find("nb_read_packets=1650"), std::string::npos) << probe.out;
-    EXPECT_NE(probe.out.find("width=320"), std::string::npos);
-    const std::string b = ReadFile(r);
-    EXPECT_EQ(b.substr(b.size() - 598068, 6), "CSMDAT");
-
-    const std::string lost = ReadFile(root / "Normal/Front/A___-240518-151000-000106F.AVI");
-    EXPECT_EQ(Le32(lost, 4), 0u);
-    EXPECT_EQ(lost.find("idx1"), std::string::npos);
-}
-
 TEST(Names, BuildAndClassify) {
     EXPECT_EQ(MakeName("AG_S", DateTime{2023, 7, 15, 8, 15, 22}, 123, 'F'),
               "AG_S-230715-081522-000123F.AVI");

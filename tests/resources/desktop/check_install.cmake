@@ -1,0 +1,26 @@
+# Installs the desktop component into PREFIX and checks that the entry and
+# the icon land where freedesktop.org desktops look, and that the entry names
+# that icon and the viewer's executable.
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX} --component desktop
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "install failed: ${out}${err}")
+endif()
+set(entry ${PREFIX}/share/applications/trivexa.desktop)
+set(icon ${PREFIX}/share/icons/hicolor/scalable/apps/trivexa.svg)
+foreach(f ${entry} ${icon})
+  if(NOT EXISTS ${f})
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+file(STRINGS ${entry} icon_line REGEX "^Icon=")
+file(STRINGS ${entry} exec_line REGEX "^Exec=")
+if(NOT icon_line STREQUAL "Icon=trivexa")
+  message(FATAL_ERROR "the entry names another icon: ${icon_line}")
+endif()
+if(NOT exec_line STREQUAL "Exec=trivexa %f")
+  message(FATAL_ERROR "the entry starts something else: ${exec_line}")
+endif()
+file(REMOVE_RECURSE ${PREFIX})
+message(STATUS "desktop entry and icon installed")

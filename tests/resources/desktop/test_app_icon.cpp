@@ -1,6 +1,6 @@
 // The application icon drawn by Qt's SVG renderer (what desktops built on Qt
 // and the viewer's own window use) at the sizes desktops ask for. The
-// pictures are saved under build/tests/desktop for a look.
+// pictures are saved under build/tests/resources/desktop for a look.
 
 #include <gtest/gtest.h>
 

@@ -29,7 +29,7 @@ constexpr double kOriginLatitude = 34.98770;
 constexpr double kLongitude = 135.75952;  // the northbound lanes
 constexpr double kMetresPerDegreeLatitude = 110950.0;
 constexpr double kMetresPerDegreeLongitude = 91300.0;
-constexpr double kBlock = 120.0;  // crossing streets, as the pictures draw them
+constexpr double kBlock = 120.0;   // crossing streets, as the pictures draw them
 constexpr double kStopLine = 6.0;  // stop lines before the crossings
 // Where the camera comes to rest behind a car waiting at the line: a few
 // metres between the bumpers.

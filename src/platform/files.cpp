@@ -150,6 +150,10 @@ bool PathExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
+bool IsWritableFolder(const std::string& folder) {
+    return IsDirectory(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -55,6 +55,10 @@ bool IsRegularFile(const std::string& path);
 // True when `path` itself is a symbolic link (dangling or not).
 bool IsSymlink(const std::string& path);
 
+// True when `folder` is a folder this process may create files in (false on
+// a read-only mount or without write permission).
+bool IsWritableFolder(const std::string& folder);
+
 // The system's folder for temporary files ($TMPDIR, else /tmp), no trailing '/'.
 std::string TempDirectory();
 

@@ -8,6 +8,7 @@
 // safe on any thread.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,5 +46,22 @@ ParsedNumber ParseDoubleInCLocale(std::string_view text);
 
 // `value` with six decimals, as printf's "%f" writes it in the C locale.
 std::string FormatFixedInCLocale(double value);
+// The character sets that hold nothing beyond ASCII (the C and POSIX
+// locales' "ANSI_X3.4-1968", "US-ASCII", "ASCII"), whatever their spelling.
+bool IsAsciiCharset(const std::string& charset);
+
+// UTF-8 `text` in `charset`, the other direction of DecodeToUtf8. A character
+// the charset cannot hold, and any byte that is not valid UTF-8, becomes '?'
+// (what the system's conversions write); `replaced` (when given) counts them.
+// Nothing when the charset is unknown to iconv. No byte-order mark is
+// written. Safe on any thread.
+std::optional<std::string> EncodeFromUtf8(std::string_view text, const std::string& charset,
+                                          std::size_t* replaced = nullptr);
+
+// The offset from UTC, in minutes east, of the user's time zone at the given
+// local wall-clock time (the zone's rules for that date, daylight saving
+// included). Nothing when the C library cannot place that time.
+std::optional<int> LocalUtcOffsetMinutes(int year, int month, int day, int hour, int minute,
+                                         int second);
 
 }  // namespace trivexa::platform

@@ -89,6 +89,34 @@ TEST(CLocaleNumbers, AUserLocaleWithADecimalCommaChangesNothing) {
     std::setlocale(LC_NUMERIC, before.c_str());
     EXPECT_EQ(text, "1.250000");
     EXPECT_EQ(back, 1.25);
+TEST(PlatformLocale, EncodingWritesTheCharsetAndMarksWhatItCannotHold) {
+    // Japanese in the charsets a Japanese desktop uses, read back unchanged.
+    for (const char* charset : {"EUC-JP", "SHIFT_JIS", "ISO-2022-JP", "UTF-8"}) {
+        const auto bytes = EncodeFromUtf8("ファイル名,日付\r\n", charset);
+        ASSERT_TRUE(bytes.has_value()) << charset;
+        EXPECT_EQ(DecodeToUtf8(*bytes, charset), "ファイル名,日付\r\n") << charset;
+    }
+    EXPECT_EQ(*EncodeFromUtf8("日本", "EUC-JP"), "\xC6\xFC\xCB\xDC");
+    // No byte-order mark, even where iconv would add one for a bare "UTF-16".
+    EXPECT_EQ(EncodeFromUtf8("a", "UTF-8")->size(), 1u);
+
+    // ASCII cannot hold Japanese: one '?' per character, counted; a stateful
+    // charset returns to ASCII before each '?'.
+    std::size_t replaced = 0;
+    EXPECT_EQ(*EncodeFromUtf8("a日本b", "ANSI_X3.4-1968", &replaced), "a??b");
+    EXPECT_EQ(replaced, 2u);
+    EXPECT_EQ(DecodeToUtf8(*EncodeFromUtf8("日€本", "ISO-2022-JP", &replaced), "ISO-2022-JP"),
+              "日?本");
+    EXPECT_EQ(replaced, 1u);
+    // Bytes that are not UTF-8, and a character cut off at the end.
+    EXPECT_EQ(*EncodeFromUtf8("a\xFF\xE6\x97", "UTF-8", &replaced), "a??");
+    EXPECT_EQ(replaced, 2u);
+    EXPECT_FALSE(EncodeFromUtf8("a", "NO-SUCH-CHARSET").has_value());
+
+    EXPECT_TRUE(IsAsciiCharset("ANSI_X3.4-1968"));
+    EXPECT_TRUE(IsAsciiCharset("us-ascii"));
+    EXPECT_FALSE(IsAsciiCharset("UTF-8"));
+    EXPECT_FALSE(IsAsciiCharset("EUC-JP"));
 }
 
 }  // namespace

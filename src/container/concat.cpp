@@ -81,7 +81,7 @@ void ReleaseAll(std::vector<ClipInfo>& clips) { std::vector<ClipInfo>().swap(cli
 // `out` has copying by descriptor switched off.
 bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd,
                std::uint64_t offset, std::uint64_t length, const std::atomic<bool>* cancel,
-               std::string* error) {
+               std::string* error, const JoinBytesFn* copied) {
     bool kernelCopy = true;
     std::uint64_t done = 0;
     while (done < length) {
@@ -119,6 +119,7 @@ bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd
             }
         }
         done += step;
+        if (copied != nullptr && *copied) (*copied)(step);
     }
     return true;
 }
@@ -126,8 +127,8 @@ bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd
 // CopyChunkData with the number of bytes it copied, so the writer can check
 // that the source still holds the chunk data it had when it was read.
 bool CopyChunkDataSized(platform::OutputFile& out, const std::string& sourcePath,
-                        const std::atomic<bool>* cancel, std::string* error,
-                        std::uint64_t* copied) {
+                        const std::atomic<bool>* cancel, std::string* error, std::uint64_t* copied,
+                        const JoinBytesFn* stepDone = nullptr) {
     MappedFile mapped;
     platform::ReadDescriptor fd;
     if (!mapped.Open(sourcePath) || !fd.Open(sourcePath)) {
@@ -148,7 +149,8 @@ bool CopyChunkDataSized(platform::OutputFile& out, const std::string& sourcePath
         SetError(error, "the movi list of " + sourcePath + " does not fit in the file");
         return false;
     }
-    if (!CopyRange(out, mapped, fd.Get(), begin, end - begin, cancel, error)) return false;
+    if (!CopyRange(out, mapped, fd.Get(), begin, end - begin, cancel, error, stepDone))
+        return false;
     if (copied != nullptr) *copied = end - begin;
     return true;
 }
@@ -344,7 +346,7 @@ bool CopyChunkData(platform::OutputFile& out, const std::string& sourcePath,
 }
 
 bool WriteJoined(const ClipInfo& acc, platform::OutputFile& out, bool frontName,
-                 const std::atomic<bool>* cancel, std::string* error) {
+                 const std::atomic<bool>* cancel, std::string* error, const JoinBytesFn* copied) {
     if (!out.IsOpen()) {
         SetError(error, "no output file");
         return false;
@@ -359,9 +361,10 @@ bool WriteJoined(const ClipInfo& acc, platform::OutputFile& out, bool frontName,
         return false;
     }
     for (const SourceNode& node : acc.sources) {
-        std::uint64_t copied = 0;
-        if (!CopyChunkDataSized(out, node.path.string(), cancel, error, &copied)) return false;
-        if (copied != node.chunkDataSize) {
+        std::uint64_t bytes = 0;
+        if (!CopyChunkDataSized(out, node.path.string(), cancel, error, &bytes, copied))
+            return false;
+        if (bytes != node.chunkDataSize) {
             SetError(error, node.path.string() + " changed while it was being joined");
             return false;
         }
@@ -445,14 +448,27 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
     if (cancel.load()) return cancelled();
     post(10, 100);
 
+    // Byte progress over both outputs: what is known now is what will be
+    // written (chunk data, index and sensor block).
+    const std::uint64_t totalBytes =
+        JoinedSize(*job.firstFront, IsFrontName(frontOutput)) +
+        (job.rearValid ? JoinedSize(*job.firstRear, IsFrontName(rearOutput)) : 0);
+    std::uint64_t bytesDone = 0;
+    const JoinBytesFn stepDone = [&](std::uint64_t bytes) {
+        bytesDone += bytes;
+        if (options.bytesProgress) options.bytesProgress(bytesDone, totalBytes);
+    };
+    const JoinBytesFn* copied = options.bytesProgress ? &stepDone : nullptr;
+
     platform::OutputFile front;
     front.SetKernelCopy(!options.mappedCopy);
     if (!front.Create(frontOutput))
         return fail("cannot create a file in the folder of " + frontOutput);
     std::string error;
-    if (!WriteJoined(*job.firstFront, front, IsFrontName(frontOutput), &cancel, &error))
+    if (!WriteJoined(*job.firstFront, front, IsFrontName(frontOutput), &cancel, &error, copied))
         return cancel.load() ? cancelled() : fail(error);
     sum.frontBytes = front.Size();
+    bytesDone = sum.frontBytes;
     sum.frontIndexEntries = job.firstFront->indexEntries.size();
     sum.frontSensorRecords = IsFrontName(frontOutput) && job.firstFront->hasSensorBlock
                                  ? job.firstFront->SensorRecordsHeld()
@@ -465,7 +481,7 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
     if (job.rearValid) {
         if (!rear.Create(rearOutput))
             return fail("cannot create a file in the folder of " + rearOutput);
-        if (!WriteJoined(*job.firstRear, rear, IsFrontName(rearOutput), &cancel, &error))
+        if (!WriteJoined(*job.firstRear, rear, IsFrontName(rearOutput), &cancel, &error, copied))
             return cancel.load() ? cancelled() : fail(error);
         sum.rearBytes = rear.Size();
         sum.rearIndexEntries = job.firstRear->indexEntries.size();
@@ -485,6 +501,7 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
                                                 : rearOutput + " already exists");
         sum.rearWritten = true;
     }
+    if (options.bytesProgress) options.bytesProgress(totalBytes, totalBytes);
     post(100, 100);
     post(n, n);
     return kJoinDone;

@@ -55,6 +55,10 @@ struct JoinJob {
     std::string rearNote;
 };
 
+// Called after each copy step of chunk data with the bytes the step added to
+// the output (on the thread that writes).
+using JoinBytesFn = std::function<void(std::uint64_t bytes)>;
+
 // Reads the first front and rear clips. False when the front clip cannot be
 // read; a missing or unreadable rear clip only clears rearValid.
 bool JoinBegin(JoinJob& job, const std::string& frontPath, const std::string& rearPath);
@@ -78,9 +82,11 @@ bool AppendClip(ClipInfo& accumulator, const ClipInfo& next, std::string* error 
 bool WriteJoined(const ClipInfo& accumulator, const std::string& outputPath,
                  const std::atomic<bool>* cancel = nullptr, std::string* error = nullptr);
 // The same into an open output (used by WriteJoined and JoinRecordings);
-// `frontName` decides whether the sensor block is written.
+// `frontName` decides whether the sensor block is written; `copied` (when
+// given) hears of every copy step.
 bool WriteJoined(const ClipInfo& accumulator, platform::OutputFile& out, bool frontName,
-                 const std::atomic<bool>* cancel = nullptr, std::string* error = nullptr);
+                 const std::atomic<bool>* cancel = nullptr, std::string* error = nullptr,
+                 const JoinBytesFn* copied = nullptr);
 
 // Copies the movi chunk data of the clip at `sourcePath` (from the first chunk
 // to the end of its movi list) to the end of `out`. False when the source
@@ -115,6 +121,10 @@ struct JoinOptions {
     // by descriptor (the kernel's file-to-file copy where it is fastest, else
     // one 4 MB buffer).
     bool mappedCopy = false;
+    // Bytes written to both outputs so far and their total, after every copy
+    // step of up to kJoinCopyStep bytes (and once with done == total at the
+    // end), on the joining thread: the real progress of the long part.
+    std::function<void(std::uint64_t done, std::uint64_t total)> bytesProgress;
 };
 
 // Joins the selection in its order into `frontOutput` and (when every rear

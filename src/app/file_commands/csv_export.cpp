@@ -1,0 +1,285 @@
+#include "app/file_commands/csv_export.h"
+
+#include <array>
+#include <cinttypes>
+#include <cstdio>
+#include <span>
+
+#include "app/core/ui_strings.h"
+#include "container/avi_reader.h"
+#include "container/sensor_reader.h"
+#include "platform/files.h"
+#include "platform/locale.h"
+#include "platform/mapping.h"
+#include "platform/output_file.h"
+#include "recordings/recording_name.h"
+
+namespace trivexa {
+namespace {
+
+constexpr int kHeaderIds[] = {30, 29, 37, 36, 38, 35, 34, 32, 148, 149};
+constexpr int kUiHighQuality = 55;
+constexpr int kUiLowQuality = 56;
+constexpr int kUiTimeLapse = 159;
+constexpr int kUiNoRecordings = 99;
+constexpr int kUiCannotCreate = 93;
+
+std::uint32_t Le32(std::span<const std::byte> bytes, std::uint64_t offset) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | std::to_integer<std::uint32_t>(bytes[offset + static_cast<unsigned>(i)]);
+    return v;
+}
+
+std::uint64_t FileBytes(const std::string& path) {
+    if (path.empty()) return 0;
+    platform::ReadOnlyFile file;
+    return file.Open(path) ? file.Size() : 0;
+}
+
+std::string Format(const char* format, const SystemTime& t) {
+    // Only the fields of the patterns used here: %Y %m %d %H %M %S.
+    std::string out;
+    char field[8];
+    for (const char* p = format; *p != '\0'; ++p) {
+        if (*p != '%' || p[1] == '\0') {
+            out += *p;
+            continue;
+        }
+        switch (*++p) {
+            case 'Y':
+                std::snprintf(field, sizeof field, "%04u", static_cast<unsigned>(t.year));
+                break;
+            case 'm':
+                std::snprintf(field, sizeof field, "%02u", static_cast<unsigned>(t.month));
+                break;
+            case 'd':
+                std::snprintf(field, sizeof field, "%02u", static_cast<unsigned>(t.day));
+                break;
+            case 'H':
+                std::snprintf(field, sizeof field, "%02u", static_cast<unsigned>(t.hour));
+                break;
+            case 'M':
+                std::snprintf(field, sizeof field, "%02u", static_cast<unsigned>(t.minute));
+                break;
+            case 'S':
+                std::snprintf(field, sizeof field, "%02u", static_cast<unsigned>(t.second));
+                break;
+            default:
+                field[0] = *p;
+                field[1] = '\0';
+                break;
+        }
+        out += field;
+    }
+    return out;
+}
+
+std::string Megabytes(std::uint64_t bytes) {
+    return std::to_string(bytes / kBytesPerMegabyte) + "MB";
+}
+
+}  // namespace
+
+CsvClip ReadCsvClip(const RecordingEntry& entry) {
+    CsvClip clip;
+    clip.name = KeyName(entry);
+    clip.frontBytes = FileBytes(entry.frontPath);
+    clip.rearBytes = FileBytes(entry.rearPath);
+
+    const std::string& path = KeyPath(entry);
+    const bool damaged = entry.frontPath.empty() ? entry.rearDamaged : entry.frontDamaged;
+    if (path.empty() || damaged) return clip;
+
+    platform::ReadOnlyFile file;
+    if (!file.Open(path)) return clip;
+    std::array<std::byte, avi::kFullHeaderSize> header{};
+    const ClipLayout layout = LayoutForPath(path);
+    const std::uint64_t headerSize = avi::HeaderSize(layout);
+    if (file.ReadAt(0, std::span(header).first(headerSize)) !=
+        static_cast<std::int64_t>(headerSize))
+        return clip;
+    clip.scale = Le32(header, avi::kVideoScaleOffset);
+    clip.rate = Le32(header, avi::kVideoRateOffset);
+    clip.frames = Le32(header, avi::kVideoLengthOffset);
+    clip.height = static_cast<std::int32_t>(Le32(header, avi::kBitmapHeightOffset));
+    // A rate or scale of 0 gives no frame rate to compute the length with.
+    if (clip.rate == 0 || clip.scale == 0) return clip;
+
+    // The embedded data header (its reader checks the clip once more, the way
+    // the export must: a clip cut short since the scan is no longer intact).
+    SensorHeader sensorHeader;
+    if (!SensorReader::ReadHeader(path, sensorHeader)) return clip;
+    // The reader answers true for a clip where it finds no block at all; its
+    // header decoder always sets the time-lapse letter, so a zero letter says
+    // there was no header to read.
+    if (sensorHeader.timeLapse == 0) return clip;
+    clip.quality = sensorHeader.quality;
+    clip.readable = true;
+    return clip;
+}
+
+std::string CsvHeaderLine() {
+    std::string line;
+    for (int id : kHeaderIds) line += UiString(id);
+    return line + "\r\n";
+}
+
+std::string CsvFallbackLine(const RecordingEntry& entry) {
+    return entry.frontName + ",-,-,-,-,-,-,fps,0MB,0MB\r\n";
+}
+
+std::string CsvDataLine(const CsvClip& clip) {
+    const SystemTime t = RecordingDateTime(clip.name);
+    const bool dated = t.year != 0;
+    const bool timeLapse = IsTimeLapse(clip.name);
+
+    // Single precision throughout, as the recorder's tools compute it.
+    const float fps = static_cast<float>(clip.rate) / static_cast<float>(clip.scale);
+    std::int64_t frames = clip.frames;
+    if (timeLapse)
+        frames = static_cast<std::int64_t>(static_cast<float>(frames) * kTimeLapseFactor);
+    const float seconds = static_cast<float>(frames) / fps;
+    // A length beyond what an int holds cannot come from a real clip; it
+    // reads as the largest one rather than as an undefined conversion.
+    const std::int64_t s =
+        seconds < 2147483647.0f ? static_cast<std::int64_t>(seconds) : 2147483647;
+    char length[32];
+    std::snprintf(length, sizeof length, "%02" PRId64 ":%02" PRId64 ":%02" PRId64, s / 3600,
+                  s % 3600 / 60, s % 60);
+
+    const std::string sizeClass = ResolutionClass(clip.height);
+    std::string quality;
+    if (!sizeClass.empty())
+        quality = UiString(clip.quality == 'H' ? kUiHighQuality : kUiLowQuality);
+    std::string rate;
+    if (timeLapse) {
+        rate = UiString(kUiTimeLapse);
+    } else {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1ffps", static_cast<double>(fps));
+        rate = text;
+    }
+
+    std::string line = clip.name;
+    line += ',';
+    line += dated ? Format("%Y/%m/%d", t) : "--/--/--";
+    line += ',';
+    line += dated ? Format("%H:%M:%S", t) : "--:--:--";
+    line += ',';
+    line += length;
+    line += ',';
+    line += TriggerText(clip.name);
+    line += ',';
+    line += sizeClass;
+    line += ',';
+    line += quality;
+    line += ',';
+    line += rate;
+    line += ',';
+    line += Megabytes(clip.frontBytes);
+    line += ',';
+    line += Megabytes(clip.rearBytes);
+    return line + "\r\n";
+}
+
+std::string CsvLineFor(const RecordingEntry& entry) {
+    const CsvClip clip = ReadCsvClip(entry);
+    return clip.readable ? CsvDataLine(clip) : CsvFallbackLine(entry);
+}
+
+std::string CsvFileName(const RecordingEntry& first) {
+    return Format(kCsvFileNamePattern, RecordingDateTime(KeyName(first)));
+}
+
+std::string CsvCharset(const std::string& localeCharset) {
+    if (localeCharset.empty() || platform::IsAsciiCharset(localeCharset)) return "UTF-8";
+    std::size_t replaced = 0;
+    const auto header = platform::EncodeFromUtf8(CsvHeaderLine(), localeCharset, &replaced);
+    if (!header || replaced != 0) return "UTF-8";
+    return localeCharset;
+}
+
+std::vector<int> CsvResultMessages(CsvResult result) {
+    switch (result) {
+        case CsvResult::kNoRecordings:
+            return {kUiNoRecordings, kUiCannotCreate};
+        case CsvResult::kCannotCreate:
+        case CsvResult::kExists:
+        case CsvResult::kCannotWrite:
+            return {kUiCannotCreate, kUiCannotCreate};
+        case CsvResult::kDone:
+        case CsvResult::kCancelled:
+            return {};
+    }
+    return {};
+}
+
+CsvReport WriteCsvFile(const std::vector<RecordingEntry>& recordings, const std::string& folder,
+                       const CsvOptions& options,
+                       const std::function<void(int done, int total)>& progress,
+                       const std::atomic<bool>* cancel) {
+    CsvReport report;
+    report.charset =
+        options.charset.empty() ? CsvCharset(platform::LocaleCharset()) : options.charset;
+    if (recordings.empty()) {
+        report.result = CsvResult::kNoRecordings;
+        report.error = "the source holds no recordings";
+        return report;
+    }
+    std::string base = folder;
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    report.path = (base == "/" ? base : base + "/") + CsvFileName(recordings.front());
+
+    if (!options.replaceExisting && platform::PathExists(report.path)) {
+        report.result = CsvResult::kExists;
+        report.error = report.path + " already exists";
+        return report;
+    }
+    const auto encode = [&](const std::string& text) {
+        return platform::EncodeFromUtf8(text, report.charset);
+    };
+    platform::OutputFile out;
+    const auto header = encode(CsvHeaderLine());
+    if (!header || !out.Create(report.path)) {
+        report.result = CsvResult::kCannotCreate;
+        report.error = header ? "cannot create a file in " + base
+                              : "the character set " + report.charset + " is unknown";
+        return report;
+    }
+    const auto write = [&](const std::string& bytes) {
+        return out.Write(std::as_bytes(std::span(bytes.data(), bytes.size())));
+    };
+    const auto writeFailed = [&] {
+        report.result = CsvResult::kCannotWrite;
+        report.error = "cannot write " + report.path + " (disk full?)";
+        return report;
+    };
+    if (!write(*header)) return writeFailed();
+
+    const int n = static_cast<int>(recordings.size());
+    for (int i = 0; i < n; ++i) {
+        if (cancel != nullptr && cancel->load()) {
+            report.result = CsvResult::kCancelled;
+            report.error = "cancelled";
+            return report;
+        }
+        // Characters the charset lacks (a name outside the recorder's
+        // grammar) become '?', as the system's conversion writes them.
+        const auto line = encode(CsvLineFor(recordings[static_cast<std::size_t>(i)]));
+        if (!line || !write(*line)) return writeFailed();
+        ++report.lines;
+        if (progress) progress(i, n);
+    }
+    if (!out.Commit(/*replace=*/options.replaceExisting)) {
+        report.result = options.replaceExisting ? CsvResult::kCannotWrite : CsvResult::kExists;
+        report.error = options.replaceExisting ? "cannot put the file in place as " + report.path
+                                               : report.path + " already exists";
+        return report;
+    }
+    if (progress) progress(n, n);
+    report.result = CsvResult::kDone;
+    return report;
+}
+
+}  // namespace trivexa

@@ -1,0 +1,326 @@
+// The delete, join and CSV tasks on their worker threads, on forge cards: what
+// they report, what they change on disk and what they leave alone.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "app/file_commands/file_tasks.h"
+#include "forge_card.h"
+#include "join/join_test_util.h"
+#include "platform/files.h"
+#include "platform/scratch_volume.h"
+#include "recordings/drive_utils.h"
+
+namespace trivexa::test {
+namespace {
+
+// Records what a worker reports, from its thread.
+class RecordingListener : public TaskListener {
+public:
+    void TaskProgress(int done, int total) override {
+        std::lock_guard lock(mutex_);
+        progress_.emplace_back(done, total);
+    }
+    void TaskFinished(TaskKind kind, TaskOutcome outcome) override {
+        std::lock_guard lock(mutex_);
+        finished_ = true;
+        kind_ = kind;
+        outcome_ = outcome;
+        cv_.notify_all();
+    }
+    std::vector<std::pair<int, int>> Progress() {
+        std::lock_guard lock(mutex_);
+        return progress_;
+    }
+    TaskOutcome WaitFinished() {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [&] { return finished_; });
+        return outcome_;
+    }
+    TaskKind Kind() {
+        std::lock_guard lock(mutex_);
+        return kind_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<std::pair<int, int>> progress_;
+    bool finished_ = false;
+    TaskKind kind_ = TaskKind::kCsv;
+    TaskOutcome outcome_ = TaskOutcome::kCancelled;
+};
+
+TaskOutcome RunTask(FileTask& task, RecordingListener& listener) {
+    task.Start(listener);
+    const TaskOutcome outcome = listener.WaitFinished();
+    task.Wait();
+    EXPECT_EQ(listener.Kind(), task.Kind());
+    EXPECT_EQ(task.Outcome(), outcome);
+    return outcome;
+}
+
+// A card is the root of its own volume: a private tmpfs holds it.
+class DeleteTaskTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!volume_.mounted()) GTEST_SKIP() << "cannot mount a scratch tmpfs here";
+        card_ = volume_.root();
+        WriteForgeCard(card_, {ForgeRec("AG_S-210503-070809-000001F.AVI"),
+                               ForgeRec("A___-210503-070909-000002F.AVI"),
+                               ForgeRec("A___-210503-071009-000003F.AVI"),
+                               ForgeRec("A___-210503-071109-000004F.AVI")});
+        list_ = CollectCard(card_);
+        ASSERT_EQ(list_.size(), 4u);
+        ASSERT_TRUE(IsCardPath(list_[0].frontPath));
+    }
+    ScratchVolume volume_{64 << 20};
+    fs::path card_;
+    std::vector<RecordingEntry> list_;
+};
+
+TEST_F(DeleteTaskTest, HidesThreeRecordingsOnTheCardFromTheLastCheckedAndTouchesNothingElse) {
+    const auto before = Snapshot(card_);
+    const std::vector<RecordingEntry> checked(list_.begin() + 1, list_.end());
+    DeleteTask task(checked, KeyPath(list_[3]));
+    task.SetReleaseWaitMs(50);
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kDone);
+    EXPECT_EQ(listener.Progress(),
+              (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
+    ASSERT_EQ(task.Deleted().size(), 3u);
+    EXPECT_EQ(task.Deleted().front().frontName, list_[3].frontName);  // the last checked first
+
+    // Each deleted file is there under the hidden extension with its bytes;
+    // everything else on the card is byte for byte as it was.
+    auto after = Snapshot(card_);
+    for (const RecordingEntry& e : checked) {
+        for (const std::string& path : {e.frontPath, e.rearPath}) {
+            const std::string rel = fs::relative(path, card_).string();
+            const std::string dmy = rel.substr(0, rel.size() - 3) + "DMY";
+            ASSERT_TRUE(after.count(dmy)) << dmy;
+            EXPECT_EQ(after[dmy], before.at(rel));
+            EXPECT_FALSE(after.count(rel));
+            after.erase(dmy);
+        }
+    }
+    for (const auto& [rel, bytes] : after) EXPECT_EQ(bytes, before.at(rel)) << rel;
+    EXPECT_EQ(after.size() + 6, before.size());
+}
+
+TEST_F(DeleteTaskTest, ADmyAlreadyThereOrAVanishedRecordingFailsWithUiString94) {
+    // The recorder's free copy of the third recording's front file exists.
+    const std::string taken = list_[2].frontPath.substr(0, list_[2].frontPath.size() - 3) + "DMY";
+    WriteFile(taken, "the recorder's");
+    DeleteTask task({list_[1], list_[2], list_[3]}, "");
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kFailed);
+    EXPECT_EQ(task.Failure().messages, std::vector<int>{kUiDeleteFailed});
+    EXPECT_NE(task.Failure().detail.find(list_[2].frontName), std::string::npos);
+    // The last checked went first and stays deleted; the failed one and the
+    // one before it are untouched.
+    EXPECT_EQ(task.Deleted().size(), 1u);
+    EXPECT_FALSE(fs::exists(list_[3].frontPath));
+    EXPECT_TRUE(fs::exists(list_[2].frontPath));
+    EXPECT_TRUE(fs::exists(list_[1].frontPath));
+    EXPECT_EQ(ReadFile(taken), "the recorder's");
+    EXPECT_EQ(listener.Progress(), (std::vector<std::pair<int, int>>{{0, 3}}));
+
+    // A recording whose files went away meanwhile is reported by name.
+    fs::remove(list_[0].frontPath);
+    fs::remove(list_[0].rearPath);
+    DeleteTask gone({list_[0]}, "");
+    RecordingListener l2;
+    ASSERT_EQ(RunTask(gone, l2), TaskOutcome::kFailed);
+    EXPECT_NE(gone.Failure().detail.find("no longer exists"), std::string::npos);
+    EXPECT_NE(gone.Failure().detail.find(list_[0].frontName), std::string::npos);
+}
+
+TEST_F(DeleteTaskTest, CancelStopsBeforeTheNextRecording) {
+    DeleteTask task({list_[1], list_[2], list_[3]}, KeyPath(list_[3]));
+    task.SetReleaseWaitMs(60000);  // the wait for the recording on screen
+    RecordingListener listener;
+    task.Start(listener);
+    task.Cancel();
+    EXPECT_EQ(listener.WaitFinished(), TaskOutcome::kCancelled);
+    task.Wait();
+    EXPECT_TRUE(task.Deleted().empty());
+    for (const auto& e : list_) EXPECT_TRUE(fs::exists(e.frontPath));
+}
+
+TEST(DeleteTask, MovesRecordingsOfAPlainFolderToTheTrash) {
+    TempDir dir;
+    WriteForgeCard(dir / "copy", {ForgeRec("AG_S-210503-070809-000001F.AVI"),
+                                  ForgeRec("A___-210503-070909-000002F.AVI", /*front=*/false)});
+    // Without its Front folder at the root, this is no card.
+    fs::rename(dir / "copy" / "Normal", dir / "copy" / "kept");
+    std::vector<RecordingEntry> list;
+    for (const char* cam : {"Front", "Rear"}) {
+        for (const auto& f : fs::directory_iterator(dir / "copy" / "kept" / cam))
+            AddRecordingForFile(f.path().string(), list);
+    }
+    ASSERT_EQ(list.size(), 2u);
+    ASSERT_FALSE(IsCardPath(list[0].frontPath));
+    ScopedTrash trash(dir / "data");
+    DeleteTask task(list, "");
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kDone) << task.Failure().detail;
+    EXPECT_TRUE(fs::is_empty(dir / "copy" / "kept" / "Front"));
+    EXPECT_TRUE(fs::is_empty(dir / "copy" / "kept" / "Rear"));
+    const fs::path files = ScopedTrash::FilesOf(dir / "data");
+    EXPECT_TRUE(fs::exists(files / "AG_S-210503-070809-000001F.AVI"));
+    EXPECT_TRUE(fs::exists(files / "AG_S-210503-070809-000001R.AVI"));
+    EXPECT_TRUE(fs::exists(files / "A___-210503-070909-000002R.AVI"));
+}
+
+// ---- Join ---------------------------------------------------------------------
+
+std::vector<RecordingEntry> Entries(const std::vector<ForgedRecording>& recs) {
+    std::vector<RecordingEntry> out;
+    for (const auto& r : recs) MakeEntry(r.front, r.rear, out);
+    return out;
+}
+
+TEST(JoinTask, JoinsWithByteProgressIntoFilesFfprobeAccepts) {
+    TempDir dir;
+    const auto recs = ForgeRecordings(dir / "src", 3, [](cf::ClipSpec&, int) {});
+    const auto selection = Entries(recs);
+    fs::create_directories(dir / "out");
+    const JoinCheckResult check = CheckJoin(selection, (dir / "out").string());
+    ASSERT_EQ(check.check, JoinCheck::kReady) << JoinCheckDetail(check);
+    EXPECT_FALSE(check.OutputsExist());
+
+    JoinTask task(selection, check.plan, false);
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kDone) << task.Failure().detail;
+    // The bar moves forward only, through the reading part into the bytes,
+    // and ends full.
+    const auto progress = listener.Progress();
+    ASSERT_GE(progress.size(), 4u);
+    for (std::size_t i = 1; i < progress.size(); ++i) {
+        EXPECT_EQ(progress[i].second, kJoinProgressScale);
+        EXPECT_GT(progress[i].first, progress[i - 1].first);
+    }
+    EXPECT_EQ(progress.front().first, 0);
+    EXPECT_EQ(progress.back().first, kJoinProgressScale);
+    EXPECT_TRUE(task.Summary().frontWritten && task.Summary().rearWritten);
+
+    for (const std::string& out : {check.plan.frontOutput, check.plan.rearOutput}) {
+        const CommandResult probe =
+            RunCommand({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                        "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", out});
+        ASSERT_EQ(probe.exitCode, 0) << probe.err;
+        EXPECT_EQ(std::stoi(probe.out), 20 + 25 + 30) << out;
+    }
+
+    // The displayed list's entries of the joined recordings get the mark, by
+    // their paths, whatever their serials now say.
+    std::vector<RecordingEntry> displayed = selection;
+    std::reverse(displayed.begin(), displayed.end());
+    for (auto& e : displayed) e.serial = 99;
+    EXPECT_EQ(MarkJoinedEntries(displayed, task.Selection()), 3u);
+}
+
+TEST(JoinTask, OutputFolderRules) {
+    TempDir dir;
+    const auto recs = ForgeRecordings(dir / "src", 2, [](cf::ClipSpec&, int) {});
+    auto selection = Entries(recs);
+
+    EXPECT_EQ(CheckJoin({}, dir.path().string()).check, JoinCheck::kNothingSelected);
+    EXPECT_EQ(CheckJoin(selection, (dir / "none").string()).check, JoinCheck::kNoFolder);
+    EXPECT_EQ(CheckJoin(selection, (dir / "src" / "Front").string()).check,
+              JoinCheck::kOutputIsSource);
+    EXPECT_EQ(JoinCheckMessages(JoinCheck::kOutputIsSource), std::vector<int>{kUiJoinFailed});
+
+    // Names present: the caller asks before replacing.
+    fs::create_directories(dir / "out");
+    WriteFile(dir / "out" / fs::path(recs[0].rear).filename(), "older");
+    const JoinCheckResult exists = CheckJoin(selection, (dir / "out").string());
+    EXPECT_EQ(exists.check, JoinCheck::kReady);
+    EXPECT_TRUE(exists.OutputsExist());
+
+    ScratchVolume volume(8 << 20);
+    TRIVEXA_REQUIRE_MOUNTED(volume);
+    // Expected sizes that add up to exactly the free space: too little.
+    const std::uint64_t free = FreeBytes(volume.root().string());
+    ASSERT_GT(free, 1000u);
+    selection[0].frontExpectedSize = static_cast<std::int64_t>(free) - 1000;
+    selection[0].rearExpectedSize = 600;
+    selection[1].frontExpectedSize = 400;
+    selection[1].rearExpectedSize = 0;
+    const JoinCheckResult full = CheckJoin(selection, volume.root().string());
+    EXPECT_EQ(full.check, JoinCheck::kNotEnoughSpace);
+    EXPECT_EQ(full.plan.requiredBytes, free);
+    EXPECT_NE(JoinCheckDetail(full).find("MB free"), std::string::npos);
+    selection[1].frontExpectedSize = 399;
+    EXPECT_EQ(CheckJoin(selection, volume.root().string()).check, JoinCheck::kReady);
+
+    // The recorder's card is never written to.
+    fs::create_directories(volume.root() / "Normal" / "Front");
+    fs::create_directories(volume.root() / "joined");
+    EXPECT_EQ(CheckJoin(selection, (volume.root() / "joined").string()).check, JoinCheck::kOnCard);
+    fs::remove_all(volume.root() / "Normal");
+
+    // A read-only volume.
+    ASSERT_EQ(::mount(nullptr, volume.root().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    EXPECT_EQ(CheckJoin(selection, volume.root().string()).check, JoinCheck::kFolderReadOnly);
+}
+
+TEST(JoinTask, AFailedOrCancelledJoinLeavesNoOutput) {
+    TempDir dir;
+    const auto recs = ForgeRecordings(dir / "src", 2, [](cf::ClipSpec&, int) {});
+    const auto selection = Entries(recs);
+    fs::create_directories(dir / "out");
+    const JoinCheckResult check = CheckJoin(selection, (dir / "out").string());
+    ASSERT_EQ(check.check, JoinCheck::kReady);
+
+    // A clip that vanished after the check fails the join with UI string 92.
+    const std::string moved = recs[1].front + ".away";
+    fs::rename(recs[1].front, moved);
+    JoinTask failing(selection, check.plan, false);
+    RecordingListener l1;
+    EXPECT_EQ(RunTask(failing, l1), TaskOutcome::kFailed);
+    EXPECT_EQ(failing.Failure().messages, std::vector<int>{kUiJoinFailed});
+    EXPECT_FALSE(failing.Failure().detail.empty());
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+    fs::rename(moved, recs[1].front);
+
+    JoinTask cancelled(selection, check.plan, false);
+    RecordingListener l2;
+    cancelled.Cancel();  // the busy flag cleared before the worker looked
+    cancelled.Start(l2);
+    EXPECT_EQ(l2.WaitFinished(), TaskOutcome::kCancelled);
+    cancelled.Wait();
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// ---- CSV --------------------------------------------------------------------
+
+TEST(CsvTask, CollectsOnTheWorkerAndReportsTheFile) {
+    TempDir dir;
+    WriteForgeCard(dir / "card", {ForgeRec("AG_S-210503-070809-000001F.AVI"),
+                                  ForgeRec("A___-210503-070909-000002F.AVI")});
+    fs::create_directories(dir / "out");
+    std::thread::id collector;
+    CsvTask task(
+        [&] {
+            collector = std::this_thread::get_id();
+            return CollectCard(dir / "card");
+        },
+        (dir / "out").string(), {});
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kDone);
+    EXPECT_NE(collector, std::this_thread::get_id());
+    EXPECT_EQ(task.Report().path, (dir / "out" / "Dv_20210503_070809.csv").string());
+    EXPECT_EQ(listener.Progress(), (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
+
+    CsvTask empty([] { return std::vector<RecordingEntry>{}; }, (dir / "out").string(), {});
+    RecordingListener l2;
+    ASSERT_EQ(RunTask(empty, l2), TaskOutcome::kFailed);
+    EXPECT_EQ(empty.Failure().messages, (std::vector<int>{99, 93}));
+}
+
+}  // namespace
+}  // namespace trivexa::test

@@ -92,4 +92,23 @@ bool DeleteRepairedCopies(const std::string& folder) {
     return !platform::PathExists(folder);
 }
 
+RepairedCopiesOutcome OfferRepairedCopies(RepairedCopiesOwner& owner, const std::string& folder) {
+    if (!HasRepairedCopies(folder)) return RepairedCopiesOutcome::kNone;
+    RepairedCopiesOutcome outcome = RepairedCopiesOutcome::kDeleted;
+    if (owner.AskKeepRepairedCopies()) {
+        const std::string destination = owner.ChooseRepairFolder();
+        if (!destination.empty()) {
+            const RepairedMoveReport moved = MoveRepairedCopies(destination, folder);
+            if (moved.Ok()) {
+                owner.RememberRepairFolder(destination);
+                outcome = RepairedCopiesOutcome::kMoved;
+            } else {
+                outcome = RepairedCopiesOutcome::kPartly;
+            }
+        }
+    }
+    if (!DeleteRepairedCopies(folder)) return RepairedCopiesOutcome::kStuck;
+    return outcome;
+}
+
 }  // namespace trivexa

@@ -36,4 +36,35 @@ RepairedMoveReport MoveRepairedCopies(const std::string& destination,
 // and waits in 200 ms steps until it is gone. True when it is gone.
 bool DeleteRepairedCopies(const std::string& folder = RepairedCopiesFolder());
 
+// UI strings of the question when the window returns to the empty state.
+inline constexpr int kUiKeepRepairedCopies = 173;  // Yes / No, caption 104
+inline constexpr int kUiRepairFolderTitle = 174;   // the folder chooser's title
+
+// The main window, as the repaired-copies question needs it (UI thread).
+class RepairedCopiesOwner {
+public:
+    virtual ~RepairedCopiesOwner() = default;
+    // UI string 173 with caption 104, Yes and No; true for Yes.
+    virtual bool AskKeepRepairedCopies() = 0;
+    // The folder chooser (UI string 174, the remembered repair folder); empty
+    // when cancelled.
+    virtual std::string ChooseRepairFolder() = 0;
+    // The folder becomes the remembered repair folder.
+    virtual void RememberRepairFolder(const std::string& folder) = 0;
+};
+
+enum class RepairedCopiesOutcome {
+    kNone,     // no repaired copies: nothing asked
+    kDeleted,  // not kept (No, or no folder chosen); the folder is gone
+    kMoved,    // moved into the chosen folder, then the folder deleted
+    kPartly,   // some files could not be moved; the folder is deleted anyway
+    kStuck,    // the folder could not be deleted
+};
+
+// The whole step, run when the window returns to the empty state (browse,
+// delete with reload, source lost, shutdown): asks once, moves the copies
+// when the user keeps them, and deletes the folder either way.
+RepairedCopiesOutcome OfferRepairedCopies(RepairedCopiesOwner& owner,
+                                          const std::string& folder = RepairedCopiesFolder());
+
 }  // namespace trivexa

@@ -98,5 +98,55 @@ TEST(RepairedCopies, MovedAcrossVolumesByCopying) {
     EXPECT_FALSE(fs::exists(copies / "A.AVI"));
 }
 
+// The question's answers, as the main window would give them.
+class Answers : public RepairedCopiesOwner {
+public:
+    bool AskKeepRepairedCopies() override {
+        ++asked;
+        return keep;
+    }
+    std::string ChooseRepairFolder() override { return folder; }
+    void RememberRepairFolder(const std::string& f) override { remembered = f; }
+    bool keep = false;
+    std::string folder;
+    std::string remembered;
+    int asked = 0;
+};
+
+TEST(RepairedCopies, AskedOnceKeptOrNotTheFolderIsGoneAfterwards) {
+    TempDir dir;
+    ScopedTrash trash(dir / "trash");
+    const fs::path copies = dir / "repaired_movie_files";
+    Answers answers;
+    // Nothing there: nothing asked.
+    EXPECT_EQ(OfferRepairedCopies(answers, copies.string()), RepairedCopiesOutcome::kNone);
+    EXPECT_EQ(answers.asked, 0);
+
+    // No: the copies go with the folder.
+    fs::create_directories(copies);
+    WriteFile(copies / "A.AVI", "a");
+    EXPECT_EQ(OfferRepairedCopies(answers, copies.string()), RepairedCopiesOutcome::kDeleted);
+    EXPECT_EQ(answers.asked, 1);
+    EXPECT_FALSE(fs::exists(copies));
+
+    // Yes without a folder: the same.
+    fs::create_directories(copies);
+    WriteFile(copies / "A.AVI", "a");
+    answers.keep = true;
+    EXPECT_EQ(OfferRepairedCopies(answers, copies.string()), RepairedCopiesOutcome::kDeleted);
+    EXPECT_TRUE(answers.remembered.empty());
+
+    // Yes with a folder: moved there, the folder remembered, the copies gone.
+    fs::create_directories(copies);
+    WriteFile(copies / "A.AVI", "a");
+    fs::create_directories(dir / "keep");
+    answers.folder = (dir / "keep").string();
+    EXPECT_EQ(OfferRepairedCopies(answers, copies.string()), RepairedCopiesOutcome::kMoved);
+    EXPECT_EQ(ReadFile(dir / "keep" / "A.AVI"), "a");
+    EXPECT_EQ(answers.remembered, answers.folder);
+    EXPECT_FALSE(fs::exists(copies));
+    EXPECT_EQ(answers.asked, 3);
+}
+
 }  // namespace
 }  // namespace trivexa::test

@@ -132,7 +132,9 @@ private:
     SystemTime last_{};
 };
 
-void DecodeHeaderChain(std::span<const std::byte> block, std::string_view fileName,
+// True when the chain ended inside `block`; false when the block ran out
+// first (a longer stretch of the same block may hold further units).
+bool DecodeHeaderChain(std::span<const std::byte> block, std::string_view fileName,
                        SensorHeader& header, float& msPerRecord) {
     const bool timeLapse = IsTimeLapse(fileName);
     std::size_t unit = sensor::kHeaderUnitOffset;
@@ -161,11 +163,13 @@ void DecodeHeaderChain(std::span<const std::byte> block, std::string_view fileNa
 
         // A further unit follows when this one ends in "@CS" and a capital.
         const std::size_t chain = unit + kUnitChain;
-        if (!StartsWith(block, chain, kChainMagic) || block.size() < chain + 4) break;
+        if (block.size() < chain + 4) return false;
+        if (!StartsWith(block, chain, kChainMagic)) return true;
         const char letter = At(block.data(), chain + 3);
-        if (letter < 'A' || letter > 'Z') break;
+        if (letter < 'A' || letter > 'Z') return true;
         unit += sensor::kHeaderUnitSize;
     }
+    return false;
 }
 
 void DecodePosition(const std::byte* r, std::uint32_t index, float step, TimestampDecoder& clock,
@@ -589,6 +593,36 @@ bool SensorReader::BuildFrameMap(std::int32_t frameCount) {
 
 bool SensorReader::ReadHeader(const std::string& path, SensorHeader& out) {
     if (CheckClip(path) != kClipIntact) return false;
+    platform::ReadOnlyFile file;
+    if (!file.Open(path)) return false;
+    return ReadHeaderOf(file, path, out);
+}
+
+bool SensorReader::ReadHeaderOf(const platform::ReadOnlyFile& file, const std::string& path,
+                                SensorHeader& out) {
+    // The usual block ends the file at a known place: its header units and
+    // the model near the end are read alone, instead of the whole block.
+    constexpr std::size_t kHeaderPrefix = 4096;
+    const std::uint64_t size = file.Size();
+    if (size > sensor::kUsualBlockSize) {
+        std::array<std::byte, kHeaderPrefix> prefix;
+        std::array<std::byte, sensor::kModelFromEnd> tail;
+        const std::uint64_t start = size - sensor::kUsualBlockSize;
+        if (file.ReadAt(start, prefix) == static_cast<std::int64_t>(prefix.size()) &&
+            StartsWith(prefix, 0, kBlockMagic)) {
+            SensorHeader header;
+            float msPerRecord = 0;
+            if (DecodeHeaderChain(prefix, path, header, msPerRecord) &&
+                file.ReadAt(size - tail.size(), tail) == static_cast<std::int64_t>(tail.size())) {
+                for (std::size_t k = 0; k < sensor::kModelLength; ++k)
+                    header.model[k] = At(tail.data(), k);
+                header.model[sensor::kModelLength] = '\0';
+                header.model[sensor::kModelLength + 1] = '\0';
+                out = header;
+                return true;
+            }
+        }
+    }
     SensorReader reader;
     if (!reader.Init() || !reader.Open(path)) return false;
     const bool ok = reader.LocateAndDecode(Decoder::HeaderOnly);

@@ -164,6 +164,11 @@ public:
 
     // Header only, for clips the integrity check reports intact.
     static bool ReadHeader(const std::string& path, SensorHeader& out);
+    // The same for a clip already checked and opened by the caller (`path`
+    // is its path): reads the header units and the model alone when the
+    // block is where the recorder puts it, else searches like a load.
+    static bool ReadHeaderOf(const platform::ReadOnlyFile& file, const std::string& path,
+                             SensorHeader& out);
     // Rebuilds the process-wide group track (sensor_track.h) from the
     // recordings' position records. True when every entry was visited.
     static bool CollectTrack(const std::vector<RecordingEntry>& recordings);

@@ -150,6 +150,12 @@ bool PathExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
+std::uint64_t RegularFileSize(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 bool IsWritableFolder(const std::string& folder) {
     return IsDirectory(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }

@@ -50,6 +50,9 @@ bool RenameNoReplace(const std::string& from, const std::string& to);
 
 // Existence tests that never throw; symbolic links are followed.
 bool PathExists(const std::string& path);
+// The size of the regular file at `path` (one stat, the file is not opened);
+// 0 when there is none.
+std::uint64_t RegularFileSize(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool IsRegularFile(const std::string& path);
 // True when `path` itself is a symbolic link (dangling or not).

@@ -333,5 +333,54 @@ TEST_F(SensorReaderTest, ReadHeaderOnlyForIntactClips) {
     EXPECT_EQ(untouched.quality, '\0');
 }
 
+// The header alone gives what a full load gives, whether the block sits
+// where the recorder puts it (4600 slots), elsewhere, or carries a chain of
+// header units longer than the stretch the quick read takes.
+TEST_F(SensorReaderTest, ReadHeaderMatchesAFullLoad) {
+    cf::SensorHeaderUnit last;
+    last.mode = 'D';
+    last.thresholds = {1200, 0, 50, 9999};
+    last.quality = 'L';
+    last.positionMode = 'N';
+    int n = 0;
+    for (int slots : {4600, 0}) {
+        for (int units : {0, 2, 150}) {
+            cf::ClipSpec spec;
+            spec.sensor.slots = slots;
+            if (units > 0) {
+                spec.sensor.chained.assign(static_cast<std::size_t>(units - 1), {});
+                spec.sensor.chained.push_back(last);
+                // The chain lies over record slots: leave room for it.
+                cf::DriveScript script;
+                script.records = units + 30;
+                spec.sensor.samples = cf::ScriptedDrive(script);
+                if (slots != 0) spec.sensor.slots = std::max(slots, script.records);
+            }
+            spec.sensor.model = "PL35-XQR";
+            char name[64];
+            std::snprintf(name, sizeof name, "A___-230715-08%02d22-%06dF.AVI", n, n + 1);
+            ++n;
+            const std::string path = WriteForgeClip(name, spec);
+            SensorReader reader;
+            ASSERT_TRUE(reader.Init());
+            ASSERT_TRUE(reader.Load(path)) << name;
+            SensorHeader header;
+            ASSERT_TRUE(SensorReader::ReadHeader(path, header)) << name;
+            const SensorHeader& full = reader.Header();
+            EXPECT_EQ(header.mode, full.mode) << name;
+            EXPECT_EQ(header.quality, full.quality) << name;
+            EXPECT_EQ(header.positionMode, full.positionMode) << name;
+            EXPECT_EQ(header.thresholds, full.thresholds) << name;
+            EXPECT_EQ(header.settings, full.settings) << name;
+            EXPECT_EQ(header.timeLapse, full.timeLapse) << name;
+            EXPECT_EQ(header.ModelText(), full.ModelText()) << name;
+            if (slots != 0) {
+                EXPECT_EQ(header.ModelText(), "PL35-XQR") << name;
+                EXPECT_EQ(header.quality, units > 0 ? 'L' : 'H') << name;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace trivexa

@@ -31,12 +31,6 @@ std::uint32_t Le32(std::span<const std::byte> bytes, std::uint64_t offset) {
     return v;
 }
 
-std::uint64_t FileBytes(const std::string& path) {
-    if (path.empty()) return 0;
-    platform::ReadOnlyFile file;
-    return file.Open(path) ? file.Size() : 0;
-}
-
 std::string Format(const char* format, const SystemTime& t) {
     // Only the fields of the patterns used here: %Y %m %d %H %M %S.
     std::string out;
@@ -84,15 +78,17 @@ std::string Megabytes(std::uint64_t bytes) {
 CsvClip ReadCsvClip(const RecordingEntry& entry) {
     CsvClip clip;
     clip.name = KeyName(entry);
-    clip.frontBytes = FileBytes(entry.frontPath);
-    clip.rearBytes = FileBytes(entry.rearPath);
-
     const std::string& path = KeyPath(entry);
-    const bool damaged = entry.frontPath.empty() ? entry.rearDamaged : entry.frontDamaged;
-    if (path.empty() || damaged) return clip;
+    const bool front = !entry.frontPath.empty();
+    // The other camera's file only gives its size.
+    if (front) clip.rearBytes = platform::RegularFileSize(entry.rearPath);
 
     platform::ReadOnlyFile file;
-    if (!file.Open(path)) return clip;
+    if (path.empty() || !file.Open(path)) return clip;
+    (front ? clip.frontBytes : clip.rearBytes) = file.Size();
+    const bool damaged = front ? entry.frontDamaged : entry.rearDamaged;
+    if (damaged) return clip;
+
     std::array<std::byte, avi::kFullHeaderSize> header{};
     const ClipLayout layout = LayoutForPath(path);
     const std::uint64_t headerSize = avi::HeaderSize(layout);
@@ -106,10 +102,10 @@ CsvClip ReadCsvClip(const RecordingEntry& entry) {
     // A rate or scale of 0 gives no frame rate to compute the length with.
     if (clip.rate == 0 || clip.scale == 0) return clip;
 
-    // The embedded data header (its reader checks the clip once more, the way
-    // the export must: a clip cut short since the scan is no longer intact).
+    // The embedded data header. The list was collected (every clip checked)
+    // by this same export just before, so the clip is not checked again.
     SensorHeader sensorHeader;
-    if (!SensorReader::ReadHeader(path, sensorHeader)) return clip;
+    if (!SensorReader::ReadHeaderOf(file, path, sensorHeader)) return clip;
     // The reader answers true for a clip where it finds no block at all; its
     // header decoder always sets the time-lapse letter, so a zero letter says
     // there was no header to read.
@@ -257,6 +253,19 @@ CsvReport WriteCsvFile(const std::vector<RecordingEntry>& recordings, const std:
     };
     if (!write(*header)) return writeFailed();
 
+    // Lines are converted and written in batches: one conversion and one
+    // write per batch instead of per line (the lines end in CR LF, so a
+    // batch never splits a character).
+    constexpr std::size_t kBatchBytes = 64 * 1024;
+    std::string pending;
+    const auto flush = [&] {
+        if (pending.empty()) return true;
+        // Characters the charset lacks (a name outside the recorder's
+        // grammar) become '?', as the system's conversion writes them.
+        const auto bytes = encode(pending);
+        pending.clear();
+        return bytes && write(*bytes);
+    };
     const int n = static_cast<int>(recordings.size());
     for (int i = 0; i < n; ++i) {
         if (cancel != nullptr && cancel->load()) {
@@ -264,13 +273,12 @@ CsvReport WriteCsvFile(const std::vector<RecordingEntry>& recordings, const std:
             report.error = "cancelled";
             return report;
         }
-        // Characters the charset lacks (a name outside the recorder's
-        // grammar) become '?', as the system's conversion writes them.
-        const auto line = encode(CsvLineFor(recordings[static_cast<std::size_t>(i)]));
-        if (!line || !write(*line)) return writeFailed();
+        pending += CsvLineFor(recordings[static_cast<std::size_t>(i)]);
+        if (pending.size() >= kBatchBytes && !flush()) return writeFailed();
         ++report.lines;
         if (progress) progress(i, n);
     }
+    if (!flush()) return writeFailed();
     if (!out.Commit(/*replace=*/options.replaceExisting)) {
         report.result = options.replaceExisting ? CsvResult::kCannotWrite : CsvResult::kExists;
         report.error = options.replaceExisting ? "cannot put the file in place as " + report.path

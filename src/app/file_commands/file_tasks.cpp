@@ -9,8 +9,6 @@
 namespace trivexa {
 namespace {
 
-constexpr int kUiNoRecordings = 99;
-
 bool Exists(const std::string& path) { return !path.empty() && platform::PathExists(path); }
 
 // Sleeps `ms` in short steps, giving up early when the task is cancelled.

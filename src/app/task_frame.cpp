@@ -119,6 +119,8 @@ void CTaskFrame::OnProgress(int done, int total) {
     // dropped.
     if (task_ == nullptr) return;
     bar_->SetPos(TaskPercent(done, total));
+    // Kept above windows that came up meanwhile (a message box, the map).
+    bar_->raise();
 }
 
 void CTaskFrame::OnTaskSucceeded() {

@@ -8,7 +8,7 @@
 
 #include "app/file_commands/file_tasks.h"
 #include "forge_card.h"
-#include "join/join_test_util.h"
+#include "container/join_test_util.h"
 #include "platform/files.h"
 #include "platform/scratch_volume.h"
 #include "recordings/drive_utils.h"

@@ -89,6 +89,8 @@ TEST(CLocaleNumbers, AUserLocaleWithADecimalCommaChangesNothing) {
     std::setlocale(LC_NUMERIC, before.c_str());
     EXPECT_EQ(text, "1.250000");
     EXPECT_EQ(back, 1.25);
+}
+
 TEST(PlatformLocale, EncodingWritesTheCharsetAndMarksWhatItCannotHold) {
     // Japanese in the charsets a Japanese desktop uses, read back unchanged.
     for (const char* charset : {"EUC-JP", "SHIFT_JIS", "ISO-2022-JP", "UTF-8"}) {

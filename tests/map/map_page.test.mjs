@@ -157,6 +157,16 @@ describe('map page', () => {
             assert.deepEqual(icon.shadowBox, ['49px', '32px', '-16px', '-32px']);
         });
         assert.equal(new Set(await page.evaluate(() => g_iconurl)).size, 15, 'fifteen different drawings');
+        // An event marker on the position itself stays under the position marker.
+        const stacked = await page.evaluate(() => {
+            cplist.AddCrashPos(2, 0.1, -0.2, 0.3, 0, 3, 0, g_marker.getLatLng().lat, g_marker.getLatLng().lng,
+                               1, 40.0, 0.0);
+            const event = cplist.markers[cplist.markers.length - 1].marker.getElement();
+            const z = Number(g_marker.getElement().style.zIndex) - Number(event.style.zIndex);
+            cplist.markers.pop().marker.remove();
+            return z;
+        });
+        assert.ok(stacked > 0, `the position marker lies ${stacked} below an event marker at its place`);
 
         await setHost(page, {status: 'pause'});  // hold the view still for the picture
         await sleep(1200);

@@ -39,6 +39,9 @@ var Z_GROUP = 1;    // the group track lies under
 var Z_CURRENT = 2;  // the current recording's track
 
 var ICON_SIZE = [32, 32];
+// Lifts the position marker above every event marker (Leaflet stacks markers
+// by latitude, southern ones on top).
+var POSITION_MARKER_Z_OFFSET = 10000;
 var SHADOW_SIZE = [49, 32];
 var MARKER_ANCHOR = [16, 32];
 
@@ -396,8 +399,13 @@ function loadMarker(position, icon) {
         g_marker = null;
     }
     if (mapExists()) {
-        g_marker = L.marker(position, icon ? {icon: icon, keyboard: false} : {keyboard: false})
-                       .addTo(g_map);
+        // Above the event markers: where the car is must never hide under
+        // an event it passed.
+        var options = {keyboard: false, zIndexOffset: POSITION_MARKER_Z_OFFSET};
+        if (icon) {
+            options.icon = icon;
+        }
+        g_marker = L.marker(position, options).addTo(g_map);
     }
 }
 

@@ -36,6 +36,11 @@ std::vector<PositionEntry> CopyGroupTrack() {
     return Track().entries;
 }
 
+void ReadGroupTrack(const std::function<void(std::span<const PositionEntry>)>& use) {
+    std::lock_guard lock(Track().mutex);
+    use(Track().entries);
+}
+
 std::size_t GroupTrackSize() {
     std::lock_guard lock(Track().mutex);
     return Track().entries.size();

@@ -6,6 +6,7 @@
 // thread. Its lock is a leaf: nothing else is locked while it is held.
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -19,6 +20,9 @@ void ClearGroupTrack();
 void AppendGroupTrack(std::span<const PositionEntry> entries);
 // A copy of the whole track, taken under its lock.
 std::vector<PositionEntry> CopyGroupTrack();
+// Runs `use` with the whole track while holding its lock (no copy); `use`
+// must not touch the track itself.
+void ReadGroupTrack(const std::function<void(std::span<const PositionEntry>)>& use);
 std::size_t GroupTrackSize();
 
 }  // namespace trivexa

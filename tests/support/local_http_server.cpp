@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -96,14 +97,16 @@ HttpAnswer HttpAnswer::Silent() {
     return a;
 }
 
-LocalHttpServer::LocalHttpServer(Handler handler) : handler_(std::move(handler)) {
+LocalHttpServer::LocalHttpServer(Handler handler, int port) : handler_(std::move(handler)) {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0 || ::pipe2(wakeFds_, O_CLOEXEC) != 0)
         throw std::runtime_error("test server: no socket");
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    const int reuse = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     socklen_t len = sizeof addr;
     if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(listenFd_, 64) != 0 ||

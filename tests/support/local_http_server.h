@@ -43,7 +43,9 @@ struct HttpAnswer {
 class LocalHttpServer {
 public:
     using Handler = std::function<HttpAnswer(const HttpRequestSeen&)>;
-    explicit LocalHttpServer(Handler handler);
+    // Listens on `port`, or on a free port when 0 (a server that comes back
+    // after a stop takes its old port again).
+    explicit LocalHttpServer(Handler handler, int port = 0);
     // Stops: closes every connection, silent ones included, and joins.
     ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer&) = delete;

@@ -33,24 +33,26 @@
 #include <vector>
 
 #include "app/core/settings_file.h"
-#include "map/bridge/map_test_util.h"
 #include "map/map_runtime.h"
+#include "map/map_test_util.h"
+#include "support/bench_timing.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
 using namespace trivexa;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 namespace {
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-double Percentile(std::vector<double> v, double q) {
-    if (v.empty()) return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size())))];
+// Percentile (0..100) and median of one contender's measurements.
+double Percentile(const std::vector<double>& v, int percent) {
+    bench::Samples samples;
+    for (double x : v) samples.Add(x);
+    return samples.Percentile(percent);
 }
-double Median(const std::vector<double>& v) { return Percentile(v, 0.5); }
+double Median(const std::vector<double>& v) { return Percentile(v, 50); }
 
 double ThreadCpuMs() {
     timespec t{};
@@ -227,9 +229,8 @@ int main(int argc, char** argv) {
     std::printf(
         "bridge calls per update: map shown median %.4f ms, 90%% %.4f ms, max %.3f ms; "
         "map hidden median %.4f ms (ratio %.2f)\n",
-        Median(shownCalls), Percentile(shownCalls, 0.9), Percentile(shownCalls, 1.0),
-        Median(hiddenCalls),
-        Median(hiddenCalls) > 0 ? Median(shownCalls) / Median(hiddenCalls) : 0);
+        Median(shownCalls), Percentile(shownCalls, 90), Percentile(shownCalls, 100),
+        Median(hiddenCalls), bench::CostRatio(Median(shownCalls), Median(hiddenCalls)));
     std::printf(
         "UI thread CPU per 30 ms update, all work included: map shown %.3f ms, map hidden "
         "%.3f ms (map's share %.3f ms)\n",

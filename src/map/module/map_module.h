@@ -92,7 +92,8 @@ protected:
 // The plugin's entry: makes map dialogs.
 class MapModule {
 public:
-    virtual ~MapModule() = default;
+    // Out of line: anchors the interface's vtable in one object file.
+    virtual ~MapModule();
     // A new map dialog as a child of `parent` (may be null), talking to
     // `host`, which must outlive the dialog's widget.
     virtual MapDialog* CreateMapDialog(QWidget* parent, MapHost& host,

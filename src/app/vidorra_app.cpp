@@ -1,0 +1,32 @@
+#include "app/vidorra_app.h"
+
+#include <QApplication>
+
+#include "app/vidorra_dlg.h"
+#include "controls/shared_fonts.h"
+
+namespace trivexa {
+
+int CVidorraApp::Run(int& argc, char** argv, const ViewerOptions& options) {
+    // The OpenGL video surfaces and the web-engine map live in one process:
+    // their contexts must be shareable, which Qt settles before the
+    // application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Trivexa"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    int code = 0;
+    {
+        // The main window lives for the modal loop only.
+        CVidorraDlg window;
+        window.Initialise(options.source, options.fallback);
+        window.show();
+        code = window.exec();
+        code = 0;
+    }
+    // The shared fonts belong to the process and go last.
+    DeleteSharedFonts();
+    return code;
+}
+
+}  // namespace trivexa

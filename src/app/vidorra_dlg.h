@@ -1,0 +1,222 @@
+#pragma once
+// CVidorraDlg: the viewer's one main window. It owns and places every
+// component the user sees (the browser panel, the two video surfaces, one in
+// the window and one in the detached secondary video window, the trip panel,
+// the acceleration graph, the seek and volume sliders, the nineteen buttons,
+// the progress bar, the map host window with its logo window) and forwards
+// everything that concerns a recording's life or playback to its controller
+// (ViewerController), which decides and calls back through ViewerView. The
+// window itself keeps the presentation: layout and scale, the frame, full
+// screen, zoom, the display switch, the context menu and the source dialog.
+//
+// Messages: every UM_ notice arrives as a posted event in event(), one switch
+// in the order of the message table; the surfaces, the folder tree and the
+// list call the owner interfaces directly.
+//
+// What later parts add plugs in at one place each (see the Hook* methods):
+// the map bridge (command 38010, UM_MAP_*), the still (38006), join and
+// delete (38007, 38012), CSV export (38014), the settings dialog (38013),
+// the update notice (UM_UPDATE_AVAILABLE) and the file tasks (UM_TASK_*).
+// Until they do, their buttons stay disabled and their messages do nothing.
+//
+// Callers: CVidorraApp creates it, runs Initialise and then exec(); the UI
+// thread only.
+
+#include <QBasicTimer>
+#include <QPointer>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/controller/viewer_controller.h"
+#include "app/core/main_layout.h"
+#include "app/core/screen_zoom.h"
+#include "app/main_skin.h"
+#include "app/resource_image.h"
+#include "browser/browser_owner.h"
+#include "controls/resize_dialog.h"
+#include "panels/movie_static.h"
+#include "panels/player_sensor_source.h"
+
+namespace trivexa {
+
+class CFilerContainerDlg;
+class CGSensorDlg;
+class CInfoDlg;
+class CLogoDlg;
+class CMovieDialog;
+class CSkinProgressBarCtrl;
+class CSkinSliderCtrl;
+class MainButtons;
+
+class CVidorraDlg : public CResizeDialog,
+                    public BrowserOwner,
+                    public MovieStaticOwner,
+                    public ViewerView {
+    Q_OBJECT
+public:
+    explicit CVidorraDlg(QWidget* parent = nullptr);
+    ~CVidorraDlg() override;
+
+    // The initialisation steps, then UM_DEFERRED_INIT is posted. `source`,
+    // when not empty, is opened instead of the last source (a card, folder or
+    // clip); `fallback` is opened when neither gives a source. False when the
+    // window could not be initialised (it then runs empty).
+    bool Initialise(const std::string& source = {}, const std::string& fallback = {});
+
+    // The command table (buttons, context menu, caption buttons).
+    void Command(int id);
+    // Shutdown sequence; closes the window. Safe to call more than once.
+    void Shutdown();
+    // The process ends because the program's own file has gone (source lost).
+    bool ExitRequested() const { return exitRequested_; }
+
+    // --- parts, for the tests and the benchmark ---------------------------------
+    ViewerController& Controller() { return *controller_; }
+    CFilerContainerDlg& Browser() { return *browser_; }
+    CGSensorDlg& Graph() { return *graph_; }
+    CInfoDlg& TripPanel() { return *info_; }
+    CMovieStatic& Surface(int screen) { return *surfaces_[static_cast<std::size_t>(screen)]; }
+    CMovieDialog& SecondaryWindow() { return *secondary_; }
+    CMovieDialog& MapWindow() { return *mapHost_; }
+    CSkinSliderCtrl& SeekSlider() { return *seekSlider_; }
+    CSkinSliderCtrl& VolumeSlider() { return *volumeSlider_; }
+    MainButtons& Buttons() { return *buttons_; }
+    CLogoDlg& Logo() { return *logo_; }
+    bool FullScreen() const { return fullScreen_; }
+    bool ZoomMode() const { return zoomMode_; }
+    const ZoomRecord& Zoom(int screen) const { return zoom_[static_cast<std::size_t>(screen)]; }
+    VideoArea Video() const { return video_; }
+    const MainLayout& Layout() const { return layout_; }
+    // Runs the video context menu's choice (the test's way to pick an item
+    // without the menu's own loop).
+    void OpenVideoMenu(QPoint globalPoint, CMovieStatic* surface);
+
+    // --- BrowserOwner -------------------------------------------------------------
+    std::recursive_mutex& ListMutex() override;
+    int CurrentIndex() const override;
+    void SetCurrentIndex(int row) override;
+    void SelectRecording(const SelectRecordingFlags& flags) override;
+    void OnFolderSelected(TreeNode node) override;
+    void OnCommand(int commandId) override;
+    QObject* MessageTarget() override { return this; }
+
+    // --- MovieStaticOwner -------------------------------------------------------------
+    void OnPlayerReady(std::uintptr_t wParam, int camera) override;
+    void OnPlayerEnded(std::uintptr_t wParam, int camera) override;
+    void OnGraphNotify(int camera) override;
+    void OnVideoMenu(QPoint globalPoint, CMovieStatic* surface) override;
+    void OnVideoZoomAt(int screen, QPoint clientPoint) override;
+    void OnToggleFullScreen() override;
+    int PrimaryScreen() const override;
+    CameraClip ClipOf(int camera) const override;
+
+    // --- ViewerView -----------------------------------------------------------------------
+    int RowCount() override;
+    std::optional<RecordingEntry> Row(int row) override;
+    void SetRowFacts(int row, int qualityClass, const SystemTime& start) override;
+    void SelectListRow(int row) override;
+    bool ContinueInSequence() override;
+    void SetContinueInSequence(bool on) override;
+    bool BrowserTaskRunning() override;
+    bool TreeHasNextNode() override;
+    void SelectNextTreeNode() override;
+    int LoadFolder(TreeNode node) override;
+    TreeNode NextTreeNode(TreeNode node) override;
+    void SelectTreeNode(TreeNode node) override;
+    bool BrowserClearing() override;
+    void ClearBrowserList() override;
+    void LayOutBrowser() override;
+    SourceKind Source() override;
+    TripValues& Trip() override;
+    void RepaintTrip() override;
+    void SetSeekRange(std::int64_t first, std::int64_t end) override;
+    void SetSeekPosition(std::int64_t p) override;
+    void EnableSeekSlider(bool on) override;
+    void ReleaseSeekSlider() override;
+    void SetGraphCursor(std::int64_t count, std::int64_t position) override;
+    void PrepareGraph() override;
+    void ClearGraph() override;
+    std::vector<std::int64_t> GraphEventFrames() override;
+    void SetWaitCursor(bool on) override;
+    void ApplyEnabling(const ButtonEnabling& enabling) override;
+    void SetControlsEnabled(bool on) override;
+    void SetPlayFace(bool pause) override;
+    void RepaintSurfaces() override;
+    void ApplyVideoRectangles() override;
+    void ApplyAspectModes() override;
+    void SetSecondaryCaptionFor(int primaryScreen) override;
+    void RaiseSecondary() override;
+    void CloseMenus() override;
+    bool InFullScreen() override { return fullScreen_; }
+    void LeaveViewModes() override;
+    bool AskYesNo(int text, int caption) override;
+    void ShowError(int text) override;
+    void SetModelCode(int code) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void OnReleased(QPoint globalCursor) override;
+    void ApplyTargetRect() override;
+    void reject() override {}
+    void accept() override {}
+
+private:
+    void HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    void DeferredInit();
+    void LayOutChildrenNow();
+    void PlaceVideoArea();
+    void PlaceDetachedFirst();
+    void PlaceSecondaryContent();
+    void ResetZoom(int screen);
+    void ToggleFullScreen();
+    void ToggleZoomMode();
+    void SwapScreens();
+    void ToggleAspect();
+    void Browse();
+    void ReturnToEmptyState();
+    void ShowMaximisedToggle();
+
+    // Hooks of the parts that come later (see the class comment).
+    void HookMapCommand();
+    void HookFileCommand(int id);
+    void HookSettings();
+
+    std::unique_ptr<ViewerController> controller_;
+    std::unique_ptr<PlayerPairSensorSource> sensorSource_;
+    CResourceImage skin_;
+    COffScreenDC offscreen_;
+    CFilerContainerDlg* browser_ = nullptr;
+    CGSensorDlg* graph_ = nullptr;
+    CInfoDlg* info_ = nullptr;
+    CSkinSliderCtrl* seekSlider_ = nullptr;
+    CSkinSliderCtrl* volumeSlider_ = nullptr;
+    CSkinProgressBarCtrl* progress_ = nullptr;
+    MainButtons* buttons_ = nullptr;
+    std::array<CMovieStatic*, 2> surfaces_{};
+    std::unique_ptr<CMovieDialog> secondary_;
+    std::unique_ptr<CMovieDialog> mapHost_;
+    CLogoDlg* logo_ = nullptr;
+
+    VideoArea video_{};
+    MainLayout layout_{};
+    std::array<ZoomRecord, 2> zoom_{};
+    QRect windowedGeometry_;
+    bool initialised_ = false;
+    bool fullScreen_ = false;
+    bool zoomMode_ = false;
+    bool waitCursor_ = false;
+    bool closing_ = false;
+    bool exitRequested_ = false;
+    bool firstErase_ = true;
+    QBasicTimer releaseTimer_;  // 105
+};
+
+}  // namespace trivexa

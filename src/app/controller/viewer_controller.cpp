@@ -544,6 +544,12 @@ void ViewerController::EndOfRecording() {
             view_.SelectNextTreeNode();
             return;
         case EndStep::kStopAtStart:
+            // Nothing follows: the end margin no longer holds the commands
+            // back, or the stopped recording could not be stopped or played
+            // again until another one opens.
+            endLatch_ = false;
+            marginDisabled_ = false;
+            view_.EnableSeekSlider(true);
             ResetSpeed();
             Stop();
             pair_.Seek(CameraSelector::kBoth, 0);

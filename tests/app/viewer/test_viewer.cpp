@@ -1,0 +1,439 @@
+// The viewer driven as a user drives it: the real main window on a forge card
+// under a display, with mouse clicks on its buttons, sliders and video
+// surfaces. The pictures are read back (every forge frame shows its number),
+// and screenshots of the empty window, a playing recording, zoom, full screen
+// and the context menu are saved under build/tests/viewer/.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QListView>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/controller/viewer_controller.h"
+#include "app/core/control_buttons.h"
+#include "app/core/ui_strings.h"
+#include "app/main_buttons.h"
+#include "app/movie_menu.h"
+#include "app/vidorra_dlg.h"
+#include "browser/filer_container_dlg.h"
+#include "browser/folder_tree_ctrl.h"
+#include "controls/msg_box.h"
+#include "controls/skin_button.h"
+#include "controls/skin_slider.h"
+#include "panels/gsensor_dlg.h"
+#include "panels/info_dlg.h"
+#include "panels/movie_dialog.h"
+#include "playback/playback_fixture.h"
+
+namespace trivexa {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FrameShown;
+using test::WaitUntil;
+
+bool HaveDisplay() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+
+#define REQUIRE_DISPLAY() \
+    if (!HaveDisplay()) GTEST_SKIP() << "no display"
+
+QString ShotPath(const QString& name) {
+    const QString dir = QStringLiteral(TRIVEXA_BINARY_DIR "/tests/viewer");
+    QDir().mkpath(dir);
+    return dir + QLatin1Char('/') + name + QStringLiteral(".png");
+}
+
+// The whole screen as the user sees it (the detached window included).
+void SaveScreen(const QString& name) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_TRUE(screen->grabWindow(0).save(ShotPath(name)));
+}
+
+clipforge::ClipSpec ClipOf(int frames) {
+    clipforge::ClipSpec c;
+    c.video.width = 160;
+    c.video.height = 96;
+    c.video.frames = frames;
+    c.video.gop = 15;
+    c.video.cacheDir = test::TestDataDir() / "clipforge";
+    return c;
+}
+
+clipforge::CardRecording Rec(const std::string& name, int frames = 90) {
+    clipforge::CardRecording r;
+    r.name = name;
+    r.clip = ClipOf(frames);
+    return r;
+}
+
+// Runs `act` on the next message box once it is shown, and remembers its text.
+void AnswerNextBox(int button, QString* text = nullptr) {
+    QTimer::singleShot(10, [button, text] {
+        auto* box = qobject_cast<CMsgDlg*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) {
+            AnswerNextBox(button, text);
+            return;
+        }
+        if (text) *text = box->ShownText();
+        CSkinButton* b = button == 1 ? box->FirstButton() : box->SecondButton();
+        QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+    });
+}
+
+QString UiText(int id) { return QString::fromUtf8(UiString(id)); }
+
+class Viewer : public ::testing::Test {
+protected:
+    void SetUp() override { REQUIRE_DISPLAY(); }
+    void TearDown() override {
+        if (window) window->Shutdown();
+        window.reset();
+    }
+
+    // Writes a card and opens the viewer on it.
+    void Start(const std::vector<clipforge::CardRecording>& recordings,
+               const std::function<void(clipforge::CardSpec&)>& edit = {}) {
+        clipforge::CardSpec spec;
+        spec.clip = ClipOf(90);
+        spec.recordings = recordings;
+        if (edit) edit(spec);
+        std::string error;
+        ASSERT_TRUE(clipforge::WriteCard(card.path(), spec, &error)) << error;
+        StartOn(card.path().string());
+    }
+    void StartOn(const std::string& source) {
+        window = std::make_unique<CVidorraDlg>();
+        ASSERT_TRUE(window->Initialise(source));
+        window->move(0, 0);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    ViewerController& C() { return window->Controller(); }
+    bool Loaded() { return C().MediaLoaded() && !C().OpenPending(); }
+    bool WaitLoaded(int ms = 8000) { return WaitUntil([&] { return Loaded(); }, ms); }
+    int Shown(int screen) { return FrameShown(window->Surface(screen).CurrentImage()); }
+    void Click(int index) {
+        CSkinButton* b = window->Buttons().Control(index);
+        QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+    }
+    std::string CurrentName() {
+        const std::optional<RecordingEntry> row = window->Row(C().CurrentIndex());
+        return row ? row->frontName : std::string();
+    }
+
+    test::TempDir card;
+    std::unique_ptr<CVidorraDlg> window;
+};
+
+TEST_F(Viewer, EmptyWindowHasOnlyBrowseEnabled) {
+    StartOn((card.path() / "missing").string());
+    test::RunEventsFor(200);
+    EXPECT_EQ(window->RowCount(), 0);
+    EXPECT_EQ(window->size(), QSize(1120, 697));
+    EXPECT_TRUE(window->Buttons().Control(button::kBrowse)->isEnabled());
+    EXPECT_FALSE(window->Buttons().Control(button::kPlayPause)->isEnabled());
+    EXPECT_FALSE(window->Buttons().Control(button::kNext)->isEnabled());
+    // Enter and Escape leave the window open.
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    SaveScreen(QStringLiteral("empty"));
+}
+
+TEST_F(Viewer, FirstRecordingOpensAfterTheDebounceAndThePlaybackCommandsWork) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 300), Rec("A___-230715-081600-000002F.AVI", 300)});
+    ASSERT_EQ(window->RowCount(), 2);
+    EXPECT_EQ(C().CurrentIndex(), 0);
+    EXPECT_TRUE(C().OpenPending());
+    ASSERT_TRUE(WaitLoaded());
+    // A click on the second row: scheduled, opened only after the debounce.
+    auto* list = window->Browser().findChild<QListView*>();
+    ASSERT_NE(list, nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(1, 0)).center());
+    EXPECT_EQ(C().CurrentIndex(), 1);
+    EXPECT_TRUE(C().OpenPending());
+    test::RunEventsFor(300);
+    EXPECT_FALSE(C().MediaLoaded());
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_GE(clock.elapsed(), 500);
+    EXPECT_EQ(C().DataState(), PlayState::kStopped);
+    // Both cameras show their first picture.
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) == 0 && Shown(1) == 0; }));
+    EXPECT_EQ(window->Trip().frame, 0);
+    EXPECT_TRUE(window->Trip().dataValid);
+
+    // Play: the pictures move on, the play button shows pause.
+    Click(button::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) > 10 && Shown(1) > 5; }));
+    EXPECT_EQ(C().DataState(), PlayState::kPlaying);
+    EXPECT_TRUE(window->Buttons().PlayFaceShowsPause());
+    // The fan-out follows: slider, graph and trip panel at the same position.
+    ASSERT_TRUE(WaitUntil([&] { return window->SeekSlider().Pos() > 10; }));
+    EXPECT_EQ(window->Graph().CursorPosition(), window->SeekSlider().Pos());
+    EXPECT_EQ(window->Trip().frame, window->SeekSlider().Pos());
+    SaveScreen(QStringLiteral("playing"));
+
+    // Faster twice within a second: one change.
+    Click(button::kFaster);
+    Click(button::kFaster);
+    EXPECT_EQ(C().DataRate(), RateCode::kDouble);
+    EXPECT_EQ(window->Trip().speedText, UiString(58));
+    ASSERT_TRUE(WaitUntil([&] { return !C().RateDebounce(); }, 3000));
+    // Slower twice (a second apart): 2 → 1 → 1/2.
+    Click(button::kSlower);
+    EXPECT_EQ(C().DataRate(), RateCode::kNormal);
+    ASSERT_TRUE(WaitUntil([&] { return !C().RateDebounce(); }, 3000));
+    Click(button::kSlower);
+    EXPECT_EQ(C().DataRate(), RateCode::kHalf);
+    EXPECT_EQ(window->Trip().speedText, UiString(60));
+
+    // Pause resets the rate; the picture stays.
+    Click(button::kPlayPause);
+    EXPECT_EQ(C().DataState(), PlayState::kPaused);
+    EXPECT_EQ(C().DataRate(), RateCode::kNormal);
+    EXPECT_FALSE(window->Buttons().PlayFaceShowsPause());
+
+    // A click on the slider's track seeks there.
+    CSkinSliderCtrl& slider = window->SeekSlider();
+    QTest::mouseClick(&slider, Qt::LeftButton, {}, QPoint(slider.width() * 3 / 4, slider.height() / 2));
+    ASSERT_TRUE(WaitUntil([&] { return slider.Pos() > 180; }));
+    const int target = slider.Pos();
+    EXPECT_EQ(window->Graph().CursorPosition(), target);
+    EXPECT_EQ(window->Trip().frame, target);
+    ASSERT_TRUE(WaitUntil([&] { return std::abs(Shown(0) - target) <= 2; }));
+
+    // Stop: back to the start.
+    Click(button::kStop);
+    EXPECT_EQ(C().DataState(), PlayState::kStopped);
+    EXPECT_EQ(slider.Pos(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) == 0; }));
+}
+
+TEST_F(Viewer, ZoomFullScreenAndContextMenu) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 150)});
+    ASSERT_TRUE(WaitLoaded());
+    Click(button::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) > 5; }));
+    Click(button::kPlayPause);
+
+    // Zoom mode: a click zooms about the point, 1 → 2 → 3 → 1.
+    Click(button::kZoomMode);
+    EXPECT_TRUE(window->ZoomMode());
+    CMovieStatic& primary = window->Surface(0);
+    const QPoint at(primary.width() / 3, primary.height() / 3);
+    QTest::mouseClick(&primary, Qt::LeftButton, {}, at);
+    ASSERT_TRUE(WaitUntil([&] { return window->Zoom(0).factor == 2.0f; }, 3000));
+    test::RunEventsFor(300);
+    SaveScreen(QStringLiteral("zoom"));
+    QTest::mouseClick(&primary, Qt::LeftButton, {}, at);
+    ASSERT_TRUE(WaitUntil([&] { return window->Zoom(0).factor == 3.0f; }, 3000));
+    QTest::mouseClick(&primary, Qt::LeftButton, {}, at);
+    ASSERT_TRUE(WaitUntil([&] { return window->Zoom(0).factor == 1.0f; }, 3000));
+    Click(button::kZoomMode);
+    EXPECT_FALSE(window->ZoomMode());
+
+    // The context menu of the paused recording: it closes without a choice.
+    QString firstItem;
+    QTimer::singleShot(300, [&] {
+        CMovieMenu* menu = CMovieMenu::Active();
+        if (!menu) return;
+        firstItem = QString::number(menu->Items().size());
+        SaveScreen(QStringLiteral("context_menu"));
+        menu->Dismiss();
+    });
+    window->OpenVideoMenu(primary.mapToGlobal(QPoint(100, 100)), &primary);
+    EXPECT_FALSE(firstItem.isEmpty());
+
+    // A double click on the primary surface: full screen and back.
+    QTest::mouseDClick(&primary, Qt::LeftButton, {}, QPoint(50, 50));
+    ASSERT_TRUE(WaitUntil([&] { return window->FullScreen(); }, 3000));
+    test::RunEventsFor(300);
+    EXPECT_EQ(primary.size(), window->screen()->geometry().size());
+    EXPECT_FALSE(window->Graph().isVisible());
+    SaveScreen(QStringLiteral("full_screen"));
+    QTest::mouseDClick(&primary, Qt::LeftButton, {}, QPoint(50, 50));
+    ASSERT_TRUE(WaitUntil([&] { return !window->FullScreen(); }, 3000));
+    EXPECT_EQ(window->size(), QSize(1120, 697));
+    EXPECT_TRUE(window->Graph().isVisible());
+}
+
+TEST_F(Viewer, EndOpensTheNextRowThenTheNextFolder) {
+    clipforge::CardRecording parked = Rec("A___-230716-091500-000003F.AVI", 75);
+    parked.topFolder = "Parking";
+    Start({Rec("A___-230715-081500-000001F.AVI", 75), Rec("A___-230715-081600-000002F.AVI", 75),
+           parked});
+    const TreeNode firstFolder = window->Browser().Tree().SelectedNode();
+    ASSERT_EQ(window->RowCount(), 2);
+    ASSERT_TRUE(WaitLoaded());
+    Click(button::kPlayPause);
+    // The first ends: the second opens and plays on.
+    ASSERT_TRUE(WaitUntil([&] { return C().CurrentIndex() == 1 && Loaded(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return C().DataState() == PlayState::kPlaying; }, 3000));
+    EXPECT_EQ(CurrentName(), "A___-230715-081600-000002F.AVI");
+    // The last row ends: the next folder's first recording opens and plays.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return CurrentName() == "A___-230716-091500-000003F.AVI" && Loaded(); }, 12000));
+    EXPECT_NE(window->Browser().Tree().SelectedNode(), firstFolder);
+    ASSERT_TRUE(WaitUntil([&] { return C().DataState() == PlayState::kPlaying; }, 3000));
+    // The last recording of the last folder ends: stopped at the start.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return C().DataState() == PlayState::kStopped && window->SeekSlider().Pos() == 0 &&
+                   window->Buttons().Control(button::kPlayPause)->isEnabled();
+        },
+        10000));
+    EXPECT_FALSE(C().AdvanceToNextFolder());
+    EXPECT_EQ(CurrentName(), "A___-230716-091500-000003F.AVI");
+}
+
+TEST_F(Viewer, TimeLapseRecordingStartsAtHalfRate) {
+    Start({Rec("T___-230715-081500-000001F.AVI", 90)});
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_EQ(C().DataRate(), RateCode::kHalf);
+    EXPECT_EQ(window->Trip().speedText, UiString(60));
+}
+
+TEST_F(Viewer, DamagedRecordingAsksAndPlaysTheRepairedCopy) {
+    clipforge::CardRecording damaged = Rec("A___-230715-081500-000001F.AVI", 90);
+    damaged.clip->damage.indexLost = true;
+    QString question;
+    AnswerNextBox(1, &question);
+    Start({damaged});
+    ASSERT_TRUE(WaitLoaded(10000));
+    EXPECT_EQ(question, UiText(172));
+    EXPECT_TRUE(C().Pair().Player(Camera::Front).OpenedRepairedCopy());
+    Click(button::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) > 5; }));
+    // The card is never written.
+    EXPECT_TRUE(fs::exists(card.path() / "Normal/Front/A___-230715-081500-000001F.AVI"));
+}
+
+TEST_F(Viewer, DamagedRecordingRefusedEndsWithTheFailureMessage) {
+    clipforge::CardRecording damaged = Rec("A___-230715-081500-000001F.AVI", 90);
+    damaged.clip->damage.indexLost = true;
+    QString failure;
+    AnswerNextBox(2);
+    QTimer::singleShot(200, [&] { AnswerNextBox(1, &failure); });
+    Start({damaged});
+    ASSERT_TRUE(WaitUntil([&] { return !failure.isEmpty(); }, 10000));
+    EXPECT_EQ(failure, UiText(96));
+    EXPECT_FALSE(C().MediaLoaded());
+    EXPECT_TRUE(window->Buttons().Control(button::kBrowse)->isEnabled());
+}
+
+TEST_F(Viewer, TooShortClipShowsItsMessage) {
+    QString message;
+    AnswerNextBox(1, &message);
+    Start({Rec("A___-230715-081500-000001F.AVI", 45)});  // 1.5 s
+    ASSERT_TRUE(WaitUntil([&] { return !message.isEmpty(); }, 8000));
+    EXPECT_EQ(message, UiText(97));
+    test::RunEventsFor(100);
+    EXPECT_FALSE(C().MediaLoaded());
+    EXPECT_FALSE(C().OpenPending());
+}
+
+TEST_F(Viewer, RemovingTheCardReturnsToTheEmptyState) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 150)});
+    ASSERT_TRUE(WaitLoaded());
+    Click(button::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) > 5; }));
+    fs::remove_all(card.path());
+    ASSERT_TRUE(WaitUntil([&] { return window->RowCount() == 0 && !C().MediaLoaded(); }, 5000));
+    EXPECT_EQ(C().CurrentIndex(), -1);
+    EXPECT_EQ(C().DataState(), PlayState::kClosed);
+    EXPECT_TRUE(window->Buttons().Control(button::kBrowse)->isEnabled());
+    EXPECT_FALSE(window->Buttons().Control(button::kPlayPause)->isEnabled());
+    EXPECT_TRUE(window->isVisible());
+}
+
+// --- bad input --------------------------------------------------------------------------
+
+TEST_F(Viewer, RapidSelectionChangesOpenOnlyTheLast) {
+    Start({Rec("A___-230715-081500-000001F.AVI"), Rec("A___-230715-081600-000002F.AVI"),
+           Rec("A___-230715-081700-000003F.AVI")});
+    for (int i = 0; i < 20; ++i) {
+        {
+            std::lock_guard hold(window->ListMutex());
+            window->SelectListRow(i % 3);
+            window->SetCurrentIndex(i % 3);
+        }
+        window->SelectRecording({});
+        test::RunEventsFor(40);
+        EXPECT_FALSE(C().MediaLoaded());
+    }
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_EQ(C().CurrentIndex(), 19 % 3);
+    EXPECT_EQ(CurrentName(), "A___-230715-081600-000002F.AVI");
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) == 0; }));
+}
+
+TEST_F(Viewer, EveryButtonDuringAPendingOpenLeavesAWorkingWindow) {
+    Start({Rec("A___-230715-081500-000001F.AVI"), Rec("A___-230715-081600-000002F.AVI")});
+    ASSERT_TRUE(C().OpenPending());
+    for (int i = 0; i < kControlButtonCount; ++i) {
+        if (i == button::kBrowse) continue;  // a modal dialog; disabled anyway
+        EXPECT_FALSE(window->Buttons().Control(i)->isEnabled()) << i;
+        Click(i);
+        // The commands themselves refuse too, when reached another way.
+        window->Command(static_cast<int>(ControlButtons()[static_cast<std::size_t>(i)].command));
+    }
+    ASSERT_TRUE(WaitLoaded());
+    Click(button::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) > 5; }));
+}
+
+TEST_F(Viewer, RearMuchShorterThanFrontPlaysToTheFrontsEnd) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 150), Rec("A___-230715-081600-000002F.AVI")});
+    // The rear clip of the first recording is cut to 2.5 s of 5.
+    clipforge::ClipSpec rear = ClipOf(75);
+    rear.video.camera = 'R';
+    std::string error;
+    ASSERT_TRUE(clipforge::WriteClip(card.path() / "Normal/Rear/A___-230715-081500-000001R.AVI",
+                                     rear, nullptr, &error))
+        << error;
+    ASSERT_TRUE(WaitLoaded());
+    Click(button::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) > 100; }, 8000));
+    EXPECT_EQ(C().CurrentIndex(), 0);  // the rear's end did not end the recording
+    ASSERT_TRUE(WaitUntil([&] { return C().CurrentIndex() == 1 && Loaded(); }, 8000));
+}
+
+TEST_F(Viewer, RecordingDeletedBetweenListingAndOpening) {
+    Start({Rec("A___-230715-081500-000001F.AVI"), Rec("A___-230715-081600-000002F.AVI")});
+    ASSERT_TRUE(WaitLoaded());
+    fs::remove(card.path() / "Normal/Front/A___-230715-081600-000002F.AVI");
+    fs::remove(card.path() / "Normal/Rear/A___-230715-081600-000002R.AVI");
+    QString message;
+    AnswerNextBox(1, &message);
+    {
+        std::lock_guard hold(window->ListMutex());
+        window->SelectListRow(1);
+        window->SetCurrentIndex(1);
+    }
+    window->SelectRecording({});
+    ASSERT_TRUE(WaitUntil([&] { return !message.isEmpty(); }, 8000));
+    EXPECT_EQ(message, UiText(96));
+    EXPECT_FALSE(C().MediaLoaded());
+    EXPECT_FALSE(C().OpenPending());
+    // The window still works: the first row opens again.
+    {
+        std::lock_guard hold(window->ListMutex());
+        window->SelectListRow(0);
+        window->SetCurrentIndex(0);
+    }
+    window->SelectRecording({});
+    ASSERT_TRUE(WaitLoaded());
+}
+
+}  // namespace
+}  // namespace trivexa

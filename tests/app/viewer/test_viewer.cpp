@@ -117,7 +117,9 @@ protected:
     }
     ViewerController& C() { return window->Controller(); }
     bool Loaded() { return C().MediaLoaded() && !C().OpenPending(); }
-    bool WaitLoaded(int ms = 8000) { return WaitUntil([&] { return Loaded(); }, ms); }
+    bool WaitLoaded(int ms = 8000) {
+        return WaitUntil([&] { return Loaded(); }, ms);
+    }
     int Shown(int screen) { return FrameShown(window->Surface(screen).CurrentImage()); }
     void Click(int index) {
         CSkinButton* b = window->Buttons().Control(index);
@@ -205,7 +207,8 @@ TEST_F(Viewer, FirstRecordingOpensAfterTheDebounceAndThePlaybackCommandsWork) {
 
     // A click on the slider's track seeks there.
     CSkinSliderCtrl& slider = window->SeekSlider();
-    QTest::mouseClick(&slider, Qt::LeftButton, {}, QPoint(slider.width() * 3 / 4, slider.height() / 2));
+    QTest::mouseClick(&slider, Qt::LeftButton, {},
+                      QPoint(slider.width() * 3 / 4, slider.height() / 2));
     ASSERT_TRUE(WaitUntil([&] { return slider.Pos() > 180; }));
     const int target = slider.Pos();
     EXPECT_EQ(window->Graph().CursorPosition(), target);

@@ -1,0 +1,234 @@
+// Viewer benchmarks on a card of 1080p front and 720p rear clips, each
+// against a reference measured in the same run (run under a display,
+// e.g. xvfb-run):
+//   open     selection of a row to the first picture of both cameras, less
+//            the 500 ms debounce, against opening the same two clips with a
+//            bare PlayerPair into two video surfaces (no main window)
+//   fanout   one position fan-out (trip panel, graph cursor, slider) with the
+//            repaint it causes, against the 30 ms poll period
+//   cpu      processor time of the viewer paused and playing for N seconds,
+//            against a bare PlayerPair playing the same recording
+//
+//   bench_viewer [SECONDS]
+// The card is written by clipforge under the build tree and reused.
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QWidget>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "app/controller/viewer_controller.h"
+#include "app/core/settings_file.h"
+#include "app/messages/posted_message.h"
+#include "app/vidorra_dlg.h"
+#include "clipforge/clipforge.h"
+#include "playback/player_pair.h"
+#include "playback/video_presenter.h"
+
+namespace fs = std::filesystem;
+using namespace trivexa;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kFrames = 600;  // 20 s at 30 fps
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+
+void Pump(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+fs::path Card() {
+    const fs::path root = fs::path(TRIVEXA_BENCH_DATA) / "viewer" / "card";
+    if (fs::exists(root / "Normal")) return root;
+    std::fprintf(stderr, "writing the 1080p/720p card...\n");
+    clipforge::CardSpec spec;
+    spec.clip.video.width = 1920;
+    spec.clip.video.height = 1080;
+    spec.clip.video.frames = kFrames;
+    spec.clip.video.texture = true;
+    clipforge::VideoSpec rear = spec.clip.video;
+    rear.width = 1280;
+    rear.height = 720;
+    rear.camera = 'R';
+    spec.rearVideo = rear;
+    for (const char* name : {"A___-230715-081500-000001F.AVI", "A___-230715-081600-000002F.AVI"}) {
+        clipforge::CardRecording r;
+        r.name = name;
+        spec.recordings.push_back(r);
+    }
+    std::string error;
+    const fs::path tmp = root.string() + ".part";
+    fs::remove_all(tmp);
+    if (!clipforge::WriteCard(tmp, spec, &error)) {
+        std::fprintf(stderr, "clipforge: %s\n", error.c_str());
+        std::exit(1);
+    }
+    fs::remove_all(root);
+    fs::rename(tmp, root);
+    return root;
+}
+
+// Counts the players' ready notices (a bare surface owner).
+class ReadyCounter : public QObject {
+public:
+    int ready = 0;
+    bool event(QEvent* e) override {
+        if (const auto* m = AsPostedMessage(e)) {
+            ready += m->message() == UM_ENGINE_READY ? 1 : 0;
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+bool BothShow(VideoPresenter& a, VideoPresenter& b) {
+    return a.CurrentSample() != nullptr && b.CurrentSample() != nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 6;
+    const fs::path card = Card();
+    const std::string front = (card / "Normal/Front/A___-230715-081500-000001F.AVI").string();
+    const std::string rearPath = (card / "Normal/Rear/A___-230715-081500-000001R.AVI").string();
+    const fs::path settings = fs::path(TRIVEXA_BENCH_DATA) / "viewer" / "settings";
+    fs::create_directories(settings);
+    SetSettingsDirectory(settings.string());
+    constexpr int kRuns = 6;
+
+    // --- reference: the bare pair -------------------------------------------------
+    double bareOpen = 0;
+    double bareCpu = 0;
+    {
+        QWidget window;
+        auto* layout = new QHBoxLayout(&window);
+        VideoPresenter s0, s1;
+        layout->addWidget(&s0);
+        layout->addWidget(&s1);
+        window.resize(1120, 400);
+        window.show();
+        Pump(300);
+        ReadyCounter r0, r1;
+        PlayerPair pair;
+        pair.Player(Camera::Front).Initialise(&r0, &s0);
+        pair.Player(Camera::Rear).Initialise(&r1, &s1);
+        for (int i = 0; i < kRuns; ++i) {
+            pair.CloseBoth();
+            s0.ClearPicture();
+            s1.ClearPicture();
+            Pump(50);
+            r0.ready = r1.ready = 0;
+            const auto t0 = Clock::now();
+            pair.OpenBoth(front, rearPath);
+            WaitFor([&] { return r0.ready && r1.ready && BothShow(s0, s1); });
+            if (i > 0) bareOpen += Seconds(Clock::now() - t0) / (kRuns - 1);
+        }
+        pair.Seek(CameraSelector::kBoth, 0);
+        pair.Play(CameraSelector::kBoth);
+        Pump(300);
+        const double c0 = CpuSeconds();
+        Pump(seconds * 1000);
+        bareCpu = (CpuSeconds() - c0) / seconds;
+        pair.CloseBoth();
+        for (Camera c : {Camera::Front, Camera::Rear}) pair.Player(c).Release();
+    }
+
+    // --- the viewer ----------------------------------------------------------------
+    double viewerOpen = 0;
+    double fanOut = 0;
+    double pausedCpu = 0;
+    double playingCpu = 0;
+    {
+        CVidorraDlg window;
+        window.Initialise(card.string());
+        window.move(0, 0);
+        window.show();
+        ViewerController& c = window.Controller();
+        WaitFor([&] { return c.MediaLoaded() && !c.OpenPending(); });
+        for (int i = 0; i < kRuns; ++i) {
+            const int row = (i + 1) % 2;
+            {
+                std::lock_guard hold(window.ListMutex());
+                window.SelectListRow(row);
+                window.SetCurrentIndex(row);
+            }
+            window.Surface(0).ClearPicture();
+            window.Surface(1).ClearPicture();
+            const auto t0 = Clock::now();
+            window.SelectRecording({});
+            // The new recording's first pictures in both surfaces.
+            WaitFor([&] { return BothShow(window.Surface(0), window.Surface(1)); });
+            const double total = Seconds(Clock::now() - t0);
+            if (i > 0) viewerOpen += (total - 0.5) / (kRuns - 1);
+            WaitFor([&] { return c.MediaLoaded() && !c.OpenPending(); });
+        }
+
+        // Fan-out: the call and the paints it causes.
+        constexpr int kTicks = 300;
+        const auto f0 = Clock::now();
+        for (int i = 0; i < kTicks; ++i) {
+            c.FanOut(i % 500);
+            QCoreApplication::processEvents();
+        }
+        fanOut = Seconds(Clock::now() - f0) / kTicks;
+
+        Pump(300);
+        double c0 = CpuSeconds();
+        Pump(seconds * 1000);
+        pausedCpu = (CpuSeconds() - c0) / seconds;
+
+        c.CmdPlayPause();
+        Pump(300);
+        c0 = CpuSeconds();
+        Pump(seconds * 1000);
+        playingCpu = (CpuSeconds() - c0) / seconds;
+        window.Shutdown();
+    }
+
+    std::printf(
+        "open to both first pictures (less 500 ms debounce): viewer %.1f ms, bare pair %.1f ms, "
+        "ratio %.2f\n",
+        viewerOpen * 1000, bareOpen * 1000, viewerOpen / bareOpen);
+    std::printf("fan-out per tick with its repaint: %.3f ms, %.1f %% of the 30 ms period\n",
+                fanOut * 1000, fanOut * 1000 / 30 * 100);
+    std::printf(
+        "cpu (share of one core): viewer paused %.1f %%, viewer playing %.1f %%, bare pair "
+        "playing %.1f %%, playing ratio %.2f\n",
+        pausedCpu * 100, playingCpu * 100, bareCpu * 100, playingCpu / bareCpu);
+    return 0;
+}

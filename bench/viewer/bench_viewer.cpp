@@ -171,6 +171,7 @@ int main(int argc, char** argv) {
     // --- the viewer ----------------------------------------------------------------
     double viewerOpen = 0;
     double fanOut = 0;
+    double fanOutPaint = 0;
     double pausedCpu = 0;
     double playingCpu = 0;
     {
@@ -198,14 +199,21 @@ int main(int argc, char** argv) {
             WaitFor([&] { return c.MediaLoaded() && !c.OpenPending(); });
         }
 
-        // Fan-out: the call and the paints it causes.
+        // Fan-out: the call itself (what the UI thread does inside the
+        // 30 ms tick, under the players' locks), and the repaint of the
+        // panels it schedules, measured apart.
         constexpr int kTicks = 300;
-        const auto f0 = Clock::now();
+        double calls = 0, paints = 0;
         for (int i = 0; i < kTicks; ++i) {
+            const auto a = Clock::now();
             c.FanOut(i % 500);
+            const auto b = Clock::now();
             QCoreApplication::processEvents();
+            calls += Seconds(b - a);
+            paints += Seconds(Clock::now() - b);
         }
-        fanOut = Seconds(Clock::now() - f0) / kTicks;
+        fanOut = calls / kTicks;
+        fanOutPaint = paints / kTicks;
 
         Pump(300);
         double c0 = CpuSeconds();
@@ -224,8 +232,10 @@ int main(int argc, char** argv) {
         "open to both first pictures (less 500 ms debounce): viewer %.1f ms, bare pair %.1f ms, "
         "ratio %.2f\n",
         viewerOpen * 1000, bareOpen * 1000, viewerOpen / bareOpen);
-    std::printf("fan-out per tick with its repaint: %.3f ms, %.1f %% of the 30 ms period\n",
-                fanOut * 1000, fanOut * 1000 / 30 * 100);
+    std::printf(
+        "fan-out per tick: %.3f ms (%.1f %% of the 30 ms period); the repaint it causes: "
+        "%.3f ms\n",
+        fanOut * 1000, fanOut * 1000 / 30 * 100, fanOutPaint * 1000);
     std::printf(
         "cpu (share of one core): viewer paused %.1f %%, viewer playing %.1f %%, bare pair "
         "playing %.1f %%, playing ratio %.2f\n",

@@ -17,6 +17,7 @@
 
 #include "app/controller/viewer_controller.h"
 #include "app/core/control_buttons.h"
+#include "app/core/settings_file.h"
 #include "app/core/ui_strings.h"
 #include "app/main_buttons.h"
 #include "app/movie_menu.h"
@@ -147,6 +148,19 @@ TEST_F(Viewer, EmptyWindowHasOnlyBrowseEnabled) {
     QTest::keyClick(window.get(), Qt::Key_Return);
     EXPECT_TRUE(window->isVisible());
     SaveScreen(QStringLiteral("empty"));
+}
+
+TEST_F(Viewer, StoredSizeFactorsSizeTheWindowAndItsChildren) {
+    ASSERT_TRUE(WriteScale("DISPLAY", 1.5, 1.0));
+    StartOn((card.path() / "missing").string());
+    test::RunEventsFor(200);
+    EXPECT_EQ(window->size(), QSize(1680, 697));
+    // The video area takes the extra width; the browser keeps its own.
+    EXPECT_EQ(window->Video().width, 1680 - 24 - 440);
+    EXPECT_EQ(window->Layout().browser.Width(), 452);
+    EXPECT_EQ(window->SecondaryWindow().size(), QSize(452, 274));
+    window->Shutdown();
+    ASSERT_TRUE(WriteScale("DISPLAY", 1.0, 1.0));
 }
 
 TEST_F(Viewer, FirstRecordingOpensAfterTheDebounceAndThePlaybackCommandsWork) {

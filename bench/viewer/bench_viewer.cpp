@@ -28,6 +28,7 @@
 #include "app/core/settings_file.h"
 #include "app/messages/posted_message.h"
 #include "app/vidorra_dlg.h"
+#include "panels/gsensor_dlg.h"
 #include "clipforge/clipforge.h"
 #include "playback/player_pair.h"
 #include "playback/video_presenter.h"
@@ -204,6 +205,7 @@ int main(int argc, char** argv) {
         // panels it schedules, measured apart.
         constexpr int kTicks = 300;
         double calls = 0, paints = 0;
+        const int plotsBefore = window.Graph().PlotRenders();
         for (int i = 0; i < kTicks; ++i) {
             const auto a = Clock::now();
             c.FanOut(i % 500);
@@ -214,6 +216,8 @@ int main(int argc, char** argv) {
         }
         fanOut = calls / kTicks;
         fanOutPaint = paints / kTicks;
+        std::printf("graph plot layers drawn during the fan-outs: %d of %d ticks\n",
+                    window.Graph().PlotRenders() - plotsBefore, kTicks);
 
         Pump(300);
         double c0 = CpuSeconds();

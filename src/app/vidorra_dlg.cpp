@@ -148,6 +148,7 @@ bool CVidorraDlg::Initialise(const std::string& source, const std::string& fallb
     LayOutChildrenNow();
     controller_->FanOut(0);
     controller_->SetVolume(controller_->Volume());
+    WriteVolume(controller_->Volume());
     volumeSlider_->SetPos(controller_->Volume());
     SetPlayFace(false);
     ResetZoom(0);

@@ -251,7 +251,15 @@ void ViewerController::OpenFailed(OpenOutcome outcome, bool reported) {
             errorShown_ = true;
         }
         if (outcome == OpenOutcome::kFailed) view_.LeaveViewModes();
-        EnableButtons();
+        // Nothing is open: of the control buttons only browse (and delete,
+        // after a message) can be used; the panels and the list stay usable.
+        ButtonEnabling failed;
+        failed.apply = true;
+        failed.captionButtons = true;
+        failed.panels = true;
+        failed.controls[button::kBrowse] = true;
+        failed.controls[button::kDelete] = errorShown_;
+        view_.ApplyEnabling(failed);
         return;
     }
     // Playing in sequence: no message, the next row or folder instead.

@@ -346,6 +346,8 @@ TEST_F(Viewer, DamagedRecordingRefusedEndsWithTheFailureMessage) {
     EXPECT_EQ(failure, UiText(96));
     EXPECT_FALSE(C().MediaLoaded());
     EXPECT_TRUE(window->Buttons().Control(button::kBrowse)->isEnabled());
+    EXPECT_FALSE(window->Buttons().Control(button::kPlayPause)->isEnabled());
+    EXPECT_FALSE(window->Buttons().Control(button::kStop)->isEnabled());
 }
 
 TEST_F(Viewer, TooShortClipShowsItsMessage) {

@@ -28,8 +28,9 @@
 #include "app/core/settings_file.h"
 #include "app/messages/posted_message.h"
 #include "app/vidorra_dlg.h"
-#include "panels/gsensor_dlg.h"
 #include "clipforge/clipforge.h"
+#include "panels/gsensor_dlg.h"
+#include "playback/cplayer.h"
 #include "playback/player_pair.h"
 #include "playback/video_presenter.h"
 
@@ -114,6 +115,26 @@ public:
     }
 };
 
+// Pictures presented and presented late by both players so far.
+struct Late {
+    long presented = 0;
+    long late = 0;
+};
+Late LateOf(PlayerPair& pair) {
+    Late l;
+    for (Camera c : {Camera::Front, Camera::Rear})
+        if (CPlayer* e = pair.Player(c).Engine()) {
+            const EngineStats st = e->Stats();
+            l.presented += st.presented;
+            l.late += st.late;
+        }
+    return l;
+}
+double LatePercent(const Late& a, const Late& b) {
+    const long presented = b.presented - a.presented;
+    return presented > 0 ? 100.0 * static_cast<double>(b.late - a.late) / presented : 0.0;
+}
+
 bool BothShow(VideoPresenter& a, VideoPresenter& b) {
     return a.CurrentSample() != nullptr && b.CurrentSample() != nullptr;
 }
@@ -135,6 +156,8 @@ int main(int argc, char** argv) {
     // --- reference: the bare pair -------------------------------------------------
     double bareOpen = 0;
     double bareCpu = 0;
+    double bareLate = 0;
+    double viewerLate = 0;
     {
         QWidget window;
         auto* layout = new QHBoxLayout(&window);
@@ -163,8 +186,10 @@ int main(int argc, char** argv) {
         pair.Play(CameraSelector::kBoth);
         Pump(300);
         const double c0 = CpuSeconds();
+        const Late l0 = LateOf(pair);
         Pump(seconds * 1000);
         bareCpu = (CpuSeconds() - c0) / seconds;
+        bareLate = LatePercent(l0, LateOf(pair));
         pair.CloseBoth();
         for (Camera c : {Camera::Front, Camera::Rear}) pair.Player(c).Release();
     }
@@ -227,8 +252,10 @@ int main(int argc, char** argv) {
         c.CmdPlayPause();
         Pump(300);
         c0 = CpuSeconds();
+        const Late l0 = LateOf(c.Pair());
         Pump(seconds * 1000);
         playingCpu = (CpuSeconds() - c0) / seconds;
+        viewerLate = LatePercent(l0, LateOf(c.Pair()));
         window.Shutdown();
     }
 
@@ -244,5 +271,7 @@ int main(int argc, char** argv) {
         "cpu (share of one core): viewer paused %.1f %%, viewer playing %.1f %%, bare pair "
         "playing %.1f %%, playing ratio %.2f\n",
         pausedCpu * 100, playingCpu * 100, bareCpu * 100, playingCpu / bareCpu);
+    std::printf("late pictures at rate 1: viewer %.2f %%, bare pair %.2f %%\n", viewerLate,
+                bareLate);
     return 0;
 }

@@ -150,6 +150,29 @@ TEST_F(Viewer, EmptyWindowHasOnlyBrowseEnabled) {
     SaveScreen(QStringLiteral("empty"));
 }
 
+TEST_F(Viewer, CloseButtonAndSystemCloseEndTheLoop) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 90)});
+    ASSERT_TRUE(WaitLoaded());
+    Click(button::kPlayPause);
+    // The close caption button ends the modal loop after the shutdown.
+    QTimer::singleShot(300, [&] {
+        CSkinButton* close = window->Buttons().Caption(0);
+        QTest::mouseClick(close, Qt::LeftButton, {}, close->rect().center());
+    });
+    EXPECT_EQ(window->exec(), 0);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(C().DataState(), PlayState::kClosed);
+    EXPECT_FALSE(window->SecondaryWindow().isVisible());
+
+    // The window system's close does the same.
+    window.reset();
+    StartOn(card.path().string());
+    ASSERT_TRUE(WaitLoaded());
+    QTimer::singleShot(300, [&] { window->close(); });
+    EXPECT_EQ(window->exec(), 0);
+    EXPECT_EQ(C().DataState(), PlayState::kClosed);
+}
+
 TEST_F(Viewer, StoredSizeFactorsSizeTheWindowAndItsChildren) {
     ASSERT_TRUE(WriteScale("DISPLAY", 1.5, 1.0));
     StartOn((card.path() / "missing").string());

@@ -1,7 +1,9 @@
 #include "app/vidorra_app.h"
 
 #include <QApplication>
+#include <QDir>
 
+#include "app/core/settings_file.h"
 #include "app/vidorra_dlg.h"
 #include "controls/shared_fonts.h"
 
@@ -15,6 +17,8 @@ int CVidorraApp::Run(int& argc, char** argv, const ViewerOptions& options) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trivexa"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Settings live in the directory the program was started from.
+    SetSettingsDirectory(QDir::currentPath().toStdString());
     int code = 0;
     {
         // The main window lives for the modal loop only.

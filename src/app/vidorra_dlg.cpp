@@ -72,8 +72,9 @@ bool CVidorraDlg::Initialise(const std::string& source, const std::string& fallb
     controller_ = std::make_unique<ViewerController>(*this, this);
     // 3, 4: the language follows the table's default; fonts and the layout
     // scale, and the settings directory.
+    // The settings directory is the process's start-up directory, captured by
+    // CVidorraApp before the window exists (tests give their own).
     RunScaleAndFonts(this);
-    SetSettingsDirectory(QDir::currentPath().toStdString());
     const float s = LayoutScale();
     // 5: title and first rectangle.
     setWindowTitle(QString::fromUtf8(kMainWindowTitle));
@@ -528,7 +529,7 @@ void CVidorraDlg::Command(int id) {
             controller_->CmdNext();
             return;
         case CommandId::kZoomMode:
-            if (!controller_->CheckEndMargin()) ToggleZoomMode();
+            if (!controller_->OpenPending() && !controller_->CheckEndMargin()) ToggleZoomMode();
             return;
         case CommandId::kMirror:
             controller_->CmdMirror();
@@ -544,7 +545,7 @@ void CVidorraDlg::Command(int id) {
             HookSettings();
             return;
         case CommandId::kSwapScreens:
-            if (!controller_->CheckEndMargin()) SwapScreens();
+            if (!controller_->OpenPending() && !controller_->CheckEndMargin()) SwapScreens();
             return;
         case CommandId::kAspect:
             ToggleAspect();

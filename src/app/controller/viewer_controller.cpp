@@ -137,6 +137,8 @@ void ViewerController::SelectRecording(bool resetSlider, bool clearGraph, bool c
 }
 
 void ViewerController::ScheduleOpen() {
+    // A preparation still under way belongs to the recording being left.
+    ++openGeneration_;
     openTimer_.stop();
     if (openPending_) {
         timeoutTimer_.stop();
@@ -684,7 +686,7 @@ void ViewerController::SourceLost() {
 }
 
 void ViewerController::EventJump(bool next) {
-    if (!mediaLoaded_ || CheckEndMargin()) return;
+    if (!mediaLoaded_ || openPending_ || CheckEndMargin()) return;
     std::optional<std::int64_t> target;
     {
         std::lock_guard hold(eventMutex_);
@@ -772,7 +774,7 @@ void ViewerController::CmdPlayPause() {
 }
 
 void ViewerController::CmdStop() {
-    if (CheckEndMargin()) return;
+    if (openPending_ || CheckEndMargin()) return;
     ResetSpeed();
     pair_.SetVolume(CameraSelector::kBoth, 0);
     UpdateSpeedLabel();
@@ -784,7 +786,7 @@ void ViewerController::CmdStop() {
 }
 
 void ViewerController::CmdPrevious() {
-    if (CheckEndMargin()) return;
+    if (openPending_ || CheckEndMargin()) return;
     pair_.SetVolume(CameraSelector::kBoth, 0);
     pair_.Pause(CameraSelector::kBoth);
     Stop();
@@ -815,7 +817,7 @@ void ViewerController::CmdPrevious() {
 }
 
 void ViewerController::CmdNext() {
-    if (CheckEndMargin()) return;
+    if (openPending_ || CheckEndMargin()) return;
     pair_.SetVolume(CameraSelector::kBoth, 0);
     const bool wasPlaying = DataState() == PlayState::kPlaying;
     pair_.Pause(CameraSelector::kBoth);
@@ -827,7 +829,7 @@ void ViewerController::CmdNext() {
 }
 
 void ViewerController::ChangeRate(RateStep step) {
-    if (rateDebounce_) return;
+    if (rateDebounce_ || openPending_) return;
     rateDebounce_ = true;
     rateTimer_.start(kRateDebounceMs, this);
     if (CheckEndMargin()) return;
@@ -857,7 +859,7 @@ void ViewerController::UpdateSpeedLabel() {
 }
 
 void ViewerController::CmdMirror() {
-    if (CheckEndMargin()) return;
+    if (openPending_ || CheckEndMargin()) return;
     MoviePlayer& rear = pair_.Player(Camera::Rear);
     rearMirrored_ = rear.IsPresent() && rear.ToggleMirror();
     rear.Repaint();

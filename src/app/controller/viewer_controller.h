@@ -202,6 +202,8 @@ public:
     void SetBusyTask(bool on) { busyTask_ = on; }
 
     // --- commands --------------------------------------------------------------------
+    // While an open is pending the buttons are disabled; the commands refuse
+    // as well when reached another way (play then starts once prepared).
     void Stop();  // the *Stop* step used by the commands
     void CmdStop();
     void CmdPlayPause();

@@ -424,7 +424,8 @@ TEST_F(Viewer, EveryButtonDuringAPendingOpenLeavesAWorkingWindow) {
     ASSERT_TRUE(C().OpenPending());
     for (int i = 0; i < kControlButtonCount; ++i) {
         if (i == button::kBrowse) continue;  // a modal dialog; disabled anyway
-        EXPECT_FALSE(window->Buttons().Control(i)->isEnabled()) << i;
+        // (Under a loaded machine the open may finish during the loop.)
+        if (C().OpenPending()) EXPECT_FALSE(window->Buttons().Control(i)->isEnabled()) << i;
         Click(i);
         // The commands themselves refuse too, when reached another way.
         window->Command(static_cast<int>(ControlButtons()[static_cast<std::size_t>(i)].command));

@@ -425,7 +425,9 @@ TEST_F(Viewer, EveryButtonDuringAPendingOpenLeavesAWorkingWindow) {
     for (int i = 0; i < kControlButtonCount; ++i) {
         if (i == button::kBrowse) continue;  // a modal dialog; disabled anyway
         // (Under a loaded machine the open may finish during the loop.)
-        if (C().OpenPending()) EXPECT_FALSE(window->Buttons().Control(i)->isEnabled()) << i;
+        if (C().OpenPending()) {
+            EXPECT_FALSE(window->Buttons().Control(i)->isEnabled()) << i;
+        }
         Click(i);
         // The commands themselves refuse too, when reached another way.
         window->Command(static_cast<int>(ControlButtons()[static_cast<std::size_t>(i)].command));

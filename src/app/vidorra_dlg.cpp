@@ -34,6 +34,7 @@
 #include "panels/movie_dialog.h"
 #include "platform/files.h"
 #include "recordings/recording_name.h"
+#include "settings/setting_dlg.h"
 
 namespace trivexa {
 namespace {
@@ -573,7 +574,9 @@ void CVidorraDlg::HookFileCommand(int /*id*/) {
 }
 
 void CVidorraDlg::HookSettings() {
-    // The settings dialog plugs in here (shown modeless on 38013).
+    // Modeless; its switches post UM_EVENT_DISPLAY back to this window.
+    if (!settings_) settings_ = new CSettingDlg(this);
+    settings_->Show();
 }
 
 void CVidorraDlg::ApplyEnabling(const ButtonEnabling& enabling) {
@@ -581,8 +584,7 @@ void CVidorraDlg::ApplyEnabling(const ButtonEnabling& enabling) {
     ButtonEnabling e = enabling;
     // Commands whose parts are not built yet stay disabled rather than do
     // nothing when pressed.
-    for (int i : {button::kStill, button::kJoin, button::kMapWindow, button::kDelete,
-                  button::kSettings, button::kCsv})
+    for (int i : {button::kStill, button::kJoin, button::kMapWindow, button::kDelete, button::kCsv})
         e.controls[static_cast<std::size_t>(i)] = false;
     buttons_->Apply(e);
 }
@@ -800,8 +802,7 @@ void CVidorraDlg::OpenVideoMenu(QPoint globalPoint, CMovieStatic* surface) {
     std::vector<VideoMenuItem> items = BuildVideoMenu(in);
     // Commands of parts not built yet cannot be chosen.
     for (VideoMenuItem& item : items)
-        if (item.command == CommandId::kStill || item.command == CommandId::kSettings)
-            item.enabled = false;
+        if (item.command == CommandId::kStill) item.enabled = false;
     CMovieMenu menu(std::move(items), fullScreen_, this);
     const std::optional<CommandId> chosen = menu.Exec(globalPoint);
     if (chosen) Command(static_cast<int>(*chosen));

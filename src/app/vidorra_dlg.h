@@ -15,9 +15,10 @@
 //
 // What later parts add plugs in at one place each (see the Hook* methods):
 // the map bridge (command 38010, UM_MAP_*), the still (38006), join and
-// delete (38007, 38012), CSV export (38014), the settings dialog (38013),
-// the update notice (UM_UPDATE_AVAILABLE) and the file tasks (UM_TASK_*).
-// Until they do, their buttons stay disabled and their messages do nothing.
+// delete (38007, 38012), CSV export (38014), the update notice
+// (UM_UPDATE_AVAILABLE) and the file tasks (UM_TASK_*). Until they do, their
+// buttons stay disabled and their messages do nothing. The settings dialog
+// (38013) is plugged in.
 //
 // Callers: CVidorraApp creates it, runs Initialise and then exec(); the UI
 // thread only.
@@ -45,6 +46,7 @@ class CGSensorDlg;
 class CInfoDlg;
 class CLogoDlg;
 class CMovieDialog;
+class CSettingDlg;
 class CSkinProgressBarCtrl;
 class CSkinSliderCtrl;
 class MainButtons;
@@ -83,6 +85,8 @@ public:
     CSkinSliderCtrl& VolumeSlider() { return *volumeSlider_; }
     MainButtons& Buttons() { return *buttons_; }
     CLogoDlg& Logo() { return *logo_; }
+    // The settings dialog once the settings command has shown it, else null.
+    CSettingDlg* Settings() const { return settings_; }
     bool FullScreen() const { return fullScreen_; }
     bool ZoomMode() const { return zoomMode_; }
     const ZoomRecord& Zoom(int screen) const { return zoom_[static_cast<std::size_t>(screen)]; }
@@ -204,6 +208,9 @@ private:
     std::unique_ptr<CMovieDialog> secondary_;
     std::unique_ptr<CMovieDialog> mapHost_;
     CLogoDlg* logo_ = nullptr;
+    // Created hidden by the first settings command and kept for the session,
+    // so its switches keep their states.
+    CSettingDlg* settings_ = nullptr;
 
     VideoArea video_{};
     MainLayout layout_{};

@@ -31,6 +31,7 @@
 #include "panels/info_dlg.h"
 #include "panels/movie_dialog.h"
 #include "playback/playback_fixture.h"
+#include "settings/setting_dlg.h"
 
 namespace trivexa {
 namespace {
@@ -148,6 +149,33 @@ TEST_F(Viewer, EmptyWindowHasOnlyBrowseEnabled) {
     QTest::keyClick(window.get(), Qt::Key_Return);
     EXPECT_TRUE(window->isVisible());
     SaveScreen(QStringLiteral("empty"));
+}
+
+// The settings button shows the settings dialog; its switches take the
+// graph's event series away and back, and the dialog keeps their states when
+// it is closed and shown again.
+TEST_F(Viewer, SettingsSwitchesChangeTheGraphSeries) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 90)});
+    ASSERT_TRUE(WaitLoaded());
+    ASSERT_TRUE(window->Buttons().Control(button::kSettings)->isEnabled());
+    Click(button::kSettings);
+    CSettingDlg* settings = window->Settings();
+    ASSERT_NE(settings, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return settings->isVisible(); }));
+    ASSERT_TRUE(window->Graph().SeriesShown(8));
+    auto press = [&](int index) {
+        CSkinCheckButton* sw = settings->Switch(index);
+        QTest::mouseClick(sw, Qt::LeftButton, {}, sw->BoxRect().center());
+    };
+    press(0);
+    ASSERT_TRUE(WaitUntil([&] { return !window->Graph().SeriesShown(8); }));
+    settings->OnCommand(kSettingCloseCommand);
+    EXPECT_FALSE(settings->isVisible());
+    Click(button::kSettings);
+    EXPECT_EQ(window->Settings(), settings);
+    EXPECT_FALSE(settings->SwitchOn(0));
+    press(0);
+    EXPECT_TRUE(WaitUntil([&] { return window->Graph().SeriesShown(8); }));
 }
 
 TEST_F(Viewer, CloseButtonAndSystemCloseEndTheLoop) {

@@ -325,7 +325,9 @@ TEST_F(Viewer, ZoomFullScreenAndContextMenu) {
     // A double click on the primary surface: full screen and back.
     QTest::mouseDClick(&primary, Qt::LeftButton, {}, QPoint(50, 50));
     ASSERT_TRUE(WaitUntil([&] { return window->FullScreen(); }, 3000));
-    test::RunEventsFor(300);
+    // Software OpenGL under xvfb takes a while to redraw a whole screen; the
+    // screenshot waits for it so it shows what a user sees.
+    test::RunEventsFor(2000);
     EXPECT_EQ(primary.size(), window->screen()->geometry().size());
     EXPECT_FALSE(window->Graph().isVisible());
     SaveScreen(QStringLiteral("full_screen"));

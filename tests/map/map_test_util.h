@@ -19,6 +19,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -86,6 +87,11 @@ public:
     // Tile GETs answered so far (HEADs of the reachability test left out).
     int TileGets() const { return tileGets_.load(); }
     int Heads() const { return heads_.load(); }
+    // Tile GETs so far by request target ("/z/x/y.png").
+    std::map<std::string, int> GetsByTile() const {
+        std::lock_guard lock(mutex_);
+        return getsByTile_;
+    }
     std::string LastUserAgent() const {
         std::lock_guard lock(mutex_);
         return lastAgent_;
@@ -114,10 +120,13 @@ private:
             std::lock_guard lock(mutex_);
             lastAgent_ = r.Header("User-Agent");
         }
-        if (r.method == "HEAD")
+        if (r.method == "HEAD") {
             ++heads_;
-        else
+        } else {
             ++tileGets_;
+            std::lock_guard lock(mutex_);
+            ++getsByTile_[r.target];
+        }
         const Mode mode = mode_.load();
         if (mode == Mode::kSilent) return HttpAnswer::Silent();
         HttpAnswer a;
@@ -143,6 +152,7 @@ private:
     std::atomic<int> tileGets_{0};
     std::atomic<int> heads_{0};
     mutable std::mutex mutex_;
+    std::map<std::string, int> getsByTile_;
     std::string lastAgent_;
 };
 

@@ -392,7 +392,7 @@ TEST_F(MapBridge, WithoutTheTileServerTheLogoAndTheMapComesBack) {
 TEST_F(MapBridge, TilesSeenOnceComeFromTheDiskCache) {
     TileServer tiles;
     const fs::path cache = profile.path() / "map_profile" / "cache";
-    int firstGets = 0;
+    std::map<std::string, int> firstGets;
     {
         MakeWrap(tiles.Template());
         ShowMapWindow();
@@ -407,7 +407,7 @@ TEST_F(MapBridge, TilesSeenOnceComeFromTheDiskCache) {
             Spin(500);
             quiet = tiles.TileGets() == before ? quiet + 1 : 0;
         }
-        firstGets = tiles.TileGets();
+        firstGets = tiles.GetsByTile();
         wrap.reset();
         owner.hide();
         owner.messages.clear();
@@ -417,14 +417,29 @@ TEST_F(MapBridge, TilesSeenOnceComeFromTheDiskCache) {
         if (entry.is_regular_file()) cached += entry.file_size();
     EXPECT_GT(cached, 2u * 1024) << "nothing in " << cache;
 
-    // The same place again: the tiles need no request.
+    // The same place again: the tiles served before come from the cache. The
+    // second view may reach a few tiles the first did not, and a tile whose
+    // first request the page cancelled while panning was never stored; so a
+    // few requests are allowed, but not the view's tiles over again.
     MakeWrap(tiles.Template());
     ShowMapWindow();
     FanOut(60);
     ASSERT_TRUE(WaitReady());
     Redraw();
     Spin(3000);
-    EXPECT_LE(tiles.TileGets() - firstGets, 1) << "tiles fetched again";
+    const std::map<std::string, int> secondGets = tiles.GetsByTile();
+    int fetchedAgain = 0;
+    std::string again;
+    for (const auto& [tile, count] : firstGets) {
+        const auto it = secondGets.find(tile);
+        if (it != secondGets.end() && it->second > count) {
+            fetchedAgain += it->second - count;
+            again += tile + " ";
+        }
+    }
+    ASSERT_GE(firstGets.size(), 4u);
+    EXPECT_LE(fetchedAgain * 3, static_cast<int>(firstGets.size()))
+        << "tiles fetched again: " << again << "of " << firstGets.size();
 }
 
 TEST_F(MapBridge, MissingOrBrokenModuleSetsTheFlagAndAsksForTheNotice) {

@@ -40,6 +40,7 @@
 #include "browser/filer_container_dlg.h"
 #include "browser/folder_tree_ctrl.h"
 #include "controls/shared_fonts.h"
+#include "support/bench_card.h"
 
 namespace fs = std::filesystem;
 using namespace trivexa;
@@ -72,15 +73,7 @@ double Percentile(std::vector<double> v, double p) {
     return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(p * v.size()))];
 }
 
-std::vector<char> Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Spit(const fs::path& p, const std::vector<char>& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+void Spit(const fs::path& p, const std::vector<char>& bytes) { bench::WriteBytes(p, bytes); }
 
 // A card like the recorder leaves it: nine in ten continuous with a few
 // events and series breaks, one in ten parking, over several days.
@@ -89,18 +82,10 @@ bool WriteCard(const fs::path& root, int recordings) {
     spec.video.content = clipforge::VideoContent::Synthetic;
     spec.video.frames = 30;
     spec.audio.enabled = false;
-    spec.name = "A___-230715-081522-000001F.AVI";
-    if (!clipforge::WriteClip(root / "front.tmp", spec)) return false;
-    spec.name = "A___-230715-081522-000001R.AVI";
-    if (!clipforge::WriteClip(root / "rear.tmp", spec)) return false;
-    const auto front = Slurp(root / "front.tmp");
-    const auto rear = Slurp(root / "rear.tmp");
-    fs::remove(root / "front.tmp");
-    fs::remove(root / "rear.tmp");
-    for (const char* top : {"Normal", "Parking"})
-        for (const char* cam : {"Front", "Rear"}) fs::create_directories(root / top / cam);
-    const auto dfc = clipforge::EncodeDfc({});
-    Spit(root / "DRFormatConfig.dfc", std::vector<char>(dfc.begin(), dfc.end()));
+    bench::TemplateClips clips;
+    if (!bench::StartTemplateCard(root, spec, clips)) return false;
+    const auto& front = clips.front;
+    const auto& rear = clips.rear;
     for (int i = 1; i <= recordings; ++i) {
         const bool parking = i % 10 == 0;
         const char* kind = parking ? (i % 30 == 0 ? "PG__" : "P___")

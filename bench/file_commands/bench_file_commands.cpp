@@ -38,6 +38,7 @@
 #include "container/concat.h"
 #include "container/integrity.h"
 #include "container/sensor_reader.h"
+#include "support/bench_card.h"
 
 namespace {
 
@@ -54,14 +55,8 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-std::vector<char> Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void Spit(const fs::path& p, const std::vector<char>& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    trivexa::bench::WriteBytes(p, bytes);
 }
 
 // Waits for a task's end; counts its progress reports.
@@ -82,19 +77,10 @@ bool WriteCard(const fs::path& root, int count) {
     spec.video.frames = 30;
     spec.audio.enabled = false;
     spec.sensor.slots = 4600;
-    spec.name = "A___-230715-081522-000001F.AVI";
-    fs::create_directories(root);
-    if (!cf::WriteClip(root / "front.tmp", spec)) return false;
-    spec.name = "A___-230715-081522-000001R.AVI";
-    if (!cf::WriteClip(root / "rear.tmp", spec)) return false;
-    const auto front = Slurp(root / "front.tmp");
-    const auto rear = Slurp(root / "rear.tmp");
-    fs::remove(root / "front.tmp");
-    fs::remove(root / "rear.tmp");
-    for (const char* top : {"Normal", "Parking"})
-        for (const char* cam : {"Front", "Rear"}) fs::create_directories(root / top / cam);
-    const auto dfc = cf::EncodeDfc({});
-    Spit(root / "DRFormatConfig.dfc", std::vector<char>(dfc.begin(), dfc.end()));
+    trivexa::bench::TemplateClips clips;
+    if (!trivexa::bench::StartTemplateCard(root, spec, clips)) return false;
+    const auto& front = clips.front;
+    const auto& rear = clips.rear;
     for (int i = 1; i <= count; ++i) {
         const bool parking = i % 10 == 0;
         char name[64];

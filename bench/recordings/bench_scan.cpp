@@ -24,6 +24,7 @@
 #include "browser/model/browser_model.h"
 #include "clipforge/clipforge.h"
 #include "container/integrity.h"
+#include "support/bench_card.h"
 #include "support/bench_timing.h"
 
 namespace fs = std::filesystem;
@@ -39,16 +40,7 @@ constexpr off_t kMoviSizeOffset = 388;
 constexpr off_t kMoviFourccOffset = 392;
 constexpr off_t kTrailerSize = 28;
 
-std::vector<std::uint8_t> Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Spit(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
+void Spit(const fs::path& p, const std::vector<char>& bytes) { bench::WriteBytes(p, bytes); }
 
 // One template clip per camera, copied under every recording's name.
 bool WriteCard(const fs::path& root, int recordings) {
@@ -56,18 +48,10 @@ bool WriteCard(const fs::path& root, int recordings) {
     spec.video.content = clipforge::VideoContent::Synthetic;
     spec.video.frames = 30;
     spec.audio.enabled = false;
-    spec.name = "A___-230715-081522-000001F.AVI";
-    if (!clipforge::WriteClip(root / "front.tmp", spec)) return false;
-    spec.name = "A___-230715-081522-000001R.AVI";
-    if (!clipforge::WriteClip(root / "rear.tmp", spec)) return false;
-    const auto front = Slurp(root / "front.tmp");
-    const auto rear = Slurp(root / "rear.tmp");
-    fs::remove(root / "front.tmp");
-    fs::remove(root / "rear.tmp");
-    for (const char* top : {"Normal", "Parking"})
-        for (const char* cam : {"Front", "Rear"}) fs::create_directories(root / top / cam);
-    const auto dfc = clipforge::EncodeDfc({});
-    Spit(root / "DRFormatConfig.dfc", dfc);
+    bench::TemplateClips clips;
+    if (!bench::StartTemplateCard(root, spec, clips)) return false;
+    const auto& front = clips.front;
+    const auto& rear = clips.rear;
     for (int i = 1; i <= recordings; ++i) {
         // Nine in ten continuous (a gap every 37 files), one in ten parking; a
         // few events sprinkled in.

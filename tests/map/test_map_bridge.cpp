@@ -16,7 +16,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "app/core/ui_strings.h"
 #include "container/sensor_track.h"
@@ -40,6 +45,32 @@ bool HaveDisplay() { return qobject_cast<QApplication*>(QCoreApplication::instan
     do {                                                  \
         if (!HaveDisplay()) GTEST_SKIP() << "no display"; \
     } while (0)
+
+// Bytes of the regular files under `folder` (0 when it does not exist yet).
+std::uintmax_t FolderBytes(const fs::path& folder) {
+    std::uintmax_t total = 0;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        if (it->is_regular_file(ec)) {
+            const std::uintmax_t size = it->file_size(ec);
+            if (!ec) total += size;
+        }
+    return total;
+}
+
+// The regular files under `folder` one after another, as bytes.
+std::string FolderText(const fs::path& folder) {
+    std::string text;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        std::ifstream in(it->path(), std::ios::binary);
+        text.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return text;
+}
 
 // The map host window's content at scale 1: 452 x 393 less the caption strip
 // and the margins.
@@ -408,19 +439,33 @@ TEST_F(MapBridge, TilesSeenOnceComeFromTheDiskCache) {
             quiet = tiles.TileGets() == before ? quiet + 1 : 0;
         }
         firstGets = tiles.GetsByTile();
+        // The web engine writes its disk cache behind the responses; wait
+        // until the cache folder stops growing before closing the profile.
+        std::uintmax_t lastSize = 0;
+        for (int steady = 0, rounds = 0; steady < 3 && rounds < 40; ++rounds) {
+            Spin(500);
+            const std::uintmax_t size = FolderBytes(cache);
+            steady = size == lastSize && size > 0 ? steady + 1 : 0;
+            lastSize = size;
+        }
         wrap.reset();
         owner.hide();
         owner.messages.clear();
     }
-    std::uintmax_t cached = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(cache))
-        if (entry.is_regular_file()) cached += entry.file_size();
-    EXPECT_GT(cached, 2u * 1024) << "nothing in " << cache;
+    ASSERT_GE(firstGets.size(), 4u);
 
-    // The same place again: the tiles served before come from the cache. The
-    // second view may reach a few tiles the first did not, and a tile whose
-    // first request the page cancelled while panning was never stored; so a
-    // few requests are allowed, but not the view's tiles over again.
+    // Which of the served tiles the cache holds: each entry file carries its
+    // address. A tile whose request the page cancelled while the view was
+    // still moving (frequent on a loaded machine) is served but never stored;
+    // those may be fetched again, the stored ones may not.
+    const std::string entries = FolderText(cache);
+    std::set<std::string> stored;
+    for (const auto& [tile, count] : firstGets)
+        if (entries.find(tile) != std::string::npos) stored.insert(tile);
+    ASSERT_GE(stored.size() * 2, firstGets.size())
+        << "only " << stored.size() << " of " << firstGets.size() << " tiles in " << cache;
+
+    // The same place again.
     MakeWrap(tiles.Template());
     ShowMapWindow();
     FanOut(60);
@@ -428,18 +473,14 @@ TEST_F(MapBridge, TilesSeenOnceComeFromTheDiskCache) {
     Redraw();
     Spin(3000);
     const std::map<std::string, int> secondGets = tiles.GetsByTile();
-    int fetchedAgain = 0;
     std::string again;
-    for (const auto& [tile, count] : firstGets) {
+    for (const std::string& tile : stored) {
         const auto it = secondGets.find(tile);
-        if (it != secondGets.end() && it->second > count) {
-            fetchedAgain += it->second - count;
-            again += tile + " ";
-        }
+        if (it != secondGets.end() && it->second > firstGets.at(tile)) again += tile + " ";
     }
-    ASSERT_GE(firstGets.size(), 4u);
-    EXPECT_LE(fetchedAgain * 3, static_cast<int>(firstGets.size()))
-        << "tiles fetched again: " << again << "of " << firstGets.size();
+    std::cout << stored.size() << " of " << firstGets.size() << " served tiles stored\n";
+    EXPECT_TRUE(again.empty()) << "stored tiles fetched again: " << again << "(" << stored.size()
+                               << " stored of " << firstGets.size() << " served)";
 }
 
 TEST_F(MapBridge, MissingOrBrokenModuleSetsTheFlagAndAsksForTheNotice) {

@@ -208,6 +208,7 @@ void CVidorraDlg::DeferredInit() {
     if (QScreen* screen = this->screen()) SetStoredWorkArea(screen->availableGeometry());
     SetRestoreRect(geometry());
     RaiseSecondary();
+    CreateMap();
 }
 
 // --- layout ---------------------------------------------------------------------------
@@ -256,6 +257,7 @@ void CVidorraDlg::PlaceSecondaryContent() {
     second->show();
     const FrameRect m = DetachedContentRect({mapHost_->width(), mapHost_->height()}, LayoutScale());
     logo_->setGeometry(ToQRect(m));
+    PlaceMapContent();
 }
 
 void CVidorraDlg::PlaceDetachedFirst() {
@@ -293,6 +295,8 @@ void CVidorraDlg::changeEvent(QEvent* event) {
         OnSizeChanged(type, {IsMaximisedState(), IsMinimisedState(), false});
     if (a.minimiseSecondary) secondary_->showMinimized();
     if (a.restoreSecondary) secondary_->showNormal();
+    if (a.minimiseSecondary && mapShown_) mapHost_->showMinimized();
+    if (a.restoreSecondary && mapShown_) mapHost_->showNormal();
     if (a.tripWidthFactor) info_->SetWidthFactor(*a.tripWidthFactor);
     if (a.resetPrimaryZoom) ResetZoom(PrimaryScreen());
     SetMaximisedState(a.after.maximised);
@@ -372,6 +376,7 @@ void CVidorraDlg::Shutdown() {
     if (fullScreen_) ToggleFullScreen();
     if (isMaximized()) showNormal();
     SaveSizeFactors();
+    ShutdownMap();
     controller_->Shutdown();
     controller_->Reset();
     if (browser_) browser_->ClearSource();
@@ -432,8 +437,10 @@ void CVidorraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
             }
             break;
         case UM_MAP_READY:
+            OnMapReady();
+            break;
         case UM_MAP_SEEK:
-            HookMapCommand();
+            OnMapSeek(lParam);
             break;
         case UM_GRAPH_PREV_EVENT:
         case UM_GRAPH_NEXT_EVENT:
@@ -443,12 +450,14 @@ void CVidorraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
             if (id >= 0 && id <= 4) {
                 graph_->SetSeries(SeriesForEventDisplay(id), lParam != 0);
                 controller_->RebuildEvents();
+                MapEventsChanged();
             }
             break;
         case UM_INFO_TOGGLE:
             if (id >= 0 && id <= 2) {
                 graph_->SetSeries(id, lParam != 0);
                 controller_->RebuildEvents();
+                MapEventsChanged();
             }
             break;
         case UM_SOURCE_LOST: {
@@ -537,7 +546,7 @@ void CVidorraDlg::Command(int id) {
             surfaces_[1]->SetMirroredFlag(controller_->RearMirrored());
             return;
         case CommandId::kMapWindow:
-            HookMapCommand();
+            MapCommand();
             return;
         case CommandId::kBrowse:
             Browse();
@@ -562,12 +571,6 @@ void CVidorraDlg::Command(int id) {
     }
 }
 
-void CVidorraDlg::HookMapCommand() {
-    // The map bridge plugs in here: command 38010 shows and hides the map
-    // host window, UM_MAP_READY and UM_MAP_SEEK come from it. Without it the
-    // map button stays disabled.
-}
-
 void CVidorraDlg::HookFileCommand(int /*id*/) {
     // The still, join, delete and CSV commands plug in here; until then their
     // buttons stay disabled.
@@ -584,8 +587,10 @@ void CVidorraDlg::ApplyEnabling(const ButtonEnabling& enabling) {
     ButtonEnabling e = enabling;
     // Commands whose parts are not built yet stay disabled rather than do
     // nothing when pressed.
-    for (int i : {button::kStill, button::kJoin, button::kMapWindow, button::kDelete, button::kCsv})
+    for (int i : {button::kStill, button::kJoin, button::kDelete, button::kCsv})
         e.controls[static_cast<std::size_t>(i)] = false;
+    // Without the map module there is no map window to show.
+    if (!map_ || noMap_) e.controls[static_cast<std::size_t>(button::kMapWindow)] = false;
     buttons_->Apply(e);
 }
 
@@ -687,6 +692,7 @@ void CVidorraDlg::ToggleFullScreen() {
         setGeometry(windowedGeometry_);
         LayOutChildrenNow();
         ApplyVideoRectangles();
+        ShowMapAfterFullScreen();
         secondary_->show();
         secondary_->raise();
         update();
@@ -828,6 +834,8 @@ void CVidorraDlg::OnCommand(int commandId) {
     const int index = commandId - CFilerContainerDlg::kFilterCommandBase;
     if (index < 0 || index >= kFilterCount) return;
     browser_->SetFilter(index, !browser_->Filter(index));
+    MapListChanged();
+    MapEventsChanged();
     if (RowCount() == 0) {
         if (controller_->DataState() == PlayState::kPlaying) controller_->PausePair();
         controller_->Stop();

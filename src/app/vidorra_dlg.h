@@ -14,11 +14,11 @@
 // list call the owner interfaces directly.
 //
 // What later parts add plugs in at one place each (see the Hook* methods):
-// the map bridge (command 38010, UM_MAP_*), the still (38006), join and
-// delete (38007, 38012), CSV export (38014), the update notice
-// (UM_UPDATE_AVAILABLE) and the file tasks (UM_TASK_*). Until they do, their
-// buttons stay disabled and their messages do nothing. The settings dialog
-// (38013) is plugged in.
+// the still (38006), join and delete (38007, 38012), CSV export (38014), the
+// update notice (UM_UPDATE_AVAILABLE) and the file tasks (UM_TASK_*). Until
+// they do, their buttons stay disabled and their messages do nothing. The
+// settings dialog (38013) and the map (38010, UM_MAP_*; vidorra_dlg_map.cpp)
+// are plugged in.
 //
 // Callers: CVidorraApp creates it, runs Initialise and then exec(); the UI
 // thread only.
@@ -36,8 +36,11 @@
 #include "app/resource_image.h"
 #include "browser/browser_owner.h"
 #include "controls/resize_dialog.h"
+#include "map/map_view_wrap.h"
 #include "panels/movie_static.h"
 #include "panels/player_sensor_source.h"
+
+class QTimer;
 
 namespace trivexa {
 
@@ -50,11 +53,13 @@ class CSettingDlg;
 class CSkinProgressBarCtrl;
 class CSkinSliderCtrl;
 class MainButtons;
+class MapGroupTrackCollector;
 
 class CVidorraDlg : public CResizeDialog,
                     public BrowserOwner,
                     public MovieStaticOwner,
-                    public ViewerView {
+                    public ViewerView,
+                    public MapViewOwner {
     Q_OBJECT
 public:
     explicit CVidorraDlg(QWidget* parent = nullptr);
@@ -157,6 +162,23 @@ public:
     bool AskYesNo(int text, int caption) override;
     void ShowError(int text) override;
     void SetModelCode(int code) override;
+    void MapPosition(std::int64_t p, double lat, double lon, bool valid) override;
+    void MapRecordingChanged(int row) override;
+    void MapPlayState(PlayState state) override;
+
+    // --- the map (vidorra_dlg_map.cpp) ------------------------------------------------------
+    // Before Initialise: where the map module, its web profile and the
+    // connection's timing come from (tests and benchmarks; the viewer takes
+    // the defaults). `tiles` stays unset: the tile server is a setting.
+    void SetMapOptions(CMapViewWrap::Options options) { mapOptions_ = std::move(options); }
+    // The map bridge once the second stage of the start has made it, else null.
+    CMapViewWrap* Map() const { return map_.get(); }
+    // The map host window is on (command 38010).
+    bool MapShown() const { return mapShown_; }
+    // The map module could not be loaded: no map, the logo instead.
+    bool MapUnavailable() const { return noMap_; }
+    // MapViewOwner: the map runtime notice, shown once.
+    bool ShowMapRuntimeNotice() override;
 
 protected:
     bool event(QEvent* event) override;
@@ -189,7 +211,6 @@ private:
     void ShowMaximisedToggle();
 
     // Hooks of the parts that come later (see the class comment).
-    void HookMapCommand();
     void HookFileCommand(int id);
     void HookSettings();
 
@@ -224,6 +245,44 @@ private:
     bool exitRequested_ = false;
     bool firstErase_ = true;
     QBasicTimer releaseTimer_;  // 105
+
+    // --- the map (vidorra_dlg_map.cpp) ------------------------------------------------------
+    // Made at the second stage of the start (CreateMap); destroyed before the
+    // map host window that holds the map's widget.
+    void CreateMap();
+    void MapCommand();                    // 38010
+    void OnMapReady();                    // UM_MAP_READY
+    void OnMapSeek(std::intptr_t frame);  // UM_MAP_SEEK
+    void MapEventsChanged();              // the event display switches changed
+    void MapListChanged();                // the displayed list may have changed
+    void OnGroupTrackCollected(std::uint64_t generation);
+    void SendMapMarkers();  // *Map updates*: markers
+    void UpdateMapView();   // *Map updates*: map or logo
+    void CheckRowPositions();
+    void PlaceMapContent();
+    void ShowMapAfterFullScreen();
+    void ShutdownMap();
+
+    CMapViewWrap::Options mapOptions_;
+    // The one connection object: the map's reachability test (and the
+    // update check). Outlives the map wrap, which uses it.
+    std::unique_ptr<CInetConnectionAsync> inet_;
+    std::unique_ptr<CMapViewWrap> map_;
+    // Rebuilds the recording group's track on its own worker.
+    std::shared_ptr<MapGroupTrackCollector> groupTrack_;
+    QTimer* mapTimer_ = nullptr;  // map or logo while the map is on
+    bool noMap_ = false;          // the map-unavailable flag
+    bool mapShown_ = false;       // 38010
+    bool mapPlacedOnce_ = false;
+    bool mapEverReady_ = false;
+    bool mapNoticeShown_ = false;
+    bool markersSent_ = false;  // for the current row
+    bool rowChecked_ = false;   // rowHasPositions_ is known
+    bool rowHasPositions_ = false;
+    bool coordinatesValid_ = true;
+    bool mapHasData_ = false;
+    int mapRow_ = -1;
+    map::MapPlayStatus mapStatus_ = map::MapPlayStatus::kStopped;
 };
 
 }  // namespace trivexa

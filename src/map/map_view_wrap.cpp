@@ -24,22 +24,32 @@ CMapViewWrap::CMapViewWrap(QObject* notifyWindow, MapViewOwner* owner, Options o
     module_ = loader->Load();
     runtimeError_ = loader->Error();
 
-    connection_ = std::make_unique<CInetConnectionAsync>(
-        notifyWindow, options.connection ? std::move(*options.connection)
-                                         : CInetConnectionAsync::DefaultOptions());
+    if (options.sharedConnection != nullptr) {
+        connection_ = options.sharedConnection;
+    } else {
+        ownConnection_ = std::make_unique<CInetConnectionAsync>(
+            notifyWindow, options.connection ? std::move(*options.connection)
+                                             : CInetConnectionAsync::DefaultOptions());
+        connection_ = ownConnection_.get();
+    }
     connection_->SetReachabilityAddress(map::ReachabilityAddress(tiles_.url));
 }
+
+CMapViewWrap::CMapViewWrap(QObject* notifyWindow, MapViewOwner* owner)
+    : CMapViewWrap(notifyWindow, owner, Options{}) {}
 
 CMapViewWrap::~CMapViewWrap() {
     // The dialog calls back into this object: it goes first.
     dialog_ = nullptr;
     delete window_.data();
-    connection_.reset();
+    // A shared connection stays with its owner, its test switched off.
+    if (ownConnection_ == nullptr) connection_->SetEnabled(false);
+    ownConnection_.reset();
 }
 
 bool CMapViewWrap::ShowMapRuntimeNotice() {
     if (IsMapRuntimeInstalled() || owner_ == nullptr) return false;
-    return owner_->ShowMapRuntimeNotice(map::MakeMapRuntimeNotice());
+    return owner_->ShowMapRuntimeNotice();
 }
 
 QWidget* CMapViewWrap::CreateMapWindow(QWidget* parent) {
@@ -88,7 +98,7 @@ void CMapViewWrap::SetStatus(map::MapPlayStatus status) {
 
 bool CMapViewWrap::ShowMap(bool on) {
     if (!window_) return false;
-    switch (map::ShowMapActionFor(on, shownOnRequest_, window_->isVisible())) {
+    switch (map::ShowMapActionFor(on, shownOnRequest_, !window_->isHidden())) {
         case map::ShowMapAction::kShow:
             window_->show();
             shownOnRequest_ = true;

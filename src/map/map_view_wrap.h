@@ -42,11 +42,12 @@ class SensorSource;
 class MapViewOwner {
 public:
     // Tells the user that the map cannot be shown (the map module or the web
-    // engine is missing) in the update notice window, with the download
-    // address as a link, and waits until the user has closed it. True when
-    // the notice was shown. Called once, by ShowMapRuntimeNotice at the end
-    // of the main window's initialisation, on the UI thread.
-    virtual bool ShowMapRuntimeNotice(const map::MapRuntimeNotice& notice) = 0;
+    // engine is missing), in the update notice window with the download page
+    // as a link (online::ShowMapRuntimeNotice), and waits until the user has
+    // closed it. True when the notice was shown. Called once, by
+    // CMapViewWrap::ShowMapRuntimeNotice when the main window has created the
+    // map, on the UI thread.
+    virtual bool ShowMapRuntimeNotice() = 0;
 
 protected:
     ~MapViewOwner() = default;
@@ -64,13 +65,19 @@ public:
         std::optional<std::string> profileDirectory;
         // The connection object's; none: CInetConnectionAsync::DefaultOptions().
         std::optional<CInetConnectionAsync::Options> connection;
+        // The owner's connection object, which then does the reachability
+        // test instead of one of the wrap's own (`connection` is ignored). It
+        // must outlive the wrap. The main window shares its one connection
+        // object between the update check and the map this way.
+        CInetConnectionAsync* sharedConnection = nullptr;
     };
 
     // `notifyWindow` receives the posted messages and must outlive the wrap
     // (or be its parent window); `owner` may be null (no notice is shown).
     // Loads the module (the run-time check) and starts the connection's
     // reachability thread, idle until the map is shown.
-    CMapViewWrap(QObject* notifyWindow, MapViewOwner* owner, Options options = {});
+    CMapViewWrap(QObject* notifyWindow, MapViewOwner* owner, Options options);
+    CMapViewWrap(QObject* notifyWindow, MapViewOwner* owner);
     virtual ~CMapViewWrap();
     CMapViewWrap(const CMapViewWrap&) = delete;
     CMapViewWrap& operator=(const CMapViewWrap&) = delete;
@@ -101,6 +108,7 @@ public:
     void SetSensorSource(SensorSource* source) { source_ = source; }
 
     CInetConnectionAsync& Connection() { return *connection_; }
+    const CInetConnectionAsync& Connection() const { return *connection_; }
     const map::TileSettings& Tiles() const { return tiles_; }
 
     // --- What the main window calls ---------------------------------------------
@@ -119,6 +127,9 @@ public:
     // stop position.
     void SetStatus(map::MapPlayStatus status);
     // Shows (true) or hides the map window on request; true when it changed.
+    // The window's own shown state counts, not whether its parent is on
+    // screen: the main window decides map or logo also while the map host
+    // window is hidden.
     bool ShowMap(bool on);
     // The playback frame the page puts its marker on (-1: none).
     void SetPosition(int frame);
@@ -159,7 +170,8 @@ private:
     std::unique_ptr<MapModuleLoader> ownLoader_;
     MapModule* module_ = nullptr;
     std::string runtimeError_;
-    std::unique_ptr<CInetConnectionAsync> connection_;
+    std::unique_ptr<CInetConnectionAsync> ownConnection_;
+    CInetConnectionAsync* connection_ = nullptr;
     QPointer<QWidget> window_;
     MapDialog* dialog_ = nullptr;
     SensorSource* source_ = nullptr;

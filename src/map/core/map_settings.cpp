@@ -1,14 +1,10 @@
 #include "map/core/map_settings.h"
 
 #include "app/core/settings_file.h"
-#include "app/core/ui_strings.h"
 #include "online/core/update_check.h"
 
 namespace trivexa::map {
 namespace {
-
-constexpr int kUiMapRuntimeTitle = 184;
-constexpr int kUiMapRuntimeMessage = 185;
 
 std::string_view Trimmed(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -114,11 +110,6 @@ std::string MapProfileDirectory() {
 
 std::string MapCacheDirectory(const std::string& profileDirectory) {
     return profileDirectory + "/cache";
-}
-
-MapRuntimeNotice MakeMapRuntimeNotice() {
-    return {UiString(kUiMapRuntimeTitle), UiString(kUiMapRuntimeMessage),
-            std::string(kMapRuntimeDownloadUrl)};
 }
 
 }  // namespace trivexa::map

@@ -2,8 +2,7 @@
 // Where the map's pictures come from and how the map module identifies
 // itself: the tile server (a setting), its credit, the address the page
 // loads its map library from, the address the reachability test asks, the
-// User-Agent, the folder of the web profile, and the notice shown when the
-// map module is missing.
+// User-Agent and the folder of the web profile.
 //
 // Section [MAP] of Default_Folder.ini; both keys are optional:
 //   TILE_URL=https://host/{z}/{x}/{y}.png   the tile address template
@@ -63,20 +62,5 @@ std::string MapUserAgent();
 // The web profile's folder (tile cache and storage) under the settings folder.
 std::string MapProfileDirectory();
 std::string MapCacheDirectory(const std::string& profileDirectory);
-
-// --- The notice when the map module cannot be loaded --------------------------
-
-// Where the user gets the web engine the map runs on.
-inline constexpr std::string_view kMapRuntimeDownloadUrl =
-    "https://packages.debian.org/bookworm/libqt6webenginewidgets6";
-
-// The notice as plain pieces: the window title (UI string 184), the message
-// (UI string 185) and the download address, shown as a link.
-struct MapRuntimeNotice {
-    std::string title;
-    std::string message;
-    std::string downloadUrl;
-};
-MapRuntimeNotice MakeMapRuntimeNotice();
 
 }  // namespace trivexa::map

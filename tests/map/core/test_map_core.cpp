@@ -323,13 +323,5 @@ TEST(MapRules, StatusShowMapAndTheMapOrTheLogo) {
     EXPECT_EQ(DecideMapView(in), (MapViewChoice{true, true}));
 }
 
-TEST(MapRuntimeNotice, TitleMessageAndLink) {
-    const MapRuntimeNotice notice = MakeMapRuntimeNotice();
-    EXPECT_EQ(notice.title, UiString(184));
-    EXPECT_EQ(notice.message, UiString(185));
-    EXPECT_FALSE(notice.title.empty());
-    EXPECT_EQ(notice.downloadUrl.rfind("https://", 0), 0u);
-}
-
 }  // namespace
 }  // namespace trivexa::map

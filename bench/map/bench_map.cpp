@@ -26,8 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,6 +34,7 @@
 #include "map/map_runtime.h"
 #include "map/map_test_util.h"
 #include "support/bench_timing.h"
+#include "support/process_memory.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -58,53 +57,6 @@ double ThreadCpuMs() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-// A number of kB from a /proc file's "Name:   123 kB" line.
-long ProcKb(const std::string& file, const std::string& name) {
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(name, 0) == 0) return std::atol(line.c_str() + name.size());
-    return 0;
-}
-
-// This process and every process below it (the web engine's helpers).
-std::vector<int> ProcessTree() {
-    std::vector<int> tree{getpid()};
-    std::set<int> known(tree.begin(), tree.end());
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (const auto& entry : fs::directory_iterator("/proc")) {
-            const std::string name = entry.path().filename().string();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            const int pid = std::atoi(name.c_str());
-            if (known.count(pid) != 0) continue;
-            const int parent = static_cast<int>(ProcKb(entry.path().string() + "/status", "PPid:"));
-            if (known.count(parent) != 0) {
-                known.insert(pid);
-                tree.push_back(pid);
-                grew = true;
-            }
-        }
-    }
-    return tree;
-}
-
-struct Memory {
-    double ownRssMb = 0;   // this process
-    double treePssMb = 0;  // this process and its helpers, shared pages split
-    int processes = 0;
-};
-
-Memory MeasureMemory() {
-    Memory m;
-    const std::vector<int> tree = ProcessTree();
-    m.processes = static_cast<int>(tree.size());
-    m.ownRssMb = ProcKb("/proc/self/status", "VmRSS:") / 1024.0;
-    for (int pid : tree)
-        m.treePssMb += ProcKb("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss:") / 1024.0;
-    return m;
 }
 
 void RunFor(int ms) {
@@ -178,7 +130,7 @@ int main(int argc, char** argv) {
     owner.resize(452, 393);
     owner.show();
     RunFor(500);
-    const Memory bare = MeasureMemory();
+    const bench::Memory bare = bench::MeasureMemory();
 
     CMapViewWrap::Options options;
     options.tiles = map::TileSettingsFrom(tiles.Template(), "");
@@ -192,7 +144,7 @@ int main(int argc, char** argv) {
     map->setGeometry(4, 20, 444, 369);
     map->hide();
     RunFor(500);
-    const Memory loaded = MeasureMemory();
+    const bench::Memory loaded = bench::MeasureMemory();
 
     owner.onMessage = [&](const test::PostedSeen& m) {
         if (m.message != UM_MAP_READY) return;
@@ -207,7 +159,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     PlayLoop(wrap, rec, 0, 100);  // warm: tiles around the track loaded
-    const Memory shownMemory = MeasureMemory();
+    const bench::Memory shownMemory = bench::MeasureMemory();
 
     std::vector<double> shownCalls, hiddenCalls, shownCpu, hiddenCpu;
     int from = 100;

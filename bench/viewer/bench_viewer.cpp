@@ -8,11 +8,17 @@
 //            repaint it causes, against the 30 ms poll period
 //   cpu      processor time of the viewer paused and playing for N seconds,
 //            against a bare PlayerPair playing the same recording
+//   map      the fan-out while playing and while paused with the map shown
+//            (tiles from a server on 127.0.0.1), against the same fan-out
+//            with the map hidden; the processor time playing with the map
+//            shown; the memory of the viewer and its web engine helpers with
+//            the map shown, against the map hidden
 //
 //   bench_viewer [SECONDS]
 // The card is written by clipforge under the build tree and reused.
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -29,10 +35,14 @@
 #include "app/messages/posted_message.h"
 #include "app/vidorra_dlg.h"
 #include "clipforge/clipforge.h"
+#include "map/core/map_settings.h"
+#include "map/map_runtime.h"
+#include "map/map_test_util.h"
 #include "panels/gsensor_dlg.h"
 #include "playback/cplayer.h"
 #include "playback/player_pair.h"
 #include "playback/video_presenter.h"
+#include "support/process_memory.h"
 
 namespace fs = std::filesystem;
 using namespace trivexa;
@@ -141,8 +151,31 @@ bool BothShow(VideoPresenter& a, VideoPresenter& b) {
 
 }  // namespace
 
+// The fan-out's call (what the UI thread does inside the 30 ms tick, under
+// the players' locks) and the repaint of the panels it schedules, each per
+// tick; `position` gives the position of tick i.
+struct FanOutCost {
+    double call = 0;
+    double paint = 0;
+};
+FanOutCost MeasureFanOut(ViewerController& c, int ticks,
+                         const std::function<std::int64_t(int)>& position) {
+    double calls = 0, paints = 0;
+    for (int i = 0; i < ticks; ++i) {
+        const auto a = Clock::now();
+        c.FanOut(position(i));
+        const auto b = Clock::now();
+        QCoreApplication::processEvents();
+        calls += Seconds(b - a);
+        paints += Seconds(Clock::now() - b);
+    }
+    return {calls / ticks, paints / ticks};
+}
+
 int main(int argc, char** argv) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web engine's sandbox refuses to run as root.
+    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    PrepareMapModuleBeforeApplication();
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 6;
     const fs::path card = Card();
@@ -151,6 +184,9 @@ int main(int argc, char** argv) {
     const fs::path settings = fs::path(TRIVEXA_BENCH_DATA) / "viewer" / "settings";
     fs::create_directories(settings);
     SetSettingsDirectory(settings.string());
+    // The map's tiles come from here, never from the internet.
+    test::TileServer tiles;
+    WriteSetting(map::map_settings::kSection, map::map_settings::kTileUrl, tiles.Template());
     constexpr int kRuns = 6;
 
     // --- reference: the bare pair -------------------------------------------------
@@ -200,6 +236,10 @@ int main(int argc, char** argv) {
     double fanOutPaint = 0;
     double pausedCpu = 0;
     double playingCpu = 0;
+    double playingCpuMap = 0;
+    FanOutCost playHidden, playShown, pausedHidden, pausedShown;
+    bench::Memory memHidden, memShown;
+    bool mapReady = false;
     {
         CVidorraDlg window;
         window.Initialise(card.string());
@@ -229,18 +269,11 @@ int main(int argc, char** argv) {
         // 30 ms tick, under the players' locks), and the repaint of the
         // panels it schedules, measured apart.
         constexpr int kTicks = 300;
-        double calls = 0, paints = 0;
         const int plotsBefore = window.Graph().PlotRenders();
-        for (int i = 0; i < kTicks; ++i) {
-            const auto a = Clock::now();
-            c.FanOut(i % 500);
-            const auto b = Clock::now();
-            QCoreApplication::processEvents();
-            calls += Seconds(b - a);
-            paints += Seconds(Clock::now() - b);
-        }
-        fanOut = calls / kTicks;
-        fanOutPaint = paints / kTicks;
+        const FanOutCost cost =
+            MeasureFanOut(c, kTicks, [](int i) { return static_cast<std::int64_t>(i % 500); });
+        fanOut = cost.call;
+        fanOutPaint = cost.paint;
         std::printf("graph plot layers drawn during the fan-outs: %d of %d ticks\n",
                     window.Graph().PlotRenders() - plotsBefore, kTicks);
 
@@ -256,6 +289,29 @@ int main(int argc, char** argv) {
         Pump(seconds * 1000);
         playingCpu = (CpuSeconds() - c0) / seconds;
         viewerLate = LatePercent(l0, LateOf(c.Pair()));
+
+        // The map: the same fan-outs with the map hidden, then shown.
+        constexpr int kMapTicks = 300;
+        const auto playing = [&](int) { return c.DataPosition(); };
+        const auto paused = [&](int i) { return static_cast<std::int64_t>(i % 500); };
+        playHidden = MeasureFanOut(c, kMapTicks, playing);
+        c.CmdPlayPause();
+        Pump(300);
+        pausedHidden = MeasureFanOut(c, kMapTicks, paused);
+        memHidden = bench::MeasureMemory();
+        window.Command(static_cast<int>(CommandId::kMapWindow));
+        mapReady =
+            window.Map() != nullptr && WaitFor([&] { return window.Map()->IsPageReady(); }, 60000);
+        if (!mapReady) std::fprintf(stderr, "bench_viewer: the map never became ready\n");
+        Pump(2000);
+        memShown = bench::MeasureMemory();
+        pausedShown = MeasureFanOut(c, kMapTicks, paused);
+        c.CmdPlayPause();
+        Pump(300);
+        playShown = MeasureFanOut(c, kMapTicks, playing);
+        c0 = CpuSeconds();
+        Pump(seconds * 1000);
+        playingCpuMap = (CpuSeconds() - c0) / seconds;
         window.Shutdown();
     }
 
@@ -273,5 +329,27 @@ int main(int argc, char** argv) {
         pausedCpu * 100, playingCpu * 100, bareCpu * 100, playingCpu / bareCpu);
     std::printf("late pictures at rate 1: viewer %.2f %%, bare pair %.2f %%\n", viewerLate,
                 bareLate);
+    std::printf("map: %s\n", mapReady ? "page ready" : "NOT READY (figures below without a map)");
+    std::printf(
+        "fan-out playing: map shown %.3f ms, map hidden %.3f ms, ratio %.2f; the repaint it "
+        "causes: shown %.3f ms, hidden %.3f ms\n",
+        playShown.call * 1000, playHidden.call * 1000, playShown.call / playHidden.call,
+        playShown.paint * 1000, playHidden.paint * 1000);
+    std::printf(
+        "fan-out paused (a seek: the marker moved at once): map shown %.3f ms, map hidden "
+        "%.3f ms, ratio %.2f; the repaint it causes: shown %.3f ms, hidden %.3f ms\n",
+        pausedShown.call * 1000, pausedHidden.call * 1000, pausedShown.call / pausedHidden.call,
+        pausedShown.paint * 1000, pausedHidden.paint * 1000);
+    std::printf(
+        "cpu playing (share of one core, the viewer process): map shown %.1f %%, map hidden "
+        "%.1f %%, ratio %.2f\n",
+        playingCpuMap * 100, playingCpu * 100, playingCpuMap / playingCpu);
+    std::printf(
+        "memory: map hidden %.0f MB RSS, %.0f MB PSS over %d processes; map shown %.0f MB RSS, "
+        "%.0f MB PSS over %d processes (ratio %.2f)\n",
+        memHidden.ownRssMb, memHidden.treePssMb, memHidden.processes, memShown.ownRssMb,
+        memShown.treePssMb, memShown.processes,
+        memHidden.treePssMb > 0 ? memShown.treePssMb / memHidden.treePssMb : 0.0);
+    std::printf("tile requests: %d, reachability tests: %d\n", tiles.TileGets(), tiles.Heads());
     return 0;
 }

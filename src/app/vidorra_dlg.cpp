@@ -485,6 +485,7 @@ void CVidorraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
         case UM_SUBWINDOW_PAINTED:
             break;
         case UM_SUBWINDOW_CLOSED:
+            OnMapHostClosed();
             break;
         case UM_SUBWINDOW_DBLCLK:
             secondary_->SetFactors(1.0f, 1.0f);

@@ -253,6 +253,7 @@ private:
     void MapCommand();                    // 38010
     void OnMapReady();                    // UM_MAP_READY
     void OnMapSeek(std::intptr_t frame);  // UM_MAP_SEEK
+    void OnMapHostClosed();               // UM_SUBWINDOW_CLOSED
     void MapEventsChanged();              // the event display switches changed
     void MapListChanged();                // the displayed list may have changed
     void OnGroupTrackCollected(std::uint64_t generation);

@@ -193,6 +193,18 @@ void CVidorraDlg::MapCommand() {
     }
 }
 
+void CVidorraDlg::OnMapHostClosed() {
+    // The map host window's own close button hid it: the map is off as if
+    // the map button had been pressed, so the button's look, the next press
+    // and the reachability test agree with what the user sees.
+    if (!map_ || !mapShown_ || mapHost_->isVisible() || fullScreen_ || isMinimized()) return;
+    mapShown_ = false;
+    buttons_->SetToggled(button::kMapWindow, false);
+    map_->SetConnectionTestEnabled(false);
+    mapTimer_->stop();
+    UpdateMapView();
+}
+
 void CVidorraDlg::ShowMapAfterFullScreen() {
     if (!mapShown_) return;
     mapHost_->show();

@@ -300,6 +300,17 @@ TEST_F(ViewerMap, MapFollowsPlaybackSeeksOnMarkersAndHides) {
     Click(button::kMapWindow);
     EXPECT_TRUE(window->MapWindow().isVisible());
     EXPECT_TRUE(WaitUntil([&] { return MapOnScreen() && !LogoShown(); }, 10000));
+    // The map host's own close button turns the map off as well: one press
+    // of the map button shows it again.
+    CSkinButton* close = window->MapWindow().CloseButton();
+    ASSERT_NE(close, nullptr);
+    QTest::mouseClick(close, Qt::LeftButton, {}, close->rect().center());
+    ASSERT_TRUE(WaitUntil([&] { return !window->MapShown(); }));
+    EXPECT_FALSE(window->MapWindow().isVisible());
+    EXPECT_FALSE(window->Map()->Connection().IsEnabled());
+    Click(button::kMapWindow);
+    EXPECT_TRUE(window->MapShown());
+    EXPECT_TRUE(window->MapWindow().isVisible());
 
     // A recording without a fix: the recorder's logo instead of the map.
     Click(button::kNext);

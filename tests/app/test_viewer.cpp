@@ -391,11 +391,22 @@ TEST_F(Viewer, DamagedRecordingAsksAndPlaysTheRepairedCopy) {
 TEST_F(Viewer, DamagedRecordingRefusedEndsWithTheFailureMessage) {
     clipforge::CardRecording damaged = Rec("A___-230715-081500-000001F.AVI", 90);
     damaged.clip->damage.indexLost = true;
-    QString failure;
-    AnswerNextBox(2);
-    QTimer::singleShot(200, [&] { AnswerNextBox(1, &failure); });
+    // The repair question is refused; the failure message that follows it is
+    // answered only once the question has gone (the start may take a while,
+    // so a fixed delay could answer the question instead).
+    QString question, failure;
+    AnswerNextBox(2, &question);
+    std::function<void()> answerFailure = [&] {
+        if (question.isEmpty()) {
+            QTimer::singleShot(20, answerFailure);
+            return;
+        }
+        AnswerNextBox(1, &failure);
+    };
+    QTimer::singleShot(20, answerFailure);
     Start({damaged});
     ASSERT_TRUE(WaitUntil([&] { return !failure.isEmpty(); }, 10000));
+    EXPECT_EQ(question, UiText(172));
     EXPECT_EQ(failure, UiText(96));
     EXPECT_FALSE(C().MediaLoaded());
     EXPECT_TRUE(window->Buttons().Control(button::kBrowse)->isEnabled());

@@ -281,7 +281,6 @@ private:
     bool rowChecked_ = false;   // rowHasPositions_ is known
     bool rowHasPositions_ = false;
     bool coordinatesValid_ = true;
-    bool mapHasData_ = false;
     int mapRow_ = -1;
     map::MapPlayStatus mapStatus_ = map::MapPlayStatus::kStopped;
 };

@@ -272,14 +272,10 @@ void CVidorraDlg::MapPosition(std::int64_t p, double lat, double lon, bool valid
     if (!map_) return;
     map_->SetPosition(static_cast<int>(p));
     CheckRowPositions();
-    if (!rowHasPositions_) {
-        mapHasData_ = false;
-    } else {
+    if (rowHasPositions_) {
+        // A field's 720.0 marker: no place to show; the logo covers the map.
         coordinatesValid_ = !(lat > 360.0 || lon > 360.0);
-        if (valid) {
-            map_->SetLatLng(lat, lon);
-            mapHasData_ = true;
-        }
+        if (valid) map_->SetLatLng(lat, lon);
     }
     SendMapMarkers();
     UpdateMapView();
@@ -294,7 +290,6 @@ void CVidorraDlg::MapRecordingChanged(int row) {
     markersSent_ = false;
     rowChecked_ = false;
     rowHasPositions_ = false;
-    mapHasData_ = false;
     coordinatesValid_ = true;
     if (!map_) return;
     if (row < 0) map_->SetPosition(-1);
@@ -352,6 +347,7 @@ void CVidorraDlg::MapListChanged() {
 }
 
 void CVidorraDlg::OnGroupTrackCollected(std::uint64_t /*generation*/) {
+    if (closing_) return;
     // The group's lines are drawn again with the current recording's.
     markersSent_ = false;
     SendMapMarkers();

@@ -3,10 +3,10 @@
 // dialog through the map module (map/map_runtime.h), answers what the map
 // page asks (the host callbacks of MapHost, virtual so a test can stand in
 // for one), and turns the main window's wishes (redraw tracks and event
-// markers, move the marker, pause or stop) into calls of page functions. It
-// owns the viewer's CInetConnectionAsync, whose reachability test tells it
-// whether the tile server answers, and whose update check the main window
-// starts.
+// markers, move the marker, pause or stop) into calls of page functions. Its
+// CInetConnectionAsync (its own, or the owner's shared one, see
+// Options::sharedConnection) runs the reachability test that tells it
+// whether the tile server answers.
 //
 // Notifications go to the notify window as posted messages: UM_MAP_READY
 // when the page has made its map (redraw everything), UM_MAP_SEEK with

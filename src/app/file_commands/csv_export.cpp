@@ -70,7 +70,7 @@ std::string Format(const char* format, const SystemTime& t) {
 }
 
 std::string Megabytes(std::uint64_t bytes) {
-    return std::to_string(bytes / kBytesPerMegabyte) + "MB";
+    return std::to_string(bytes / kCsvBytesPerMegabyte) + "MB";
 }
 
 }  // namespace
@@ -134,7 +134,7 @@ std::string CsvDataLine(const CsvClip& clip) {
     const float fps = static_cast<float>(clip.rate) / static_cast<float>(clip.scale);
     std::int64_t frames = clip.frames;
     if (timeLapse)
-        frames = static_cast<std::int64_t>(static_cast<float>(frames) * kTimeLapseFactor);
+        frames = static_cast<std::int64_t>(static_cast<float>(frames) * kCsvTimeLapseFactor);
     const float seconds = static_cast<float>(frames) / fps;
     // A length beyond what an int holds cannot come from a real clip; it
     // reads as the largest one rather than as an undefined conversion.

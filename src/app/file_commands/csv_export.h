@@ -23,8 +23,8 @@ namespace trivexa {
 // The file name pattern, filled from the first recording's name.
 inline constexpr const char* kCsvFileNamePattern = "Dv_%Y%m%d_%H%M%S.csv";
 // Frames of a time-lapse clip count this many times over in its length.
-inline constexpr float kTimeLapseFactor = 14.985f;
-inline constexpr std::uint64_t kBytesPerMegabyte = 1048576;
+inline constexpr float kCsvTimeLapseFactor = 14.985f;
+inline constexpr std::uint64_t kCsvBytesPerMegabyte = 1048576;
 
 // What a data line needs from one recording's files.
 struct CsvClip {

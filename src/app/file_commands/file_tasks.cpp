@@ -163,8 +163,9 @@ std::string JoinCheckDetail(const JoinCheckResult& result) {
             return "the output folder cannot be written";
         case JoinCheck::kNotEnoughSpace:
             return "not enough free space: " +
-                   std::to_string(result.plan.requiredBytes / kBytesPerMegabyte) + " MB needed, " +
-                   std::to_string(result.plan.freeBytes / kBytesPerMegabyte) + " MB free";
+                   std::to_string(result.plan.requiredBytes / kCsvBytesPerMegabyte) +
+                   " MB needed, " + std::to_string(result.plan.freeBytes / kCsvBytesPerMegabyte) +
+                   " MB free";
     }
     return {};
 }

@@ -75,7 +75,7 @@ TEST(CsvLines, DataLinesFollowTheRecordersFormats) {
         EXPECT_EQ(CsvDataLine(clip), c.expected + "\r\n") << c.clip.name;
     }
     // 14.985 in single precision: 1000 frames give 14985 (not 14984) frames.
-    EXPECT_EQ(static_cast<std::int64_t>(1000 * kTimeLapseFactor) / 30, 499);
+    EXPECT_EQ(static_cast<std::int64_t>(1000 * kCsvTimeLapseFactor) / 30, 499);
 }
 
 TEST(CsvLines, HeaderFallbackAndFileName) {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "app/core/settings_file.h"
@@ -22,5 +23,11 @@ int main(int argc, char** argv) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     trivexa::test::TempDir settings;
     trivexa::SetSettingsDirectory(settings.path().string());
+    // Repaired copies and the trash of this process stay in its own scratch
+    // folder: other test processes clear and fill theirs meanwhile.
+    trivexa::test::TempDir scratch;
+    std::filesystem::create_directories(scratch.path() / "tmp");
+    setenv("TMPDIR", (scratch.path() / "tmp").c_str(), 1);
+    setenv("XDG_DATA_HOME", (scratch.path() / "data").c_str(), 1);
     return RUN_ALL_TESTS();
 }

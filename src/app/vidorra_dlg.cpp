@@ -125,6 +125,7 @@ bool CVidorraDlg::Initialise(const std::string& source, const std::string& fallb
     buttons_ = new MainButtons(this);
     buttons_->Rescale(s);
     connect(buttons_, &MainButtons::Command, this, [this](int id) { Command(id); });
+    CreateFileCommands();
     // 7: defaults of the settings file.
     if (!std::filesystem::exists(SettingsFilePath())) CreateDefaultSettings();
     // 9: the players, each bound to its surface.
@@ -171,6 +172,7 @@ bool CVidorraDlg::Initialise(const std::string& source, const std::string& fallb
         opened = browser_->OpenSource(fallback, GuessSourceKind(fallback));
         if (opened && browser_->Kind() != SourceKind::File) browser_->SelectDefaultFolder();
     }
+    UpdateTracePresent();
     if (opened) {
         const SourceKind kind = browser_->Kind();
         controller_->SetCsvUnavailable(kind != SourceKind::SdCard || RowCount() == 0);
@@ -377,9 +379,12 @@ void CVidorraDlg::Shutdown() {
     if (isMaximized()) showNormal();
     SaveSizeFactors();
     ShutdownMap();
+    // A running file task stops before its next item.
+    if (taskFrame_) taskFrame_->CancelAndWait();
     controller_->Shutdown();
     controller_->Reset();
     if (browser_) browser_->ClearSource();
+    OfferRepairedCopiesOnce();
     if (secondary_) secondary_->hide();
     if (mapHost_) mapHost_->hide();
     SetWaitCursor(false);
@@ -463,6 +468,8 @@ void CVidorraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
         case UM_SOURCE_LOST: {
             ReturnToEmptyState();
             controller_->SourceLost();
+            UpdateTracePresent();
+            OfferRepairedCopiesOnce();
             const std::string self = QCoreApplication::applicationFilePath().toStdString();
             std::error_code ec;
             if (!self.empty() && !std::filesystem::exists(self, ec)) {
@@ -476,7 +483,7 @@ void CVidorraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
         case UM_DELETE_DONE:
         case UM_JOIN_DONE:
         case UM_CSV_DONE:
-            break;  // the file tasks come with the file commands
+            break;  // the task frame receives its workers' reports itself
         case UM_DEFERRED_INIT:
             DeferredInit();
             break;
@@ -565,16 +572,11 @@ void CVidorraDlg::Command(int id) {
         case CommandId::kJoin:
         case CommandId::kDelete:
         case CommandId::kCsv:
-            HookFileCommand(id);
+            FileCommand(id);
             return;
         default:
             return;
     }
-}
-
-void CVidorraDlg::HookFileCommand(int /*id*/) {
-    // The still, join, delete and CSV commands plug in here; until then their
-    // buttons stay disabled.
 }
 
 void CVidorraDlg::HookSettings() {
@@ -588,8 +590,6 @@ void CVidorraDlg::ApplyEnabling(const ButtonEnabling& enabling) {
     ButtonEnabling e = enabling;
     // Commands whose parts are not built yet stay disabled rather than do
     // nothing when pressed.
-    for (int i : {button::kStill, button::kJoin, button::kDelete, button::kCsv})
-        e.controls[static_cast<std::size_t>(i)] = false;
     // Without the map module there is no map window to show.
     if (!map_ || noMap_) e.controls[static_cast<std::size_t>(button::kMapWindow)] = false;
     buttons_->Apply(e);
@@ -597,10 +597,19 @@ void CVidorraDlg::ApplyEnabling(const ButtonEnabling& enabling) {
 
 void CVidorraDlg::SetControlsEnabled(bool on) {
     if (!buttons_) return;
-    if (on)
+    if (on) {
         controller_->EnableButtons();
-    else
+    } else {
         buttons_->SetControlsEnabled(false);
+        // The button enabling during a file task leaves the caption buttons
+        // disabled as well.
+        if (controller_->BusyTask()) buttons_->SetCaptionsEnabled(false);
+    }
+}
+
+std::vector<QWidget*> CVidorraDlg::OtherControls() {
+    return {browser_,     info_,        graph_,         seekSlider_, volumeSlider_,
+            surfaces_[0], surfaces_[1], mapHost_.get(), logo_};
 }
 
 void CVidorraDlg::SetPlayFace(bool pause) {
@@ -768,7 +777,9 @@ void CVidorraDlg::Browse() {
     controller_->Reset();
     browser_->SetContinueInSequence(false);
     CSourceOpenDlg dialog(this);
-    if (dialog.exec() == QDialog::Accepted) {
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    OfferRepairedCopiesOnce();
+    if (accepted) {
         const SourceKind kind = dialog.Mode();
         std::string path = dialog.ChosenPath();
         std::error_code ec;
@@ -785,6 +796,7 @@ void CVidorraDlg::Browse() {
             }
         }
     }
+    UpdateTracePresent();
     if (!browser_->ZoomMode()) browser_->update();
     controller_->EnableButtons();
 }
@@ -807,9 +819,6 @@ void CVidorraDlg::OpenVideoMenu(QPoint globalPoint, CMovieStatic* surface) {
     in.rearMirrored = controller_->RearMirrored();
     in.onFrontSurface = surface != nullptr && surface->CameraIndex() == 0;
     std::vector<VideoMenuItem> items = BuildVideoMenu(in);
-    // Commands of parts not built yet cannot be chosen.
-    for (VideoMenuItem& item : items)
-        if (item.command == CommandId::kStill) item.enabled = false;
     CMovieMenu menu(std::move(items), fullScreen_, this);
     const std::optional<CommandId> chosen = menu.Exec(globalPoint);
     if (chosen) Command(static_cast<int>(*chosen));

@@ -14,11 +14,10 @@
 // list call the owner interfaces directly.
 //
 // What later parts add plugs in at one place each (see the Hook* methods):
-// the still (38006), join and delete (38007, 38012), CSV export (38014), the
-// update notice (UM_UPDATE_AVAILABLE) and the file tasks (UM_TASK_*). Until
-// they do, their buttons stay disabled and their messages do nothing. The
-// settings dialog (38013) and the map (38010, UM_MAP_*; vidorra_dlg_map.cpp)
-// are plugged in.
+// the update notice (UM_UPDATE_AVAILABLE). Until it does, its message does
+// nothing. The settings dialog (38013), the map (38010, UM_MAP_*;
+// vidorra_dlg_map.cpp) and the file commands (still 38006, join 38007, delete
+// 38012, CSV 38014, with their tasks; vidorra_dlg_files.cpp) are plugged in.
 //
 // Callers: CVidorraApp creates it, runs Initialise and then exec(); the UI
 // thread only.
@@ -32,8 +31,11 @@
 #include "app/controller/viewer_controller.h"
 #include "app/core/main_layout.h"
 #include "app/core/screen_zoom.h"
+#include "app/file_commands/repaired_copies.h"
+#include "app/file_commands/still_capture.h"
 #include "app/main_skin.h"
 #include "app/resource_image.h"
+#include "app/task_frame.h"
 #include "browser/browser_owner.h"
 #include "controls/resize_dialog.h"
 #include "map/map_view_wrap.h"
@@ -59,7 +61,9 @@ class CVidorraDlg : public CResizeDialog,
                     public BrowserOwner,
                     public MovieStaticOwner,
                     public ViewerView,
-                    public MapViewOwner {
+                    public MapViewOwner,
+                    public StillCaptureOwner,
+                    public RepairedCopiesOwner {
     Q_OBJECT
 public:
     explicit CVidorraDlg(QWidget* parent = nullptr);
@@ -180,6 +184,33 @@ public:
     // MapViewOwner: the map runtime notice, shown once.
     bool ShowMapRuntimeNotice() override;
 
+    // --- file commands (vidorra_dlg_files.cpp) -------------------------------------------
+    // The still (38006), CSV (38014), delete (38012) and join (38007)
+    // commands, the file tasks they start, the repaired copies and the trace
+    // flags. The task frame is created by Initialise.
+    CTaskFrame& Tasks() { return *taskFrame_; }
+    // The source is a card whose root holds the recorder's trace file.
+    bool TracePresentFlag() const { return tracePresent_; }
+
+    // StillCaptureOwner
+    bool CanCapture() override;
+    void PrepareCapture() override;
+    std::string ChooseFolder() override;
+    std::string RecordingName() override;
+    std::int64_t Position() override;
+    bool ConfirmOverwrite(const std::string& path) override;
+    bool HasPicture(Camera camera) override;
+    bool SaveFrame(Camera camera, const std::string& path) override;
+    void RememberFolder(const std::string& folder) override;
+    void RestoreLayout() override;
+    void ShowMessage(int text, int caption) override;
+    void EndCapture() override;
+
+    // RepairedCopiesOwner
+    bool AskKeepRepairedCopies() override;
+    std::string ChooseRepairFolder() override;
+    void RememberRepairFolder(const std::string& folder) override;
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -211,8 +242,55 @@ private:
     void ShowMaximisedToggle();
 
     // Hooks of the parts that come later (see the class comment).
-    void HookFileCommand(int id);
     void HookSettings();
+
+    // --- file commands (vidorra_dlg_files.cpp) -------------------------------------------
+    // The task frame's owner. CVidorraDlg cannot be it directly: the frame's
+    // SetControlsEnabled (every control, the primary surface hidden) and
+    // ViewerView's (the control buttons while an open is pending) share a
+    // signature but not a meaning.
+    class TaskHooks : public TaskFrameOwner {
+    public:
+        explicit TaskHooks(CVidorraDlg& dlg) : dlg_(dlg) {}
+        void SetControlsEnabled(bool enabled) override;
+        void TaskSucceeded(const FileTask& task) override;
+        void ShowTaskMessage(int text, int caption, const std::string& detail) override;
+        void ResetToStart() override;
+        void RestorePosition(std::int64_t position) override;
+        void EnableButtons() override;
+
+    private:
+        CVidorraDlg& dlg_;
+    };
+    void CreateFileCommands();
+    void FileCommand(int id);
+    void CmdStill();
+    void CmdCsv();
+    void CmdDelete();
+    void CmdJoin();
+    // Every control of the window but the progress bar (a task, a still).
+    void SetAllControlsEnabled(bool enabled);
+    // The controls besides the buttons: browser, trip panel, graph, sliders,
+    // video surfaces, map window and logo.
+    std::vector<QWidget*> OtherControls();
+    // The task frame's end steps (TaskHooks forwards them).
+    void TaskControls(bool enabled);
+    void TaskSucceeded(const FileTask& task);
+    void DeleteDone(const std::vector<RecordingEntry>& deleted);
+    void ShowMessageWithDetail(int text, int caption, const std::string& detail);
+    // Closes the current recording before a task; the position to restore.
+    std::int64_t CloseForTask();
+    // Looks for the trace file of the open source (after every open).
+    void UpdateTracePresent();
+    // Offers the repaired copies when the window returns to the empty state.
+    void OfferRepairedCopiesOnce();
+    std::unique_ptr<TaskHooks> taskHooks_;
+    std::unique_ptr<CTaskFrame> taskFrame_;
+    std::string csvFolder_;
+    std::string joinFolder_;
+    bool tracePresent_ = false;
+    bool offeringRepairedCopies_ = false;
+    // --- end of the file commands' members ----------------------------------------------
 
     std::unique_ptr<ViewerController> controller_;
     std::unique_ptr<PlayerPairSensorSource> sensorSource_;

@@ -375,6 +375,14 @@ void ViewerController::Prepared(std::uint64_t generation, bool loaded) {
         view_.SetPlayFace(playIconPause_);
     }
     StartBookkeeping();
+    if (const std::optional<std::int64_t> saved = std::exchange(restorePosition_, std::nullopt);
+        saved && *saved > 0 && pair_.DataCamera()) {
+        pair_.Seek(CameraSelector::kBoth, *saved);
+        FanOut(*saved);
+        pair_.Pause(CameraSelector::kBoth);
+        playIconPause_ = false;
+        view_.SetPlayFace(false);
+    }
     if (!modelKnown_) {
         std::string model;
         pair_.WithBothReaders([&](MoviePlayer::Readers front, MoviePlayer::Readers) {
@@ -419,6 +427,7 @@ void ViewerController::StartBookkeeping() {
         trip.startTime = RecordingDateTime(name);
         trip.timeLapse = IsTimeLapse(entry->frontName) || IsTimeLapse(entry->rearName);
         trip.badgeCode = QualityClass(frontHeight, quality, rearHeight);
+        trip.voltageShown = VoltageShownFor(trip.voltageEnabled, entry->frontName, entry->rearName);
         view_.SetRowFacts(row, trip.badgeCode, trip.startTime);
     }
     trip.frameInterval = DataFrameInterval();
@@ -649,6 +658,7 @@ void ViewerController::Reset() {
     firstPosition_ = true;
     errorShown_ = false;
     playWhenPrepared_ = false;
+    restorePosition_.reset();
     ++openGeneration_;
     UpdateSpeedLabel();
     RefreshSurfaces();
@@ -667,6 +677,30 @@ void ViewerController::Reset() {
     }
     openGate_ = true;
     view_.LayOutBrowser();
+}
+
+void ViewerController::CloseForTask() {
+    openTimer_.stop();
+    timeoutTimer_.stop();
+    if (openPending_) view_.SetWaitCursor(false);
+    openPending_ = false;
+    openGate_ = true;
+    playWhenPrepared_ = false;
+    restorePosition_.reset();
+    ++openGeneration_;
+    CloseRecording();
+    expectedReports_ = 0;
+    view_.RepaintSurfaces();
+}
+
+bool ViewerController::ReopenAt(std::int64_t position) {
+    {
+        std::lock_guard hold(listMutex_);
+        if (currentIndex_ < 0 || currentIndex_ >= view_.RowCount()) return false;
+    }
+    restorePosition_ = position;
+    SelectRecording(false, true, true);
+    return true;
 }
 
 void ViewerController::SourceLost() {

@@ -200,6 +200,14 @@ public:
     void RebuildEvents();
     // A file task runs (all controls disabled) or ended.
     void SetBusyTask(bool on) { busyTask_ = on; }
+    // Before a file task: closes the recording on screen (players closed,
+    // their data released, the workers joined) and keeps the current row, so
+    // the task may read, rename or hide its files.
+    void CloseForTask();
+    // After a file task: opens the current row again (when it is still a
+    // row) and, once prepared, seeks to `position` and pauses there (0: the
+    // recording starts stopped at its beginning). False when there is no row.
+    bool ReopenAt(std::int64_t position);
 
     // --- commands --------------------------------------------------------------------
     // While an open is pending the buttons are disabled; the commands refuse
@@ -295,6 +303,9 @@ private:
     bool sliderOnThumb_ = false;
     std::int64_t lastFannedOut_ = 0;
     std::uint64_t fanOuts_ = 0;
+    // The position a file task saved, restored when the reopened recording
+    // is prepared.
+    std::optional<std::int64_t> restorePosition_;
     // Every open counts; a prepared report of an older open is stale.
     std::uint64_t openGeneration_ = 0;
 

@@ -68,6 +68,11 @@ public:
     // busyTask: a task runs, or ended and its end has not been handled yet.
     bool Busy() const { return task_ != nullptr; }
     const FileTask* Task() const { return task_.get(); }
+    // The user cancels (Escape): the worker stops before its next item and
+    // the task ends as cancelled, its end shown as usual.
+    void Cancel() {
+        if (task_) task_->Cancel();
+    }
     // Shutdown: clears busy (the worker stops before its next item) and
     // waits for the worker. The task's end is not shown.
     void CancelAndWait();

@@ -361,7 +361,9 @@ void CVidorraDlg::paintEvent(QPaintEvent*) {
 // --- keys and closing -------------------------------------------------------------------
 
 void CVidorraDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape do not end the window; the window has no keys of its own.
+    // Enter and Escape do not end the window; Escape cancels a running file
+    // task (every control is disabled meanwhile).
+    if (event->key() == Qt::Key_Escape && taskFrame_) taskFrame_->Cancel();
     event->accept();
 }
 

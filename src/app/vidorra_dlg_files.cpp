@@ -18,6 +18,7 @@
 #include "browser/file_select_dlg.h"
 #include "browser/filer_container_dlg.h"
 #include "controls/msg_box.h"
+#include "controls/skin_button.h"
 #include "controls/skin_slider.h"
 #include "panels/info_dlg.h"
 #include "panels/movie_dialog.h"
@@ -65,19 +66,23 @@ void CVidorraDlg::CreateFileCommands() {
 void CVidorraDlg::FileCommand(int id) {
     // One task at a time; the buttons are disabled while one runs, this
     // catches the context menu and a queued click.
-    if (!taskFrame_ || taskFrame_->Busy()) return;
+    if (!taskFrame_ || taskFrame_->Busy() || controller_->OpenPending()) return;
+    // Reached another way than its button (a queued click, a script), a
+    // command still follows the button enabling: join only on a card, delete
+    // not on a single file, CSV only with a card's rows.
+    const auto allowed = [&](int b) { return buttons_->Control(b)->isEnabled(); };
     switch (static_cast<CommandId>(id)) {
         case CommandId::kStill:
             CmdStill();
             return;
         case CommandId::kCsv:
-            CmdCsv();
+            if (allowed(button::kCsv)) CmdCsv();
             return;
         case CommandId::kDelete:
-            CmdDelete();
+            if (allowed(button::kDelete)) CmdDelete();
             return;
         case CommandId::kJoin:
-            CmdJoin();
+            if (allowed(button::kJoin)) CmdJoin();
             return;
         default:
             return;
@@ -290,6 +295,10 @@ void CVidorraDlg::CmdDelete() {
         reselect();
         return;
     }
+    // A delete that fails or is cancelled leaves the list as it was: the
+    // recording on screen opens again. After a success the source is read
+    // again and its first row opens instead.
+    taskFrame_->SetRestorePosition(0);
     taskFrame_->Start(std::make_unique<DeleteTask>(std::move(chosen), onScreenKey));
 }
 

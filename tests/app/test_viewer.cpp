@@ -343,6 +343,9 @@ TEST_F(Viewer, EveryButtonDuringAPendingOpenLeavesAWorkingWindow) {
         // (Under a loaded machine the open may finish during the loop.)
         if (C().OpenPending()) {
             EXPECT_FALSE(window->Buttons().Control(i)->isEnabled()) << i;
+        } else if (i == button::kStill || i == button::kJoin || i == button::kDelete ||
+                   i == button::kCsv) {
+            continue;  // enabled now: they would open their dialogs
         }
         Click(i);
         // The commands themselves refuse too, when reached another way.

@@ -288,6 +288,27 @@ TEST_F(ViewerFiles, DeleteHidesTwoRecordingsOnTheCard) {
     EXPECT_TRUE(window->Browser().isEnabled());
 }
 
+// Escape cancels a running task: deleting the recording on screen waits a
+// second for its readers, and cancelled then, nothing is deleted and the
+// window comes back.
+TEST_F(ViewerFiles, EscapeCancelsADeleteBeforeItDeletes) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 90), Rec("A___-230715-081600-000002F.AVI", 90)});
+    ASSERT_TRUE(WaitLoaded());
+    SelectInNextFileDialog(QStringLiteral("FileSelectDelete"), {0},
+                           QStringLiteral("file_select_delete_cancelled"));
+    Click(button::kDelete);
+    ASSERT_TRUE(window->Tasks().Busy());
+    EXPECT_FALSE(Enabled(button::kBrowse));
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(WaitUntil([&] { return !window->Tasks().Busy(); }));
+    EXPECT_TRUE(fs::exists(card.path() / "Normal/Front/A___-230715-081500-000001F.AVI"));
+    EXPECT_EQ(window->RowCount(), 2);
+    EXPECT_TRUE(window->Browser().isEnabled());
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_EQ(CurrentName(), "A___-230715-081500-000001F.AVI");
+    EXPECT_TRUE(Enabled(button::kBrowse));
+}
+
 // Join of two consecutive recordings: one front and one rear clip that
 // ffprobe reads with the frames of both; the task bar shows meanwhile.
 TEST_F(ViewerFiles, JoinWritesClipsFfprobeAccepts) {

@@ -9,13 +9,13 @@
 #include "app/core/ui_strings.h"
 #include "app/file_commands/file_tasks.h"
 #include "app/file_commands/trace_flags.h"
+#include "app/file_selection.h"
 #include "app/logo_dlg.h"
 #include "app/main_buttons.h"
 #include "app/player_stills.h"
 #include "app/task_frame.h"
 #include "app/vidorra_dlg.h"
 #include "browser/browse_for_folder.h"
-#include "browser/file_select_dlg.h"
 #include "browser/filer_container_dlg.h"
 #include "controls/msg_box.h"
 #include "controls/skin_button.h"
@@ -270,17 +270,11 @@ void CVidorraDlg::CmdDelete() {
     // its files while they are hidden or moved.
     controller_->CloseForTask();
 
-    std::vector<RecordingEntry> chosen;
-    {
-        CFileSelectDlg dialog(this);
-        dialog.setObjectName(QStringLiteral("FileSelectDelete"));
-        dialog.SetMode(FileSelectMode::kDelete);
-        SetWaitCursor(true);
-        dialog.SetFullList(browser_->CollectAll());
-        SetWaitCursor(false);
-        dialog.SetDisplayedList(browser_->Displayed());
-        if (dialog.exec() == QDialog::Accepted) chosen = dialog.Result();
-    }
+    SetWaitCursor(true);
+    const std::vector<RecordingEntry> all = browser_->CollectAll();
+    SetWaitCursor(false);
+    std::vector<RecordingEntry> chosen =
+        RunFileSelection(this, false, "FileSelectDelete", all, browser_->Displayed());
     const auto reselect = [&] {
         controller_->SetCurrentIndex(-1);
         browser_->SelectRow(remembered, 0);
@@ -336,15 +330,10 @@ void CVidorraDlg::CmdJoin() {
     controller_->Pair().Seek(CameraSelector::kBoth, 0);
     controller_->FanOut(0);
 
-    std::vector<RecordingEntry> selection;
-    {
-        CFileSelectDlg dialog(this);
-        dialog.setObjectName(QStringLiteral("FileSelectJoin"));
-        dialog.SetMode(FileSelectMode::kJoin);
-        dialog.SetDisplayedList(browser_->Displayed());
-        if (dialog.exec() == QDialog::Accepted && !browser_->TaskRunning())
-            selection = dialog.Result();
-    }
+    std::vector<RecordingEntry> selection =
+        RunFileSelection(this, true, "FileSelectJoin", {}, browser_->Displayed());
+    // The browser's own task started meanwhile: nothing is joined.
+    if (browser_->TaskRunning()) selection.clear();
     if (selection.empty()) {
         controller_->EnableButtons();
         return;

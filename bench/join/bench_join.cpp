@@ -253,8 +253,8 @@ int RunMemoryChild(const fs::path& base, bool mapped) {
     trivexa::JoinOptions options;
     options.mappedCopy = mapped;
     options.replaceExisting = true;
-    const int r = trivexa::JoinRecordings(sel, out.string(), "", cancel, {}, options, &summary);
-    if (r != trivexa::kJoinDone) {
+    const trivexa::JoinResult r = trivexa::JoinRecordings(sel, out.string(), "", cancel, {}, options, &summary);
+    if (r != trivexa::JoinResult::kDone) {
         std::fprintf(stderr, "join: %s\n", summary.error.c_str());
         return 1;
     }

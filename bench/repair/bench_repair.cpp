@@ -133,10 +133,10 @@ int main(int argc, char** argv) {
         trivexa::RepairJob job;
         job.sourcePath = clip;
         job.header.assign(396, std::byte{0});
-        int built = 0;
+        trivexa::RebuildResult built = trivexa::RebuildResult::kFailed;
         scans.Add(bench::TimeSeconds([&] { built = trivexa::RebuildIndex(job); }));
-        if (built != 1) {
-            std::fprintf(stderr, "rebuild failed (%d)\n", built);
+        if (built != trivexa::RebuildResult::kBuilt) {
+            std::fprintf(stderr, "rebuild failed (%d)\n", static_cast<int>(built));
             fs::remove_all(dir);
             return 1;
         }

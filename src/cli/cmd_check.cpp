@@ -12,9 +12,9 @@ int RunCheck(const std::vector<std::string>& args) {
     if (!ParseArgs(args, {}, {}, parsed)) return kUsage;
     if (parsed.operands.size() != 1) return Fail(kUsage, "usage: check CLIP");
     std::uint64_t expected = 0;
-    const int result = CheckClip(parsed.operands[0], &expected);
-    std::cout << result << ' ' << expected << '\n';
-    if (result == kClipUnreadable) return Fail(kFailed, "cannot read " + parsed.operands[0]);
+    const ClipCheck result = CheckClip(parsed.operands[0], &expected);
+    std::cout << static_cast<int>(result) << ' ' << expected << '\n';
+    if (result == ClipCheck::kUnreadable) return Fail(kFailed, "cannot read " + parsed.operands[0]);
     return kOk;
 }
 

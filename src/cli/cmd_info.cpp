@@ -34,11 +34,11 @@ int RunInfo(const std::vector<std::string>& args) {
     if (!info) {
         // A front clip must also carry a readable sensor block.
         return Fail(kFailed, "cannot read clip information from " + path + " (check result " +
-                                 std::to_string(CheckClip(path)) + ")");
+                                 std::to_string(static_cast<int>(CheckClip(path))) + ")");
     }
     const ClipFacts facts = DeriveFacts(*info);
     std::uint64_t expected = 0;
-    const int check = CheckClip(path, &expected);
+    const int check = static_cast<int>(CheckClip(path, &expected));
 
     nlohmann::ordered_json j;
     j["layout"] = info->layout == ClipLayout::kFull ? "full" : "short";

@@ -55,14 +55,14 @@ int RunJoin(const std::vector<std::string>& args) {
     JoinOptions options;
     options.replaceExisting = force;
     JoinSummary summary;
-    const int result = JoinRecordings(
+    const JoinResult result = JoinRecordings(
         selection, plan.frontOutput, plan.rearOutput, g_cancel,
         [](int done, int total) { std::cerr << "progress " << done << '/' << total << '\n'; },
         options, &summary);
     std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
 
-    if (result == kJoinCancelled) return Fail(kFailed, "join cancelled; nothing written");
-    if (result != kJoinDone) return Fail(kFailed, "join failed: " + summary.error);
+    if (result == JoinResult::kCancelled) return Fail(kFailed, "join cancelled; nothing written");
+    if (result != JoinResult::kDone) return Fail(kFailed, "join failed: " + summary.error);
 
     if (parsed.Has("--json")) {
         nlohmann::json out = {{"recordings", selection.size()},

@@ -395,10 +395,10 @@ bool WriteJoined(const ClipInfo& acc, const std::string& outputPath,
     return true;
 }
 
-int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::string& frontOutput,
-                   const std::string& rearOutput, const std::atomic<bool>& cancel,
-                   const JoinProgressFn& progress, const JoinOptions& options,
-                   JoinSummary* summary) {
+JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
+                          const std::string& frontOutput, const std::string& rearOutput,
+                          const std::atomic<bool>& cancel, const JoinProgressFn& progress,
+                          const JoinOptions& options, JoinSummary* summary) {
     JoinSummary local;
     JoinSummary& sum = summary != nullptr ? *summary : local;
     sum = JoinSummary{};
@@ -407,11 +407,11 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
     };
     const auto fail = [&](std::string why) {
         sum.error = std::move(why);
-        return kJoinFailed;
+        return JoinResult::kFailed;
     };
     const auto cancelled = [&] {
         sum.error = "cancelled";
-        return kJoinCancelled;
+        return JoinResult::kCancelled;
     };
 
     if (selection.empty()) return fail("nothing selected");
@@ -504,7 +504,7 @@ int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::stri
     if (options.bytesProgress) options.bytesProgress(totalBytes, totalBytes);
     post(100, 100);
     post(n, n);
-    return kJoinDone;
+    return JoinResult::kDone;
 }
 
 std::size_t MarkJoinedEntries(std::vector<RecordingEntry>& displayed,

@@ -95,7 +95,7 @@ bool WriteJoined(const ClipInfo& accumulator, platform::OutputFile& out, bool fr
 bool CopyChunkData(platform::OutputFile& out, const std::string& sourcePath,
                    const std::atomic<bool>* cancel = nullptr, std::string* error = nullptr);
 
-enum JoinResult : int { kJoinFailed = 0, kJoinDone = 1, kJoinCancelled = 2 };
+enum class JoinResult : int { kFailed = 0, kDone = 1, kCancelled = 2 };
 
 // Progress as (done, total) pairs in the order the join command shows them.
 using JoinProgressFn = std::function<void(int done, int total)>;
@@ -128,15 +128,14 @@ struct JoinOptions {
 };
 
 // Joins the selection in its order into `frontOutput` and (when every rear
-// clip is readable) `rearOutput`. Returns kJoinFailed, kJoinDone or
-// kJoinCancelled. Nothing is written before every clip has been read and
+// clip is readable) `rearOutput`. Nothing is written before every clip has been read and
 // merged; an output that would be one of the recordings joined fails the join.
 // Marking the joined entries in the displayed list is the caller's (it owns
 // that list).
-int JoinRecordings(const std::vector<RecordingEntry>& selection, const std::string& frontOutput,
-                   const std::string& rearOutput, const std::atomic<bool>& cancel,
-                   const JoinProgressFn& progress = {}, const JoinOptions& options = {},
-                   JoinSummary* summary = nullptr);
+JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
+                          const std::string& frontOutput, const std::string& rearOutput,
+                          const std::atomic<bool>& cancel, const JoinProgressFn& progress = {},
+                          const JoinOptions& options = {}, JoinSummary* summary = nullptr);
 
 // After a join: sets the joined mark on the displayed entries that are the
 // recordings of `joined`. An entry is recognised by its front and rear paths

@@ -39,17 +39,17 @@ static_assert(MoviSizeOffset(ClipLayout::kFull) + 4 <= kFullHeaderReadSize);
 static_assert(MoviSizeOffset(ClipLayout::kShort) + 4 <= kFullHeaderReadSize);
 }  // namespace
 
-int CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSize) {
+ClipCheck CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSize) {
     if (expectedSize != nullptr) *expectedSize = 0;
     platform::ReadOnlyFile file;
-    if (!file.Open(path)) return kClipUnreadable;
+    if (!file.Open(path)) return ClipCheck::kUnreadable;
     return CheckClip(file, path, expectedSize);
 }
 
-int CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& path,
-              std::uint64_t* expectedSize) {
+ClipCheck CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& path,
+                    std::uint64_t* expectedSize) {
     if (expectedSize != nullptr) *expectedSize = 0;
-    if (!file.IsOpen()) return kClipUnreadable;
+    if (!file.IsOpen()) return ClipCheck::kUnreadable;
     const ClipLayout layout = LayoutForPath(path);
     const std::uint64_t size = file.Size();
 
@@ -62,17 +62,18 @@ int CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& p
     const std::uint64_t moviSizeAt = MoviSizeOffset(layout);
     std::array<std::byte, kFullHeaderReadSize> header{};
     const std::int64_t got = file.ReadAt(0, std::span(header).first(moviSizeAt + 4));
-    if (got < static_cast<std::int64_t>(kRiffSizeOffset + 4)) return kClipUnreadable;
-    if (LoadLe32(header.data() + kRiffSizeOffset) == 0) return kClipDamaged;
-    if (got < static_cast<std::int64_t>(moviSizeAt + 4)) return kClipDamaged;
+    if (got < static_cast<std::int64_t>(kRiffSizeOffset + 4)) return ClipCheck::kUnreadable;
+    if (LoadLe32(header.data() + kRiffSizeOffset) == 0) return ClipCheck::kDamaged;
+    if (got < static_cast<std::int64_t>(moviSizeAt + 4)) return ClipCheck::kDamaged;
     const std::uint32_t moviSize = LoadLe32(header.data() + moviSizeAt);
-    if (moviSize == 0 || moviSize >= size) return kClipDamaged;
+    if (moviSize == 0 || moviSize >= size) return ClipCheck::kDamaged;
 
     const std::uint64_t indexAt = MoviFourccOffset(layout) + moviSize;
     std::array<std::byte, kChunkHeaderSize> chunk{};
-    if (!readAt(indexAt, chunk) || LoadLe32(chunk.data()) != kIndexChunk) return kClipDamaged;
+    if (!readAt(indexAt, chunk) || LoadLe32(chunk.data()) != kIndexChunk)
+        return ClipCheck::kDamaged;
     const std::uint32_t indexSize = LoadLe32(chunk.data() + 4);
-    if (indexSize == 0 || indexSize >= size) return kClipDamaged;
+    if (indexSize == 0 || indexSize >= size) return ClipCheck::kDamaged;
 
     if (expectedSize != nullptr) {
         std::uint64_t expected = indexAt + kChunkHeaderSize + indexSize;
@@ -88,7 +89,7 @@ int CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& p
     // The index chunk, cut to the end of the file, lies inside the file (its
     // header was just read there), so it is readable: at least one entry makes
     // the clip intact.
-    return indexSize >= kIndexEntrySize ? kClipIntact : kClipDamaged;
+    return indexSize >= kIndexEntrySize ? ClipCheck::kIntact : ClipCheck::kDamaged;
 }
 
 bool RepairFolderPath(std::string_view fileName, std::filesystem::path& out) {
@@ -113,11 +114,11 @@ bool PrepareForPlayback(RepairJob& job, const std::filesystem::path& path,
     if (!RepairFolderPath(text, copy)) return false;
 
     switch (CheckClip(path)) {
-        case kClipIntact:
+        case ClipCheck::kIntact:
             // A copy made while the clip looked damaged is stale now.
             if (platform::PathExists(copy.string())) ShellDeleteAndWait(copy.string());
             return true;
-        case kClipUnreadable:
+        case ClipCheck::kUnreadable:
             return true;
         default:
             break;
@@ -156,7 +157,7 @@ bool RepairClip(RepairJob& job, const std::filesystem::path& source,
         std::memcpy(job.header.data(), w.data(), std::min(job.header.size(), w.size()));
     }
 
-    if (RebuildIndex(job) == 1 && !job.abort) {
+    if (RebuildIndex(job) == RebuildResult::kBuilt && !job.abort) {
         std::error_code ec;
         if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
         ok = WriteRepaired(job, target) && !job.abort;
@@ -268,18 +269,18 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
     return found();
 }
 
-int RebuildIndex(RepairJob& job) {
+RebuildResult RebuildIndex(RepairJob& job) {
     job.index.clear();
     const std::size_t n = ScanChunks(job, job.index);
-    if (job.abort) return 2;
-    if (n < 1 || job.readFailed) return 0;
-    if (job.header.size() < FirstChunkOffset(job.layout)) return 0;
+    if (job.abort) return RebuildResult::kAborted;
+    if (n < 1 || job.readFailed) return RebuildResult::kFailed;
+    if (job.header.size() < FirstChunkOffset(job.layout)) return RebuildResult::kFailed;
 
     const std::uint64_t indexLength = kChunkHeaderSize + kIndexEntrySize * n;
     const IndexEntry& last = job.index.back();
     const std::uint64_t movi = PaddedEnd(last.offset, last.size);
     const std::uint64_t riff = FirstChunkOffset(job.layout) + movi + indexLength - 12;
-    if (riff > 0xFFFFFFFFull) return 0;
+    if (riff > 0xFFFFFFFFull) return RebuildResult::kFailed;
     job.indexChunkLength = indexLength;
     job.moviListSize = static_cast<std::uint32_t>(movi);
 
@@ -301,7 +302,7 @@ int RebuildIndex(RepairJob& job) {
         if (LoadLe32(h + kWaveAvgBytesPerSecOffset) == 0)
             StoreLe32(h + kWaveAvgBytesPerSecOffset, repair::kDefaultAudioAvgBytes);
     }
-    return job.abort ? 2 : 1;
+    return job.abort ? RebuildResult::kAborted : RebuildResult::kBuilt;
 }
 
 bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {

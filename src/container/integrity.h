@@ -16,22 +16,21 @@
 
 namespace trivexa {
 
-// CheckClip results.
-inline constexpr int kClipIntact = 0;
-inline constexpr int kClipDamaged = 1;
-inline constexpr int kClipUnreadable = 2;
+// What CheckClip found; the numbers are the ones the recording list and the
+// CLI's "check" output show.
+enum class ClipCheck : int { kIntact = 0, kDamaged = 1, kUnreadable = 2 };
 
-// 0 intact, 1 damaged (sizes or index lost), 2 cannot be opened or read. When
+// Intact, damaged (sizes or index lost), or cannot be opened or read. When
 // `expectedSize` is given and the clip has an index chunk it receives the size
 // the file should have: idx1 offset + 8 + idx1 size, plus the sensor block
 // when the last 28 bytes begin with "CSMEND". Called by the recording library
 // for every listed clip and before playback, from any thread.
-int CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSize = nullptr);
+ClipCheck CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSize = nullptr);
 
 // The same check on a clip the caller has already opened (the recording
 // library opens each listed clip once per scan); `path` decides the layout.
-int CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& path,
-              std::uint64_t* expectedSize = nullptr);
+ClipCheck CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& path,
+                    std::uint64_t* expectedSize = nullptr);
 
 namespace repair {
 // The scan walks the file in windows this far apart, each this long.
@@ -91,10 +90,12 @@ bool RepairClip(RepairJob& job, const std::filesystem::path& source,
 // the entries found are not to be used.
 std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries);
 
+// RebuildIndex's answer (numbered as the repair's callers have always seen it).
+enum class RebuildResult : int { kFailed = 0, kBuilt = 1, kAborted = 2 };
+
 // ScanChunks plus the corrected header; job.header must hold the source
-// header. 0 failed (no chunk, or the source could not be read), 1 built, 2
-// aborted.
-int RebuildIndex(RepairJob& job);
+// header. kFailed when no chunk was found or the source could not be read.
+RebuildResult RebuildIndex(RepairJob& job);
 
 // Writes the header, the chunk data covered by the new index, the index,
 // "CCCCCCCC" and the source's last 28 bytes with the record count zeroed.

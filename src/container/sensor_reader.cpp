@@ -592,7 +592,7 @@ bool SensorReader::BuildFrameMap(std::int32_t frameCount) {
 }
 
 bool SensorReader::ReadHeader(const std::string& path, SensorHeader& out) {
-    if (CheckClip(path) != kClipIntact) return false;
+    if (CheckClip(path) != ClipCheck::kIntact) return false;
     platform::ReadOnlyFile file;
     if (!file.Open(path)) return false;
     return ReadHeaderOf(file, path, out);
@@ -637,7 +637,7 @@ bool SensorReader::CollectTrack(const std::vector<RecordingEntry>& recordings) {
     ClearGroupTrack();
     for (const RecordingEntry& entry : recordings) {
         const std::string& path = entry.frontPath.empty() ? entry.rearPath : entry.frontPath;
-        if (path.empty() || CheckClip(path) != kClipIntact) continue;
+        if (path.empty() || CheckClip(path) != ClipCheck::kIntact) continue;
         SensorReader reader;
         if (!reader.Init() || !reader.Open(path)) return false;
         reader.hasVectors_ = true;

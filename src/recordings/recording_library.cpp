@@ -360,9 +360,10 @@ void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
     outPath = path;
     outName = std::string(FileNameOf(path));
     std::uint64_t expected = 0;
-    const int result = file != nullptr ? CheckClip(*file, path, &expected) : kClipUnreadable;
+    const ClipCheck result =
+        file != nullptr ? CheckClip(*file, path, &expected) : ClipCheck::kUnreadable;
     // A file that cannot be opened counts as not damaged, expected size 0.
-    damaged = result == kClipDamaged;
+    damaged = result == ClipCheck::kDamaged;
     expectedSize = static_cast<std::int64_t>(expected);
 }
 

@@ -66,7 +66,7 @@ TEST(CutShort, RepairOfAClipCutWhileScannedOrCopiedFailsAsAReadError) {
     RepairJob job;
     EXPECT_TRUE(RepairClip(job, clip.path, out));
     EXPECT_FALSE(job.readFailed);
-    EXPECT_EQ(CheckClip(out), kClipIntact);
+    EXPECT_EQ(CheckClip(out), ClipCheck::kIntact);
 }
 
 class CutShortSensors : public ::testing::Test {

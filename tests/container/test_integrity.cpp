@@ -15,7 +15,7 @@ namespace {
 
 using namespace test;
 
-int Check(const std::filesystem::path& p, std::uint64_t* expected = nullptr) {
+ClipCheck Check(const std::filesystem::path& p, std::uint64_t* expected = nullptr) {
     return CheckClip(p, expected);
 }
 
@@ -45,36 +45,36 @@ TEST(CheckClip, AnswersForEachKindOfDamage) {
     TempDir dir;
     std::uint64_t expected = 1;
     const Forged intact = Forge(dir, Spec(kFrontName));
-    EXPECT_EQ(Check(intact.path, &expected), kClipIntact);
+    EXPECT_EQ(Check(intact.path, &expected), ClipCheck::kIntact);
     EXPECT_EQ(expected, intact.report.fileSize);  // sizes, index and sensor block add up
 
     const Forged lapse = Forge(dir, Spec(kLapseName));
-    EXPECT_EQ(Check(lapse.path, &expected), kClipIntact);
+    EXPECT_EQ(Check(lapse.path, &expected), ClipCheck::kIntact);
     EXPECT_EQ(expected, lapse.report.fileSize);
 
     cf::ClipSpec rearSpec = Spec(kRearName);
     rearSpec.sensor.present = false;
     const Forged rear = Forge(dir, rearSpec);
-    EXPECT_EQ(Check(rear.path, &expected), kClipIntact);
+    EXPECT_EQ(Check(rear.path, &expected), ClipCheck::kIntact);
     EXPECT_EQ(expected, rear.report.fileSize);
 
     struct Case {
         const char* what;
         cf::Damage damage;
-        int result;
+        ClipCheck result;
     };
     std::vector<Case> cases(6);
-    cases[0] = {"riff size zero", {}, kClipDamaged};
+    cases[0] = {"riff size zero", {}, ClipCheck::kDamaged};
     cases[0].damage.riffSizeZero = true;
-    cases[1] = {"index lost", {}, kClipDamaged};
+    cases[1] = {"index lost", {}, ClipCheck::kDamaged};
     cases[1].damage.indexLost = true;
-    cases[2] = {"no idx1", {}, kClipDamaged};
+    cases[2] = {"no idx1", {}, ClipCheck::kDamaged};
     cases[2].damage.missingIndex = true;
-    cases[3] = {"idx1 of 8 bytes", {}, kClipDamaged};
+    cases[3] = {"idx1 of 8 bytes", {}, ClipCheck::kDamaged};
     cases[3].damage.indexSizeField = 8;
-    cases[4] = {"idx1 of 15 bytes", {}, kClipDamaged};
+    cases[4] = {"idx1 of 15 bytes", {}, ClipCheck::kDamaged};
     cases[4].damage.indexSizeField = 15;
-    cases[5] = {"idx1 of 16 bytes", {}, kClipIntact};
+    cases[5] = {"idx1 of 16 bytes", {}, ClipCheck::kIntact};
     cases[5].damage.indexSizeField = 16;
     int n = 10;
     for (const Case& c : cases) {
@@ -86,11 +86,11 @@ TEST(CheckClip, AnswersForEachKindOfDamage) {
 
     cf::ClipSpec unreadable = Spec("A___-230715-081522-000099F.AVI");
     unreadable.damage.unreadable = true;
-    EXPECT_EQ(Check(Forge(dir, unreadable).path), kClipUnreadable);
-    EXPECT_EQ(Check(dir / "missing.AVI"), kClipUnreadable);
-    EXPECT_EQ(Check(dir.path()), kClipUnreadable);
+    EXPECT_EQ(Check(Forge(dir, unreadable).path), ClipCheck::kUnreadable);
+    EXPECT_EQ(Check(dir / "missing.AVI"), ClipCheck::kUnreadable);
+    EXPECT_EQ(Check(dir.path()), ClipCheck::kUnreadable);
     WriteFile(dir / "empty.AVI", "");
-    EXPECT_EQ(Check(dir / "empty.AVI", &expected), kClipUnreadable);
+    EXPECT_EQ(Check(dir / "empty.AVI", &expected), ClipCheck::kUnreadable);
     EXPECT_EQ(expected, 0u);
 }
 
@@ -202,7 +202,7 @@ TEST(RepairClip, RepairedCopiesAreAcceptedByFfmpeg) {
         spec.damage.indexLost = true;
         const Forged clip = Forge(dir, spec);
         const std::string before = ReadFile(clip.path);
-        ASSERT_EQ(Check(clip.path), kClipDamaged);
+        ASSERT_EQ(Check(clip.path), ClipCheck::kDamaged);
 
         const std::filesystem::path out = dir / "out" / name;
         RepairJob job;
@@ -216,7 +216,7 @@ TEST(RepairClip, RepairedCopiesAreAcceptedByFfmpeg) {
                                        std::filesystem::directory_iterator()));
 
         std::uint64_t expected = 0;
-        EXPECT_EQ(Check(out, &expected), kClipIntact) << name;
+        EXPECT_EQ(Check(out, &expected), ClipCheck::kIntact) << name;
         const std::optional<ClipInfo> info = ReadClipInfo(out);
         ASSERT_TRUE(info) << name;
         // The cut last chunk is left out; everything before it is indexed.
@@ -295,7 +295,7 @@ TEST(RepairClip, FullVolumeLeavesNothingBehind) {
 
     test::ScratchVolume large(size * 2);
     EXPECT_TRUE(RepairClip(job, clip.path, large.root() / kFrontName));
-    EXPECT_EQ(CheckClip(large.root() / kFrontName), kClipIntact);
+    EXPECT_EQ(CheckClip(large.root() / kFrontName), ClipCheck::kIntact);
 }
 
 TEST(RepairClip, FailuresAndAbortsLeaveNothingBehind) {
@@ -312,10 +312,10 @@ TEST(RepairClip, FailuresAndAbortsLeaveNothingBehind) {
     aborted.sourcePath = clip.path;
     aborted.header.resize(396);
     aborted.abort = true;
-    EXPECT_EQ(RebuildIndex(aborted), 2);
+    EXPECT_EQ(RebuildIndex(aborted), RebuildResult::kAborted);
     EXPECT_FALSE(WriteRepaired(aborted, dir / "aborted.AVI"));
     aborted.abort = false;
-    EXPECT_EQ(RebuildIndex(aborted), 1);
+    EXPECT_EQ(RebuildIndex(aborted), RebuildResult::kBuilt);
     EXPECT_EQ(aborted.index.size(), clip.report.index.size());
     aborted.abort = true;
     EXPECT_FALSE(WriteRepaired(aborted, dir / "aborted.AVI"));
@@ -342,12 +342,12 @@ TEST(RepairClip, FailuresAndAbortsLeaveNothingBehind) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         running.abort = true;
     });
-    EXPECT_EQ(RebuildIndex(running), 2);
+    EXPECT_EQ(RebuildIndex(running), RebuildResult::kAborted);
     stopper.join();
     RepairJob whole;
     whole.sourcePath = longClip;
     whole.header.resize(396);
-    ASSERT_EQ(RebuildIndex(whole), 1);
+    ASSERT_EQ(RebuildIndex(whole), RebuildResult::kBuilt);
     EXPECT_GT(whole.index.size(), 4000u);
     EXPECT_LT(running.index.size(), whole.index.size()) << "the scan ran to the end";
 }

@@ -125,7 +125,7 @@ TEST_F(JoinTest, ThreeRecordingsJoinLosslesslyAndOutsideReadersAgree) {
     ASSERT_EQ(JoinRecordings(
                   Selection(recs), frontOut, rearOut, cancel,
                   [&](int d, int t) { progress.emplace_back(d, t); }, {}, &summary),
-              kJoinDone)
+              JoinResult::kDone)
         << summary.error;
     EXPECT_TRUE(summary.frontWritten);
     EXPECT_TRUE(summary.rearWritten);
@@ -168,7 +168,7 @@ TEST_F(JoinTest, SingleRecordingIsCopiedUnchanged) {
     const std::string frontOut = (o / fs::path(recs[0].front).filename()).string();
     const std::string rearOut = (o / fs::path(recs[0].rear).filename()).string();
     std::atomic<bool> cancel{false};
-    ASSERT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel), kJoinDone);
+    ASSERT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel), JoinResult::kDone);
     EXPECT_TRUE(ReadFile(frontOut) == ReadFile(recs[0].front));
     // The rear output carries no sensor block: it ends after the index.
     const std::string rear = ReadFile(recs[0].rear);
@@ -185,12 +185,12 @@ TEST_F(JoinTest, MappedCopyWritesTheSameBytes) {
     fs::create_directories(o / "mapped");
     const std::string name = fs::path(recs[0].front).filename().string();
     std::atomic<bool> cancel{false};
-    ASSERT_EQ(JoinRecordings(Selection(recs), (o / name).string(), "", cancel), kJoinDone);
+    ASSERT_EQ(JoinRecordings(Selection(recs), (o / name).string(), "", cancel), JoinResult::kDone);
     JoinOptions mapped;
     mapped.mappedCopy = true;
     ASSERT_EQ(
         JoinRecordings(Selection(recs), (o / "mapped" / name).string(), "", cancel, {}, mapped),
-        kJoinDone);
+        JoinResult::kDone);
     EXPECT_TRUE(ReadFile(o / name) == ReadFile(o / "mapped" / name));
 }
 
@@ -205,7 +205,7 @@ TEST_F(JoinTest, TimeLapseClipsKeepTheShortLayout) {
     JoinSummary summary;
     ASSERT_EQ(
         JoinRecordings(Selection(recs), frontOut, (o / "r.AVI").string(), cancel, {}, {}, &summary),
-        kJoinDone)
+        JoinResult::kDone)
         << summary.error;
     ExpectJoined(frontOut, fronts, kShortMovi, true);
     // No audio stream: the bytes where the full layout keeps the audio length
@@ -223,7 +223,7 @@ TEST_F(JoinTest, UnlimitedSensorCountsAreCountedFromTheRecords) {
     const std::string frontOut = (o / fs::path(recs[0].front).filename()).string();
     std::atomic<bool> cancel{false};
     JoinSummary summary;
-    ASSERT_EQ(JoinRecordings(Selection(recs), frontOut, "", cancel, {}, {}, &summary), kJoinDone)
+    ASSERT_EQ(JoinRecordings(Selection(recs), frontOut, "", cancel, {}, {}, &summary), JoinResult::kDone)
         << summary.error;
     const int total = recs[0].frontReport.sensorRecords + recs[1].frontReport.sensorRecords;
     ASSERT_GT(total, 0);
@@ -248,7 +248,7 @@ TEST_F(JoinTest, TooManySensorRecordsFailBeforeWriting) {
     EXPECT_EQ(JoinRecordings(
                   Selection(recs), (o / "f.AVI").string(), (o / "r.AVI").string(), cancel,
                   [&](int d, int t) { progress.emplace_back(d, t); }, {}, &summary),
-              kJoinFailed);
+              JoinResult::kFailed);
     EXPECT_NE(summary.error.find("65535"), std::string::npos) << summary.error;
     EXPECT_TRUE(Listing(o).empty());
     EXPECT_EQ(progress, (Progress{{1, 2}}));
@@ -268,7 +268,7 @@ TEST_F(JoinTest, CancelAndFailureLeaveNoFileBehind) {
                                  [&](int d, int t) {
                                      if (std::pair{d, t} == at) cancel = true;
                                  }),
-                  kJoinCancelled)
+                  JoinResult::kCancelled)
             << at.first << "/" << at.second;
         EXPECT_TRUE(Listing(o).empty()) << at.first << "/" << at.second;
     }
@@ -285,7 +285,7 @@ TEST_F(JoinTest, CancelAndFailureLeaveNoFileBehind) {
                           if (d == 10 && t == 100) fs::resize_file(recs[2].front, 500);
                       },
                       {}, &summary),
-                  kJoinFailed);
+                  JoinResult::kFailed);
         EXPECT_NE(summary.error, "");
         EXPECT_TRUE(Listing(o).empty());
         WriteFile(recs[2].front, saved);
@@ -297,7 +297,7 @@ TEST_F(JoinTest, CancelAndFailureLeaveNoFileBehind) {
         sel[1].frontPath = (dir / "missing" / fs::path(recs[1].front).filename()).string();
         std::atomic<bool> cancel{false};
         JoinSummary summary;
-        EXPECT_EQ(JoinRecordings(sel, frontOut, rearOut, cancel, {}, {}, &summary), kJoinFailed);
+        EXPECT_EQ(JoinRecordings(sel, frontOut, rearOut, cancel, {}, {}, &summary), JoinResult::kFailed);
         EXPECT_NE(summary.error.find("cannot read"), std::string::npos) << summary.error;
         EXPECT_TRUE(Listing(o).empty());
     }
@@ -306,12 +306,12 @@ TEST_F(JoinTest, CancelAndFailureLeaveNoFileBehind) {
     {
         WriteFile(frontOut, "keep me");
         std::atomic<bool> cancel{false};
-        EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel), kJoinFailed);
+        EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel), JoinResult::kFailed);
         EXPECT_EQ(ReadFile(frontOut), "keep me");
         JoinOptions replace;
         replace.replaceExisting = true;
         EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel, {}, replace),
-                  kJoinDone);
+                  JoinResult::kDone);
         EXPECT_EQ(ReadFile(frontOut).substr(0, 4), "RIFF");
     }
 
@@ -322,7 +322,7 @@ TEST_F(JoinTest, CancelAndFailureLeaveNoFileBehind) {
         JoinOptions replace;
         replace.replaceExisting = true;
         EXPECT_EQ(JoinRecordings(Selection(recs), recs[0].front, rearOut, cancel, {}, replace),
-                  kJoinFailed);
+                  JoinResult::kFailed);
         EXPECT_TRUE(ReadFile(recs[0].front) == before);
     }
 }
@@ -343,14 +343,14 @@ TEST_F(JoinTest, FullVolumeFailsAtOnceAndKeepsNothing) {
     EXPECT_EQ(JoinRecordings(
                   Selection(recs), (small.root() / name).string(), "", cancel,
                   [&](int d, int t) { progress.emplace_back(d, t); }, {}, &summary),
-              kJoinFailed);
+              JoinResult::kFailed);
     EXPECT_NE(summary.error.find("not enough free space"), std::string::npos) << summary.error;
     EXPECT_TRUE(Listing(small.root()).empty());
     EXPECT_EQ(progress.back(), std::pair(10, 100)) << "failed before copying";
 
     ScratchVolume large(sources * 2);
     ASSERT_EQ(JoinRecordings(Selection(recs), (large.root() / name).string(), "", cancel),
-              kJoinDone);
+              JoinResult::kDone);
     std::vector<SourceFacts> fronts;
     for (const auto& r : recs) fronts.push_back(Facts(r.front, r.frontReport, true));
     ExpectJoined((large.root() / name).string(), fronts, kFullMovi, true);
@@ -365,7 +365,7 @@ TEST_F(JoinTest, MissingRearClipDropsOnlyTheRearOutput) {
     const std::string rearOut = (o / fs::path(recs[0].rear).filename()).string();
     std::atomic<bool> cancel{false};
     JoinSummary summary;
-    ASSERT_EQ(JoinRecordings(selection, frontOut, rearOut, cancel, {}, {}, &summary), kJoinDone);
+    ASSERT_EQ(JoinRecordings(selection, frontOut, rearOut, cancel, {}, {}, &summary), JoinResult::kDone);
     EXPECT_TRUE(summary.frontWritten);
     EXPECT_FALSE(summary.rearWritten);
     EXPECT_NE(summary.rearNote, "");
@@ -384,12 +384,12 @@ TEST_F(JoinTest, MixedLayoutsAndDamagedClipsAreRefused) {
     auto sel = Selection(normal);
     sel.push_back(Selection(lapse)[0]);
     EXPECT_EQ(JoinRecordings(sel, (o / "f.AVI").string(), "", cancel, {}, {}, &summary),
-              kJoinFailed);
+              JoinResult::kFailed);
     EXPECT_NE(summary.error.find("time-lapse"), std::string::npos) << summary.error;
     sel = Selection(normal);
     sel.push_back(Selection(lost)[0]);
     EXPECT_EQ(JoinRecordings(sel, (o / "f.AVI").string(), "", cancel, {}, {}, &summary),
-              kJoinFailed);
+              JoinResult::kFailed);
     EXPECT_NE(summary.error.find("index"), std::string::npos) << summary.error;
     EXPECT_TRUE(Listing(o).empty());
 }

@@ -30,7 +30,7 @@ TEST(JoinCutShort, SourceCutWhileItsWindowIsCopiedFailsTheJoinCleanly) {
         std::atomic<bool> cancel{false};
         JoinSummary summary;
         EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel, {}, mapped, &summary),
-                  kJoinFailed);
+                  JoinResult::kFailed);
         EXPECT_TRUE(CutWhenMapped::Cut());
         EXPECT_NE(summary.error.find("cannot read " + recs[1].front), std::string::npos)
             << summary.error;
@@ -40,7 +40,7 @@ TEST(JoinCutShort, SourceCutWhileItsWindowIsCopiedFailsTheJoinCleanly) {
     // The process goes on: with the clip back, the same join succeeds.
     WriteFile(recs[1].front, saved);
     std::atomic<bool> cancel{false};
-    EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel, {}, mapped), kJoinDone);
+    EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel, {}, mapped), JoinResult::kDone);
     EXPECT_TRUE(fs::exists(frontOut));
     EXPECT_TRUE(fs::exists(rearOut));
 }

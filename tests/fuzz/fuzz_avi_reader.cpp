@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     (void)ReadTiming(p);
     std::uint64_t expected = 0;
-    const int result = CheckClip(p, &expected);
+    const int result = static_cast<int>(CheckClip(p, &expected));
     if (result < 0 || result > 2) std::abort();
     return 0;
 }

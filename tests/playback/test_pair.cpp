@@ -125,7 +125,7 @@ TEST_F(PairTest, SensorDataComesFromTheRepairedCopy) {
     damaged.damage.missingIndex = true;
     const std::string name = "A___-230716-101500-000011F.AVI";
     const auto clip = ForgeClip("pair-damaged", damaged, name);
-    ASSERT_EQ(CheckClip(clip), kClipDamaged);
+    ASSERT_EQ(CheckClip(clip), ClipCheck::kDamaged);
     std::filesystem::path copy;
     ASSERT_TRUE(RepairFolderPath(name, copy));
     std::filesystem::remove(copy);

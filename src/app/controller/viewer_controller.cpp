@@ -198,7 +198,7 @@ void ViewerController::OpenRecording() {
     // consent. The check reads the card; it never writes there.
     bool damaged = false;
     for (const std::string* path : {&row->frontPath, &row->rearPath})
-        if (!path->empty() && CheckClip(*path) == 1) damaged = true;
+        if (!path->empty() && CheckClip(*path) == ClipCheck::kDamaged) damaged = true;
     if (damaged) {
         view_.RepaintSurfaces();
         if (!view_.AskYesNo(kRepairQuestion, kQuestionCaption)) {

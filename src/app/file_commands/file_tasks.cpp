@@ -194,13 +194,13 @@ TaskOutcome JoinTask::Run(TaskListener& listener) {
         show(reports * kJoinReadSteps / std::max(n, 1));
     };
     show(0);
-    const int result = JoinRecordings(selection_, plan_.frontOutput, plan_.rearOutput, CancelFlag(),
+    const JoinResult result = JoinRecordings(selection_, plan_.frontOutput, plan_.rearOutput, CancelFlag(),
                                       stages, options, &summary_);
-    if (result == kJoinDone) {
+    if (result == JoinResult::kDone) {
         show(kJoinProgressScale);
         return TaskOutcome::kDone;
     }
-    if (result == kJoinCancelled) return TaskOutcome::kCancelled;
+    if (result == JoinResult::kCancelled) return TaskOutcome::kCancelled;
     failure_.messages = {kUiJoinFailed};
     failure_.detail = summary_.error;
     return TaskOutcome::kFailed;

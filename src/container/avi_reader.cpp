@@ -51,24 +51,25 @@ bool ReadIndex(const MappedFile& file, std::uint64_t at, ClipInfo& info) {
 
 bool ReadSensorBlock(const MappedFile& file, ClipInfo& info) {
     const std::uint64_t size = file.Size();
-    if (size < kSensorTrailerSize) return false;
+    if (size < sensor::kTrailerSize) return false;
     const std::vector<std::byte> trailer =
-        file.ReadWindow(size - kSensorTrailerSize, kSensorTrailerSize);
-    if (trailer.size() < kSensorTrailerSize) return false;
+        file.ReadWindow(size - sensor::kTrailerSize, sensor::kTrailerSize);
+    if (trailer.size() < sensor::kTrailerSize) return false;
     CopyFromWindow(trailer, info.sensorTrailer);
-    info.hasSensorBlock = std::memcmp(info.sensorTrailer.data(), "CSMEND", 6) == 0;
-    const std::uint64_t slots = LoadBe32(info.sensorTrailer.data() + kSensorTrailerCountOffset);
-    info.sensorTrailerCount = static_cast<std::uint32_t>(slots);
+    const sensor::Trailer facts = sensor::ReadTrailer(info.sensorTrailer);
+    info.hasSensorBlock = facts.present;
+    const std::uint64_t slots = facts.slotCount;
+    info.sensorTrailerCount = facts.slotCount;
 
     // The trailer's count places the header; a count that does not fit in the
     // file means there is no block to read.
-    const std::uint64_t blockSize = kSensorRecordSize * slots + kSensorBlockOverhead;
-    if (blockSize > size) return false;
-    const std::uint64_t blockStart = size - blockSize;
-    const std::vector<std::byte> header = file.ReadWindow(blockStart, kSensorHeaderSize);
-    if (header.size() < kSensorHeaderSize) return false;
+    const std::optional<std::uint64_t> blockStart =
+        sensor::BlockStartByTrailer(facts.slotCount, size);
+    if (!blockStart) return false;
+    const std::vector<std::byte> header = file.ReadWindow(*blockStart, sensor::kHeaderSize);
+    if (header.size() < sensor::kHeaderSize) return false;
     CopyFromWindow(header, info.sensorHeader);
-    info.sensorHeaderCount = LoadBe16(info.sensorHeader.data() + kSensorHeaderCountOffset);
+    info.sensorHeaderCount = LoadBe16(info.sensorHeader.data() + sensor::kHeaderCountOffset);
 
     // Records lie between header and trailer: the copy stops at the trailer
     // when the header count claims more than that.
@@ -77,8 +78,8 @@ bool ReadSensorBlock(const MappedFile& file, ClipInfo& info) {
     info.sensorRecordsShort = held < wanted;
     if (held == 0) return true;
     std::vector<std::byte> records =
-        file.ReadWindow(blockStart + kSensorHeaderSize, held * kSensorRecordSize);
-    if (records.size() < held * kSensorRecordSize) return false;
+        file.ReadWindow(*blockStart + sensor::kHeaderSize, held * sensor::kRecordSize);
+    if (records.size() < held * sensor::kRecordSize) return false;
     info.sensorRecords = std::move(records);
     return true;
 }
@@ -125,7 +126,7 @@ std::optional<ClipInfo> ReadClipInfo(const std::filesystem::path& path, std::uin
     info.fileSize = file.Size();
     info.parking = IsParking(name);
     info.timeLapse = IsTimeLapse(name);
-    info.layout = info.timeLapse ? ClipLayout::kShort : ClipLayout::kFull;
+    info.layout = LayoutForPath(path);
     const std::uint64_t headerSize = HeaderSize(info.layout);
 
     {
@@ -156,8 +157,9 @@ std::optional<ClipTiming> ReadTiming(const platform::ReadOnlyFile& file) {
     const std::uint32_t rate = LoadLe32(buf.data() + kVideoRateOffset);
     if (rate == 0) return std::nullopt;
     ClipTiming t;
-    t.frameIntervalMs = static_cast<double>(scale) * 1000.0 / rate;
-    t.durationSeconds = LoadLe32(buf.data() + kTotalFramesOffset) * t.frameIntervalMs / 1000.0;
+    t.frameIntervalMs = FrameIntervalMs(scale, rate);
+    t.durationSeconds =
+        DurationSeconds(LoadLe32(buf.data() + kTotalFramesOffset), t.frameIntervalMs);
     return t;
 }
 
@@ -165,6 +167,14 @@ std::optional<ClipTiming> ReadTiming(const std::filesystem::path& path) {
     platform::ReadOnlyFile file;
     if (!file.Open(path)) return std::nullopt;
     return ReadTiming(file);
+}
+
+double FrameIntervalMs(std::uint32_t scale, std::uint32_t rate) {
+    return static_cast<double>(scale) * 1000.0 / rate;
+}
+
+double DurationSeconds(std::uint32_t frames, double frameIntervalMs) {
+    return frames * frameIntervalMs / 1000.0;
 }
 
 std::string ResolutionClass(std::int32_t bitmapHeight) {
@@ -192,8 +202,8 @@ ClipFacts DeriveFacts(const ClipInfo& info) {
     f.streamFrames = info.HeaderField(kVideoLengthOffset);
     f.totalFrames = info.HeaderField(kTotalFramesOffset);
     if (rate != 0) {
-        f.frameIntervalMs = static_cast<double>(scale) * 1000.0 / rate;
-        f.durationSeconds = f.totalFrames * *f.frameIntervalMs / 1000.0;
+        f.frameIntervalMs = FrameIntervalMs(scale, rate);
+        f.durationSeconds = DurationSeconds(f.totalFrames, *f.frameIntervalMs);
     }
     if (scale != 0) {
         f.frameRate = static_cast<double>(rate) / scale;

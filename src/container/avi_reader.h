@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "container/mapped_file.h"
+#include "container/sensor_block.h"
 
 namespace trivexa {
 
@@ -67,14 +68,6 @@ inline constexpr std::uint32_t kIndexChunk = FourCC("idx1");
 inline constexpr std::uint32_t kKeyFrameFlag = 0x10;
 inline constexpr std::uint64_t kChunkHeaderSize = 8;
 inline constexpr std::uint64_t kIndexEntrySize = 16;
-
-// The sensor block after the idx1 chunk: a header, N records, a trailer.
-inline constexpr std::uint64_t kSensorHeaderSize = 40;
-inline constexpr std::uint64_t kSensorRecordSize = 130;
-inline constexpr std::uint64_t kSensorTrailerSize = 28;
-inline constexpr std::uint64_t kSensorBlockOverhead = kSensorHeaderSize + kSensorTrailerSize;
-inline constexpr std::uint64_t kSensorHeaderCountOffset = 38;   // big-endian 16-bit
-inline constexpr std::uint64_t kSensorTrailerCountOffset = 16;  // big-endian 32-bit
 }  // namespace avi
 
 // One 16-byte idx1 entry, fields in host order.
@@ -118,8 +111,8 @@ struct ClipInfo {
 
     // Front-camera clips only.
     bool hasSensorBlock = false;
-    std::array<std::byte, avi::kSensorHeaderSize> sensorHeader{};
-    std::array<std::byte, avi::kSensorTrailerSize> sensorTrailer{};
+    std::array<std::byte, sensor::kHeaderSize> sensorHeader{};
+    std::array<std::byte, sensor::kTrailerSize> sensorTrailer{};
     std::uint32_t sensorHeaderCount = 0;   // header bytes 38-39, host order
     std::uint32_t sensorTrailerCount = 0;  // trailer bytes 16-19, host order
     // sensorHeaderCount x 130 bytes as stored, cut at the trailer when the
@@ -133,7 +126,7 @@ struct ClipInfo {
     std::uint32_t MoviListSize() const;
     void SetMoviListSize(std::uint32_t size);
     std::uint32_t SensorRecordsHeld() const {
-        return static_cast<std::uint32_t>(sensorRecords.size() / avi::kSensorRecordSize);
+        return static_cast<std::uint32_t>(sensorRecords.size() / sensor::kRecordSize);
     }
 };
 
@@ -143,6 +136,12 @@ ClipLayout LayoutForPath(const std::filesystem::path& path);
 // Reads the header, movi list header, index and (front clips) the sensor block.
 // Nothing when the file cannot be opened or a needed mapping fails.
 std::optional<ClipInfo> ReadClipInfo(const std::filesystem::path& path, std::uintptr_t owner = 0);
+
+// The timing arithmetic every reader of a clip header shares: the frame
+// interval from the video stream's scale and rate (rate not 0), and a
+// duration from a frame count and that interval.
+double FrameIntervalMs(std::uint32_t scale, std::uint32_t rate);
+double DurationSeconds(std::uint32_t frames, double frameIntervalMs);
 
 struct ClipTiming {
     double frameIntervalMs = 0;

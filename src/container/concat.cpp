@@ -179,15 +179,15 @@ bool WriteSensorBlock(platform::OutputFile& out, const ClipInfo& acc) {
     // the number of records actually written. The header keeps its count
     // (0xFFFF "read until the trailer" included) unless that claims records
     // the source did not have.
-    std::array<std::byte, kSensorHeaderSize> header = acc.sensorHeader;
-    std::array<std::byte, kSensorTrailerSize> trailer = acc.sensorTrailer;
+    std::array<std::byte, sensor::kHeaderSize> header = acc.sensorHeader;
+    std::array<std::byte, sensor::kTrailerSize> trailer = acc.sensorTrailer;
     std::uint32_t headerCount = acc.sensorHeaderCount;
     if (headerCount != kMaxJoinedSensorRecords && headerCount != held) headerCount = held;
-    StoreBe16(header.data() + kSensorHeaderCountOffset, static_cast<std::uint16_t>(headerCount));
-    StoreBe32(trailer.data() + kSensorTrailerCountOffset, held);
+    StoreBe16(header.data() + sensor::kHeaderCountOffset, static_cast<std::uint16_t>(headerCount));
+    StoreBe32(trailer.data() + sensor::kTrailerCountOffset, held);
     return out.Write(header) &&
            out.Write(std::span<const std::byte>(acc.sensorRecords.data(),
-                                                std::size_t{held} * kSensorRecordSize)) &&
+                                                std::size_t{held} * sensor::kRecordSize)) &&
            out.Write(trailer);
 }
 
@@ -196,8 +196,7 @@ std::uint64_t JoinedSize(const ClipInfo& acc, bool frontName) {
     std::uint64_t size = acc.header.size() + acc.moviListHeader.size();
     for (const SourceNode& node : acc.sources) size += node.chunkDataSize;
     size += kChunkHeaderSize + acc.indexEntries.size() * kIndexEntrySize;
-    if (frontName && acc.hasSensorBlock)
-        size += kSensorBlockOverhead + std::uint64_t{acc.SensorRecordsHeld()} * kSensorRecordSize;
+    if (frontName && acc.hasSensorBlock) size += sensor::BlockSize(acc.SensorRecordsHeld());
     return size;
 }
 
@@ -246,8 +245,8 @@ bool AppendClip(ClipInfo& a, const ClipInfo& b, std::string* error) {
 
     // Room for everything first, so that a failed allocation leaves the
     // accumulator as it was; the appends below then cannot fail.
-    const std::size_t aRecordBytes = std::size_t{a.SensorRecordsHeld()} * kSensorRecordSize;
-    const std::size_t bRecordBytes = std::size_t{b.SensorRecordsHeld()} * kSensorRecordSize;
+    const std::size_t aRecordBytes = std::size_t{a.SensorRecordsHeld()} * sensor::kRecordSize;
+    const std::size_t bRecordBytes = std::size_t{b.SensorRecordsHeld()} * sensor::kRecordSize;
     try {
         a.sources.reserve(a.sources.size() + b.sources.size());
         a.indexEntries.reserve(a.indexEntries.size() + b.indexEntries.size());

@@ -19,8 +19,6 @@ namespace {
 
 using namespace avi;
 
-constexpr char kSensorTrailerMagic[] = "CSMEND";
-
 // Chunk end as the index rules measure it: data padded to an even length.
 constexpr std::uint64_t PaddedEnd(std::uint64_t offset, std::uint32_t size) {
     return offset + kChunkHeaderSize + size + (size % 2);
@@ -77,11 +75,10 @@ ClipCheck CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::p
 
     if (expectedSize != nullptr) {
         std::uint64_t expected = indexAt + kChunkHeaderSize + indexSize;
-        std::array<std::byte, kSensorTrailerSize> trailer{};
-        if (size >= kSensorTrailerSize && readAt(size - kSensorTrailerSize, trailer) &&
-            std::memcmp(trailer.data(), kSensorTrailerMagic, 6) == 0) {
-            const std::uint64_t n = LoadBe32(trailer.data() + kSensorTrailerCountOffset);
-            expected += kSensorBlockOverhead + kSensorRecordSize * n;
+        std::array<std::byte, sensor::kTrailerSize> trailer{};
+        if (size >= sensor::kTrailerSize && readAt(size - sensor::kTrailerSize, trailer)) {
+            const sensor::Trailer facts = sensor::ReadTrailer(trailer);
+            if (facts.present) expected += sensor::BlockSize(facts.slotCount);
         }
         *expectedSize = expected;
     }
@@ -314,7 +311,7 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     const std::uint64_t size = file.Size();
     const std::uint64_t end = MoviFourccOffset(job.layout) + job.moviListSize;
     if (end < first) return false;
-    if (end > size || size < kSensorTrailerSize) {
+    if (end > size || size < sensor::kTrailerSize) {
         // The scan found chunks up to `end`: the source has been cut short since.
         job.readFailed = true;
         return false;
@@ -326,7 +323,7 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     if (!out.Create(target.string())) return false;
     // Room for the whole copy first, so a full volume fails before any copying.
     const std::uint64_t total = end + kChunkHeaderSize + kIndexEntrySize * job.index.size() +
-                                repair::kIndexTrailerGap.size() + kSensorTrailerSize;
+                                repair::kIndexTrailerGap.size() + sensor::kTrailerSize;
     if (!out.Reserve(total)) return false;
     if (!out.Write(std::span(job.header.data(), static_cast<std::size_t>(first)))) return false;
     for (std::uint64_t at = first; at < end;) {
@@ -344,7 +341,7 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     }
 
     std::vector<std::byte> tail;
-    tail.reserve(static_cast<std::size_t>(job.indexChunkLength) + 8 + kSensorTrailerSize);
+    tail.reserve(static_cast<std::size_t>(job.indexChunkLength) + 8 + sensor::kTrailerSize);
     tail.resize(kChunkHeaderSize);
     StoreLe32(tail.data(), kIndexChunk);
     StoreLe32(tail.data() + 4, static_cast<std::uint32_t>(kIndexEntrySize * job.index.size()));
@@ -352,15 +349,15 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     for (char c : repair::kIndexTrailerGap) tail.push_back(static_cast<std::byte>(c));
     {
         const std::vector<std::byte> trailer =
-            file.ReadWindow(size - kSensorTrailerSize, kSensorTrailerSize);
-        if (trailer.size() < kSensorTrailerSize) {
+            file.ReadWindow(size - sensor::kTrailerSize, sensor::kTrailerSize);
+        if (trailer.size() < sensor::kTrailerSize) {
             job.readFailed = true;
             return false;
         }
         tail.insert(tail.end(), trailer.begin(), trailer.end());
     }
     // The copy carries no sensor records, so its trailer says none.
-    StoreBe32(tail.data() + tail.size() - kSensorTrailerSize + kSensorTrailerCountOffset, 0);
+    StoreBe32(tail.data() + tail.size() - sensor::kTrailerSize + sensor::kTrailerCountOffset, 0);
     if (!out.Write(tail) || job.abort) return false;
     return out.Commit(/*replace=*/true);
 }

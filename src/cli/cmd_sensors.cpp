@@ -53,7 +53,7 @@ json ReaderJson(const SensorReader& reader, bool withFrameMap) {
     json positions = json::array();
     for (const PositionEntry& p : reader.Positions()) {
         positions.push_back({{"index", p.index},
-                             {"time", p.time},
+                             {"time", FrameOrRecordMs(p)},
                              {"valid", p.valid},
                              {"lat", p.latitude},
                              {"lng", p.longitude},
@@ -65,10 +65,10 @@ json ReaderJson(const SensorReader& reader, bool withFrameMap) {
     for (const AccelEntry& a : reader.Accels()) {
         accel.push_back({{"index", a.index},
                          {"event", a.event},
-                         {"mark8", a.mark8},
-                         {"mark9", a.mark9},
+                         {"mark8", a.overspeedMark},
+                         {"mark9", a.approachMark},
                          {"axis", a.axis},
-                         {"time", a.time},
+                         {"time", FrameOrRecordMs(a)},
                          {"status", a.status},
                          {"voltage", a.voltage},
                          {"x", a.x},
@@ -103,12 +103,13 @@ void PrintText(const SensorReader& reader, bool withFrameMap) {
     for (std::size_t i = 0; i < reader.Positions().size(); ++i) {
         const PositionEntry& p = reader.Positions()[i];
         const json ts = TimestampJson(p.timestamp);
-        std::printf("%u %d %d %.6f %.6f %g %s", p.index, p.time, p.valid, p.latitude, p.longitude,
-                    p.speed, ts.is_null() ? "-" : ts.get<std::string>().c_str());
+        std::printf("%u %d %d %.6f %.6f %g %s", p.index, FrameOrRecordMs(p), p.valid, p.latitude,
+                    p.longitude, p.speed, ts.is_null() ? "-" : ts.get<std::string>().c_str());
         if (i < reader.Accels().size()) {
             const AccelEntry& a = reader.Accels()[i];
-            std::printf(" | %d %d %d %d %u %d %.3f %.3f %.3f %d %d", a.event, a.mark8, a.mark9,
-                        a.axis, a.status, a.voltage, a.x, a.y, a.z, a.levelHigh, a.levelLow);
+            std::printf(" | %d %d %d %d %u %d %.3f %.3f %.3f %d %d", a.event, a.overspeedMark,
+                        a.approachMark, a.axis, a.status, a.voltage, a.x, a.y, a.z, a.levelHigh,
+                        a.levelLow);
         }
         std::printf("\n");
     }

@@ -20,7 +20,7 @@ constexpr std::size_t kThresholdWidth = 4;
 constexpr std::size_t kUnitMode = 16;
 constexpr std::size_t kUnitSettings = 17;
 constexpr std::size_t kUnitQuality = 23;
-constexpr std::size_t kUnitReserved = 24;
+constexpr std::size_t kUnitUninterpreted = 24;
 constexpr std::size_t kUnitPositionMode = 25;
 constexpr std::size_t kUnitSpeedFlag = 26;
 constexpr std::size_t kUnitReceptionFlag = 27;
@@ -140,7 +140,7 @@ bool DecodeHeaderChain(std::span<const std::byte> block, std::string_view fileNa
             header.settings[k] = At(u, kUnitSettings + k);
         }
         header.quality = At(u, kUnitQuality);
-        header.reserved30 = At(u, kUnitReserved);
+        header.uninterpreted = At(u, kUnitUninterpreted);
         header.positionMode = At(u, kUnitPositionMode);
         header.speedFlag = At(u, kUnitSpeedFlag);
         header.receptionFlag = At(u, kUnitReceptionFlag);
@@ -161,7 +161,7 @@ bool DecodeHeaderChain(std::span<const std::byte> block, std::string_view fileNa
 void DecodePosition(const std::byte* r, std::uint32_t index, float step, TimestampDecoder& clock,
                     PositionEntry& e) {
     e.index = index;
-    e.time = RecordTime(index, step);
+    e.recordMs = RecordTime(index, step);
     e.valid = At(r, kRecGpsStatus) == 'A' ? 1 : 0;
     e.speed = ParseSensorFloat(Field(r + kRecSpeed, kRecSpeedWidth), sensor::kNoSpeed);
     const std::string_view lat = Field(r + kRecLatitude, kRecLatitudeWidth);
@@ -208,8 +208,8 @@ void DecodeAccel(const std::byte* r, std::uint32_t index, float step, AccelEntry
                 break;
         }
     }
-    e.mark8 = marked(kRecMark8) ? 8 : 0;
-    e.mark9 = marked(kRecMark9) ? 9 : 0;
+    e.overspeedMark = marked(kRecMark8) ? 8 : 0;
+    e.approachMark = marked(kRecMark9) ? 9 : 0;
     switch (At(r, kRecAxis)) {
         case 'X':
             e.axis = 1;
@@ -224,7 +224,7 @@ void DecodeAccel(const std::byte* r, std::uint32_t index, float step, AccelEntry
             e.axis = 0;
             break;
     }
-    e.time = RecordTime(index, step);
+    e.recordMs = RecordTime(index, step);
     e.voltage = ParseSensorInt(Field(r + kRecVoltage, kRecVoltageWidth), sensor::kNoVoltage);
     const auto status = static_cast<std::uint8_t>(r[kRecMicrophone]);
     e.status = status;
@@ -379,7 +379,7 @@ bool DecodeSensorBlock(std::span<const std::byte> block, std::string_view fileNa
             // no-value markers and a zero timestamp, but its time is the
             // record's so that the frame links of the clip stay in step.
             p.index = i;
-            p.time = RecordTime(i, step);
+            p.recordMs = RecordTime(i, step);
             p.valid = 0;
         } else {
             DecodePosition(r, i, step, clock, p);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,7 +40,7 @@ struct SensorHeader {
     char mode = 0;
     std::array<char, 6> settings{};  // block offsets 23-28
     char quality = 0;                // 'H' high, 'L' low
-    char reserved30 = 0;             // block offset 30
+    char uninterpreted = 0;          // block offset 30, copied unchanged; nothing reads it
     char timeLapse = 0;              // 'T' for a time-lapse file name, else 'N'
     char positionMode = 0;           // '2', '3' or 'N'
     char speedFlag = 0;
@@ -54,8 +55,9 @@ struct SensorHeader {
 // (sensor::kNoLink until BuildFrameMap sets them).
 struct PositionEntry {
     std::uint32_t index = 0;
-    std::int32_t time = 0;   // record time in ms; the frame number after BuildFrameMap
-    std::int32_t valid = 0;  // 1 when the GPS status is 'A'
+    std::int32_t recordMs = 0;          // record time in ms from the start of the clip
+    std::optional<std::int32_t> frame;  // the video frame, once the frame map is built
+    std::int32_t valid = 0;             // 1 when the GPS status is 'A'
     std::int32_t accelLink = sensor::kNoLink;
     std::int32_t vehicleLink = sensor::kNoLink;
     double latitude = sensor::kNoDegrees;  // degrees, 720.0 without a value
@@ -71,11 +73,12 @@ struct AccelEntry {
     // 6 emergency stop, 5 manual, 7 parking shock, 10/11/12 sudden
     // steering/acceleration/braking, -1 none.
     std::int32_t event = -1;
-    std::int32_t mark8 = 0;    // 8 when overspeed is marked
-    std::int32_t mark9 = 0;    // 9 when an approaching vehicle is marked
-    std::int32_t axis = 0;     // 1 X, 2 Y, 3 Z, 0 none
-    std::int32_t time = 0;     // record time in ms; the frame number after BuildFrameMap
-    std::uint32_t status = 0;  // microphone state character
+    std::int32_t overspeedMark = 0;     // 8 (its event number) when overspeed is marked, else 0
+    std::int32_t approachMark = 0;      // 9 when an approaching vehicle is marked, else 0
+    std::int32_t axis = 0;              // 1 X, 2 Y, 3 Z, 0 none
+    std::int32_t recordMs = 0;          // record time in ms from the start of the clip
+    std::optional<std::int32_t> frame;  // the video frame, once the frame map is built
+    std::uint32_t status = 0;           // microphone state character
     std::int32_t voltage = sensor::kNoVoltage;  // tenths of a volt, -1 when absent
     std::int32_t positionLink = sensor::kNoLink;
     std::int32_t vehicleLink = sensor::kNoLink;
@@ -128,6 +131,14 @@ bool DecodeSensorHeader(std::span<const std::byte> block, std::string_view fileN
 // the file; a window shorter than the identifier's distance leaves `header`
 // unchanged.
 void CopySensorModel(std::span<const std::byte> endOfFile, SensorHeader& header);
+// What the map page and the CLI show as an entry's time: its frame once the
+// frame map is built, else its record time in ms (the group track's entries
+// are never tied to frames).
+template <typename Entry>
+std::int32_t FrameOrRecordMs(const Entry& e) {
+    return e.frame.value_or(e.recordMs);
+}
+
 // A record's time in ms: index x step in single precision, truncated.
 std::int32_t SensorRecordTime(std::uint32_t index, float msPerRecord);
 

@@ -68,19 +68,18 @@ bool SensorTimeline::BuildFrameMap(std::int32_t frameCount, float msPerFrame) {
     if (frameCount < 0 || frameCount > sensor::kMaxFrameCount) return false;
 
     frameMap_.assign(static_cast<std::size_t>(frameCount), sensor::kNoLink);
-    // Frame numbers come from the record times (index x record step), not
-    // from the time fields, so that a second call maps afresh instead of
-    // dividing frame numbers again.
-    for (AccelEntry& a : accels_) a.time = FrameOf(SensorRecordTime(a.index, msPerRecord_), m);
+    // Frame numbers come from the record times (index x record step), so
+    // that a second call maps afresh.
+    for (AccelEntry& a : accels_) a.frame = FrameOf(SensorRecordTime(a.index, msPerRecord_), m);
     for (PositionEntry& p : positions_)
-        p.time = FrameOf(SensorRecordTime(p.index, msPerRecord_), m);
+        p.frame = FrameOf(SensorRecordTime(p.index, msPerRecord_), m);
 
     if (!accels_.empty()) {
         std::size_t k = 0;
         for (std::int32_t f = 0; f < frameCount; ++f) {
             frameMap_[static_cast<std::size_t>(f)] = static_cast<std::int32_t>(k);
             // At most one step per frame.
-            if (k + 1 < accels_.size() && accels_[k + 1].time <= f) ++k;
+            if (k + 1 < accels_.size() && *accels_[k + 1].frame <= f) ++k;
         }
     }
 
@@ -92,7 +91,7 @@ bool SensorTimeline::BuildFrameMap(std::int32_t frameCount, float msPerFrame) {
             maxX = std::max(maxX, std::fabs(a.x));
             maxY = std::max(maxY, std::fabs(a.y));
             maxZ = std::max(maxZ, std::fabs(a.z));
-            if (positions_[g].time <= a.time) {
+            if (*positions_[g].frame <= *a.frame) {
                 positions_[g].accelLink = static_cast<std::int32_t>(j);
                 positions_[g].vehicleLink =
                     j < vehicles_.size() ? static_cast<std::int32_t>(j) : sensor::kNoLink;

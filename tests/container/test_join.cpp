@@ -223,7 +223,8 @@ TEST_F(JoinTest, UnlimitedSensorCountsAreCountedFromTheRecords) {
     const std::string frontOut = (o / fs::path(recs[0].front).filename()).string();
     std::atomic<bool> cancel{false};
     JoinSummary summary;
-    ASSERT_EQ(JoinRecordings(Selection(recs), frontOut, "", cancel, {}, {}, &summary), JoinResult::kDone)
+    ASSERT_EQ(JoinRecordings(Selection(recs), frontOut, "", cancel, {}, {}, &summary),
+              JoinResult::kDone)
         << summary.error;
     const int total = recs[0].frontReport.sensorRecords + recs[1].frontReport.sensorRecords;
     ASSERT_GT(total, 0);
@@ -297,7 +298,8 @@ TEST_F(JoinTest, CancelAndFailureLeaveNoFileBehind) {
         sel[1].frontPath = (dir / "missing" / fs::path(recs[1].front).filename()).string();
         std::atomic<bool> cancel{false};
         JoinSummary summary;
-        EXPECT_EQ(JoinRecordings(sel, frontOut, rearOut, cancel, {}, {}, &summary), JoinResult::kFailed);
+        EXPECT_EQ(JoinRecordings(sel, frontOut, rearOut, cancel, {}, {}, &summary),
+                  JoinResult::kFailed);
         EXPECT_NE(summary.error.find("cannot read"), std::string::npos) << summary.error;
         EXPECT_TRUE(Listing(o).empty());
     }
@@ -365,7 +367,8 @@ TEST_F(JoinTest, MissingRearClipDropsOnlyTheRearOutput) {
     const std::string rearOut = (o / fs::path(recs[0].rear).filename()).string();
     std::atomic<bool> cancel{false};
     JoinSummary summary;
-    ASSERT_EQ(JoinRecordings(selection, frontOut, rearOut, cancel, {}, {}, &summary), JoinResult::kDone);
+    ASSERT_EQ(JoinRecordings(selection, frontOut, rearOut, cancel, {}, {}, &summary),
+              JoinResult::kDone);
     EXPECT_TRUE(summary.frontWritten);
     EXPECT_FALSE(summary.rearWritten);
     EXPECT_NE(summary.rearNote, "");

@@ -40,7 +40,8 @@ TEST(JoinCutShort, SourceCutWhileItsWindowIsCopiedFailsTheJoinCleanly) {
     // The process goes on: with the clip back, the same join succeeds.
     WriteFile(recs[1].front, saved);
     std::atomic<bool> cancel{false};
-    EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel, {}, mapped), JoinResult::kDone);
+    EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel, {}, mapped),
+              JoinResult::kDone);
     EXPECT_TRUE(fs::exists(frontOut));
     EXPECT_TRUE(fs::exists(rearOut));
 }

@@ -101,7 +101,7 @@ TEST_F(SensorDecode, TypicalRecordGivesAllThreeEntries) {
     EXPECT_NEAR(p.latitude, 35.652057, 1e-6);
     EXPECT_NEAR(p.longitude, 139.7017, 1e-6);
     EXPECT_EQ(p.speed, 42.0);
-    EXPECT_EQ(p.time, 0);
+    EXPECT_EQ(p.recordMs, 0);
     EXPECT_EQ(p.timestamp.year, 2023);
     EXPECT_EQ(p.timestamp.month, 7);
     EXPECT_EQ(p.timestamp.day, 15);
@@ -116,8 +116,8 @@ TEST_F(SensorDecode, TypicalRecordGivesAllThreeEntries) {
     EXPECT_EQ(a.y, static_cast<double>(-20.0f / 1000.0f));
     EXPECT_EQ(a.z, -1.0);
     EXPECT_EQ(a.event, 6);  // mark 6 outranks mark 5, mark 7 and the drive-support letter
-    EXPECT_EQ(a.mark8, 8);
-    EXPECT_EQ(a.mark9, 9);
+    EXPECT_EQ(a.overspeedMark, 8);
+    EXPECT_EQ(a.approachMark, 9);
     EXPECT_EQ(a.axis, 3);
     EXPECT_EQ(a.status, static_cast<std::uint32_t>('r'));
     EXPECT_EQ(a.voltage, 124);
@@ -149,7 +149,7 @@ TEST_F(SensorDecode, EventLettersFollowTheirOrderOfPrecedence) {
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(d.accels[i].event, cases[i].event) << cases[i].marks;
         EXPECT_EQ(d.accels[i].axis, cases[i].axis) << cases[i].marks;
-        EXPECT_EQ(d.accels[i].mark8, 0);
+        EXPECT_EQ(d.accels[i].overspeedMark, 0);
         EXPECT_EQ(d.accels[i].index, i);
     }
 }
@@ -258,7 +258,7 @@ TEST_F(SensorDecode, HeaderChainLastUnitWins) {
     EXPECT_FLOAT_EQ(d.header.thresholds[3], 0.0f);  // "abc " holds no digit
     EXPECT_EQ(std::string(d.header.settings.begin(), d.header.settings.end()), "123456");
     EXPECT_EQ(d.header.quality, 'H');
-    EXPECT_EQ(d.header.reserved30, 'X');
+    EXPECT_EQ(d.header.uninterpreted, 'X');
     EXPECT_EQ(d.header.positionMode, '2');
     EXPECT_EQ(d.header.speedFlag, 'N');
     EXPECT_EQ(d.header.receptionFlag, '0');
@@ -280,10 +280,10 @@ TEST_F(SensorDecode, TimeLapseRecordsAreSixtySixMillisecondsApart) {
     ASSERT_EQ(d.accels.size(), 31u);
     EXPECT_EQ(d.header.timeLapse, 'T');
     EXPECT_FLOAT_EQ(d.msPerRecord, 66.666664f);
-    EXPECT_EQ(d.accels[15].time, 999);
-    EXPECT_EQ(d.accels[30].time, 1999);
-    EXPECT_EQ(d.positions[15].time, 999);
-    EXPECT_EQ(Decode(spec).accels[15].time, 1500);
+    EXPECT_EQ(d.accels[15].recordMs, 999);
+    EXPECT_EQ(d.accels[30].recordMs, 1999);
+    EXPECT_EQ(d.positions[15].recordMs, 999);
+    EXPECT_EQ(Decode(spec).accels[15].recordMs, 1500);
 }
 
 TEST_F(SensorDecode, CountsZeroUnlimitedAndShort) {
@@ -342,7 +342,7 @@ TEST_F(SensorDecode, ParkingClipsCarryNoPositions) {
         EXPECT_EQ(p.latitude, 720.0);
         EXPECT_EQ(p.speed, 32767.0);
         EXPECT_EQ(p.timestamp.year, 0);
-        EXPECT_EQ(p.time, static_cast<int>(i) * 100);
+        EXPECT_EQ(p.recordMs, static_cast<int>(i) * 100);
         EXPECT_EQ(d.accels[i].event, 7);
     }
     // The position-only decoder (the group track) decodes parking records too.
@@ -351,7 +351,7 @@ TEST_F(SensorDecode, ParkingClipsCarryNoPositions) {
     ASSERT_TRUE(DecodeSensorPositions(block, track));
     ASSERT_EQ(track.positions.size(), 3u);
     EXPECT_EQ(track.positions[2].valid, 1);
-    EXPECT_EQ(track.positions[2].time, 200);
+    EXPECT_EQ(track.positions[2].recordMs, 200);
     EXPECT_TRUE(track.accels.empty());
 }
 

@@ -147,6 +147,8 @@ TEST_F(SensorReaderTest, FrameMapStepsOncePerFrameAndLinksLagFiveRecords) {
     EXPECT_FALSE(reader.BuildFrameMap(10));  // no frame interval yet
     reader.SetVideoMsPerFrame(100.0f);
     EXPECT_FALSE(reader.BuildFrameMap(sensor::kMaxFrameCount + 1));
+    EXPECT_FALSE(reader.Accels()[3].frame);  // no frame before the map is built
+    EXPECT_EQ(FrameOrRecordMs(reader.Accels()[3]), 300);
     ASSERT_TRUE(reader.BuildFrameMap(10));
 
     const auto& map = reader.FrameMap();
@@ -157,8 +159,10 @@ TEST_F(SensorReaderTest, FrameMapStepsOncePerFrameAndLinksLagFiveRecords) {
     const auto& a = reader.Accels();
     const auto& p = reader.Positions();
     for (int j = 0; j < 10; ++j) {
-        EXPECT_EQ(a[j].time, j);
-        EXPECT_EQ(p[j].time, j);
+        EXPECT_EQ(a[j].frame, j);
+        EXPECT_EQ(p[j].frame, j);
+        EXPECT_EQ(p[j].recordMs, j * 100);  // the record time stays beside the frame
+        EXPECT_EQ(FrameOrRecordMs(a[j]), j);
         EXPECT_EQ(p[j].accelLink, j);
         EXPECT_EQ(p[j].vehicleLink, j);
     }
@@ -231,7 +235,7 @@ TEST_F(SensorReaderTest, ForgeDriveDecodesAsScripted) {
             EXPECT_EQ(p.latitude, 720.0);
             EXPECT_EQ(p.speed, 32767.0);
         }
-        EXPECT_EQ(p.time, static_cast<int>(i) * 100);
+        EXPECT_EQ(p.recordMs, static_cast<int>(i) * 100);
         EXPECT_EQ(p.timestamp.hour * 3600 + p.timestamp.minute * 60 + p.timestamp.second,
                   s.time.hour * 3600 + s.time.minute * 60 + s.time.second);
         EXPECT_EQ(a.x, static_cast<double>(static_cast<float>(s.accelX) / 1000.0f));
@@ -240,8 +244,8 @@ TEST_F(SensorReaderTest, ForgeDriveDecodesAsScripted) {
         EXPECT_EQ(a.voltage, s.voltageTenths);
         EXPECT_EQ(a.status, static_cast<std::uint32_t>(s.mic));
         EXPECT_EQ(a.levelHigh, s.levels >> 4);
-        EXPECT_EQ(a.mark8, s.overspeed ? 8 : 0);
-        EXPECT_EQ(a.mark9, s.approach ? 9 : 0);
+        EXPECT_EQ(a.overspeedMark, s.overspeed ? 8 : 0);
+        EXPECT_EQ(a.approachMark, s.approach ? 9 : 0);
         EXPECT_EQ(reader.Vehicles()[i].words, s.vehicleWords);
     }
     EXPECT_EQ(reader.Accels()[50].axis, 2);
@@ -287,7 +291,7 @@ TEST_F(SensorReaderTest, ForgeCountsChainsAndTimeLapse) {
     timeLapse.sensor.slots = 4600;
     ASSERT_TRUE(reader.Load(WriteForgeClip("T___-230715-081822-000004F.AVI", timeLapse)));
     EXPECT_EQ(reader.Header().timeLapse, 'T');
-    EXPECT_EQ(reader.Accels()[15].time, 999);
+    EXPECT_EQ(reader.Accels()[15].recordMs, 999);
 }
 
 TEST_F(SensorReaderTest, CollectTrackJoinsIntactClipsOfTheGroup) {
@@ -307,8 +311,8 @@ TEST_F(SensorReaderTest, CollectTrackJoinsIntactClipsOfTheGroup) {
     ASSERT_TRUE(SensorReader::CollectTrack({a, b, c, d, e}));
     const std::vector<PositionEntry> track = CopyGroupTrack();
     ASSERT_EQ(track.size(), 30u + 30u + 12u);
-    EXPECT_EQ(track[29].time, 2900);
-    EXPECT_EQ(track[30].time, 0);  // each recording starts again at 0
+    EXPECT_EQ(track[29].recordMs, 2900);
+    EXPECT_EQ(track[30].recordMs, 0);  // each recording starts again at 0
     EXPECT_EQ(track[30].index, 0u);
     EXPECT_EQ(track[0].valid, 1);
     EXPECT_EQ(track[60].valid, 0);  // parking records decoded as they are: no fix

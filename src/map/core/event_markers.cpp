@@ -97,7 +97,7 @@ std::vector<EventMarker> EventMarkers(const GraphEventList& events, const Sensor
         m.levelz = Finite(accel.z);
         m.ifile = 0;
         m.igrid = igrid;
-        m.ipos = accel.time;
+        m.ipos = FrameOrRecordMs(accel);
         m.latitude = position->latitude;
         m.longitude = position->longitude;
         m.valid = position->valid;

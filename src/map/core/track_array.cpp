@@ -32,7 +32,7 @@ TrackArray BuildTrackArray(std::span<const PositionEntry> entries) {
     TrackArray track;
     for (const PositionEntry& e : entries) {
         if (e.valid == 0 || !IsMapCoordinate(e.latitude, e.longitude)) continue;
-        track.points.push_back({e.latitude, e.longitude, e.time});
+        track.points.push_back({e.latitude, e.longitude, FrameOrRecordMs(e)});
     }
     return track;
 }

@@ -43,9 +43,9 @@ EventCategory ClassifyEntry(int series, const AccelEntry& e) {
         case kSeriesParkingShock:
             return e.event == 7 ? EventCategory::ParkingShock : EventCategory::None;
         case kSeriesOverspeed:
-            return e.mark8 == 8 ? EventCategory::Overspeed : EventCategory::None;
+            return e.overspeedMark == 8 ? EventCategory::Overspeed : EventCategory::None;
         case kSeriesApproaching:
-            return e.mark9 == 9 ? EventCategory::ApproachingVehicle : EventCategory::None;
+            return e.approachMark == 9 ? EventCategory::ApproachingVehicle : EventCategory::None;
         case kSeriesDriveSupport:
             if (e.event == 10) return EventCategory::SuddenSteering;
             if (e.event == 11) return EventCategory::SuddenAcceleration;

@@ -98,7 +98,7 @@ PositionEntry Pos(double lat, double lng, int valid, int time) {
     e.latitude = lat;
     e.longitude = lng;
     e.valid = valid;
-    e.time = time;
+    e.frame = time;
     return e;
 }
 
@@ -138,7 +138,7 @@ struct Recording {
         p.speed = 42.5;
         positions.push_back(p);
         AccelEntry a;
-        a.time = frame;
+        a.frame = frame;
         a.x = 0.1;
         a.y = y;
         a.z = z;

@@ -42,8 +42,8 @@ TEST(GraphRules, ClassifiersAndTheSwitchesThatGateThem) {
     AccelEntry e;
     e.axis = 2;
     e.event = 6;
-    e.mark8 = 8;
-    e.mark9 = 1;  // marks count only with their own numbers
+    e.overspeedMark = 8;
+    e.approachMark = 1;  // marks count only with their own numbers
     using C = EventCategory;
     const C expected[] = {C::None, C::ShockY,    C::None, C::None, C::EmergencyStop,
                           C::None, C::Overspeed, C::None, C::None};
@@ -161,7 +161,7 @@ TEST(GraphPlot, ShockRunGivesOneMarkerAndAtMostOnePerFrame) {
     d.accels[6].axis = 2;  // a Y shock and a manual mark on one frame
     d.accels[6].event = 5;
     d.accels[8].event = 5;  // a manual mark with overspeed
-    d.accels[8].mark8 = 8;
+    d.accels[8].overspeedMark = 8;
     const GraphPlot plot = PlotGraph(SmallPanel(), d.View());
     EXPECT_EQ(plot.events[kSeriesX], (std::vector<GraphMark>{{70, EventCategory::ShockX}}));
     EXPECT_EQ(plot.events[kSeriesY], (std::vector<GraphMark>{{100, EventCategory::ShockY}}));
@@ -193,7 +193,7 @@ TEST(GraphPlot, ShockRunGivesOneMarkerAndAtMostOnePerFrame) {
 TEST(GraphPlot, OverspeedBandCoversItsRun) {
     GraphData d;
     d.Fill(10);
-    for (int i = 2; i <= 5; ++i) d.accels[i].mark8 = 8;
+    for (int i = 2; i <= 5; ++i) d.accels[i].overspeedMark = 8;
     const GraphPlot plot = PlotGraph(SmallPanel(), d.View());
     EXPECT_EQ(plot.band, (std::vector<GraphSpan>{{60, 41}}));
     EXPECT_EQ(plot.bandTop, 143 - 29);
@@ -201,7 +201,7 @@ TEST(GraphPlot, OverspeedBandCoversItsRun) {
     EXPECT_EQ(plot.events[kSeriesOverspeed].size(), 1u);
 
     // A band to the last frame runs on to the end of the plot, inside the panel.
-    for (int i = 7; i < 10; ++i) d.accels[i].mark8 = 8;
+    for (int i = 7; i < 10; ++i) d.accels[i].overspeedMark = 8;
     const GraphPlot tail = PlotGraph(SmallPanel(), d.View());
     ASSERT_EQ(tail.band.size(), 2u);
     EXPECT_EQ(tail.band[1], (GraphSpan{110, 31}));
@@ -314,7 +314,7 @@ TEST(GraphEvents, RebuiltListTakesTheFirstSeriesOfEachFrame) {
     d.accels[1].axis = 2;
     d.accels[1].event = 5;  // Y shock stops the frame before the manual series
     d.accels[3].event = 11;
-    d.accels[4].mark9 = 9;
+    d.accels[4].approachMark = 9;
     const GraphEventList all = BuildGraphEventList(d.View(), kAllSeries);
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0], (GraphEvent{1, EventCategory::ShockY, kSeriesY, 1, 3}));

@@ -34,6 +34,7 @@
 #include "panels/movie_dialog.h"
 #include "platform/files.h"
 #include "recordings/recording_name.h"
+#include "settings/core/event_display.h"
 #include "settings/setting_dlg.h"
 
 namespace trivexa {
@@ -453,13 +454,21 @@ void CVidorraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
         case UM_GRAPH_NEXT_EVENT:
             controller_->EventJump(message == UM_GRAPH_NEXT_EVENT);
             break;
-        case UM_EVENT_DISPLAY:
-            if (id >= 0 && id <= 4) {
-                graph_->SetSeries(SeriesForEventDisplay(id), lParam != 0);
-                controller_->RebuildEvents();
-                MapEventsChanged();
-            }
+        case UM_EVENT_DISPLAY: {
+            // The settings dialog switched an event category: the rule that
+            // picks the graph series and the order of the steps is shared.
+            struct Owner final : EventDisplayOwner {
+                CVidorraDlg& dlg;
+                explicit Owner(CVidorraDlg& d) : dlg(d) {}
+                void SetGraphSeries(int series, bool on) override {
+                    dlg.graph_->SetSeries(series, on);
+                }
+                void RebuildEventList() override { dlg.controller_->RebuildEvents(); }
+                void RebuildMapMarkers() override { dlg.MapEventsChanged(); }
+            } owner(*this);
+            HandleEventDisplay(owner, wParam, lParam);
             break;
+        }
         case UM_INFO_TOGGLE:
             if (id >= 0 && id <= 2) {
                 graph_->SetSeries(id, lParam != 0);

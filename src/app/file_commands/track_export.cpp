@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <span>
 
+#include "app/core/markup_escape.h"
 #include "container/sensor_reader.h"
 #include "platform/files.h"
 #include "platform/locale.h"
@@ -21,34 +22,6 @@ std::string Fixed(double value, int decimals) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
     return std::string(buf, r.ptr);
-}
-
-std::string XmlEscape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                // Control characters are not allowed in XML 1.0 text.
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') {
-                    out += '?';
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out;
 }
 
 bool Usable(const PositionEntry& p) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/core/markup_escape.h"
 #include "app/core/ui_strings.h"
 
 namespace trivexa::online {
@@ -120,25 +121,8 @@ void AppendEscaped(std::string& out, std::string_view text, Escape how) {
             out += kBreakChance;
             run = 1;
         }
-        switch (cp) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += bytes;
-        }
+        const std::string_view entity = MarkupEntity(cp, /*apostrophe=*/true);
+        out += entity.empty() ? bytes : entity;
     }
 }
 

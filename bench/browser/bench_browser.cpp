@@ -41,37 +41,22 @@
 #include "browser/folder_tree_ctrl.h"
 #include "controls/shared_fonts.h"
 #include "support/bench_card.h"
+#include "support/bench_timing.h"
 
 namespace fs = std::filesystem;
 using namespace trivexa;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::ThreadCpuMs;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// CPU time of the calling thread, in milliseconds.
-double ThreadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
+double Ms(Clock::duration d) { return bench::Milliseconds(d); }
 
 struct Timing {
     double wall = 0;
     double cpu = 0;
 };
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double Percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(p * v.size()))];
-}
 
 void Spit(const fs::path& p, const std::vector<char>& bytes) { bench::WriteBytes(p, bytes); }
 
@@ -156,7 +141,7 @@ Timing PanelOpen(Owner& owner, const fs::path& root, int* rows) {
 }
 
 struct ScrollTimes {
-    std::vector<double> steps;
+    bench::Samples steps;
 };
 
 // Scrolls `view` through the whole list, one row and one page at a time,
@@ -168,7 +153,7 @@ ScrollTimes Scroll(QAbstractItemView* view) {
         const auto t0 = Clock::now();
         bar->setValue(value);
         view->viewport()->repaint();
-        t.steps.push_back(Ms(Clock::now() - t0));
+        t.steps.Add(Ms(Clock::now() - t0));
     };
     bar->setValue(0);
     for (int v = 0; v <= bar->maximum(); v += std::max(1, bar->maximum() / 400)) step(v);
@@ -213,7 +198,7 @@ int main(int argc, char** argv) {
         int panelRows = 0;
         BareScan(root, &bareRows);  // warm the caches
         PanelOpen(owner, root, &panelRows);
-        std::vector<double> bare, panel, ratios, bareCpu, panelCpu, cpuRatios;
+        bench::Samples bare, panel, ratios, bareCpu, panelCpu, cpuRatios;
         for (int i = 0; i < rounds; ++i) {
             // Alternating which goes first, so neither always finds the
             // caches warmed by the other.
@@ -225,22 +210,22 @@ int main(int argc, char** argv) {
                 p = PanelOpen(owner, root, &panelRows);
                 b = BareScan(root, &bareRows);
             }
-            bare.push_back(b.wall);
-            panel.push_back(p.wall);
-            ratios.push_back(p.wall / b.wall);
-            bareCpu.push_back(b.cpu);
-            panelCpu.push_back(p.cpu);
-            cpuRatios.push_back(p.cpu / b.cpu);
+            bare.Add(b.wall);
+            panel.Add(p.wall);
+            ratios.Add(p.wall / b.wall);
+            bareCpu.Add(b.cpu);
+            panelCpu.Add(p.cpu);
+            cpuRatios.Add(p.cpu / b.cpu);
         }
         std::printf("open a card of %d recordings, %d rounds (rows listed: scan %zu, panel %d)\n",
                     recordings, rounds, bareRows, panelRows);
         std::printf("                          wall median      UI thread CPU median\n");
-        std::printf("  bare library scan      %8.2f ms         %8.2f ms\n", Median(bare),
-                    Median(bareCpu));
-        std::printf("  panel to rows painted  %8.2f ms         %8.2f ms\n", Median(panel),
-                    Median(panelCpu));
+        std::printf("  bare library scan      %8.2f ms         %8.2f ms\n", bare.Median(),
+                    bareCpu.Median());
+        std::printf("  panel to rows painted  %8.2f ms         %8.2f ms\n", panel.Median(),
+                    panelCpu.Median());
         std::printf("  ratio panel / scan     %8.3f            %8.3f      (target <= 1.3)\n",
-                    Median(ratios), Median(cpuRatios));
+                    ratios.Median(), cpuRatios.Median());
     }
     if (!only.empty() && only != "scroll") {
         fs::remove_all(tmpl);
@@ -274,21 +259,18 @@ int main(int argc, char** argv) {
     plain.show();
     QApplication::processEvents();
 
-    std::vector<double> ours, reference;
+    bench::Samples ours, reference;
     for (int i = 0; i < 3; ++i) {
-        auto a = Scroll(&list).steps;
-        auto b = Scroll(&plain).steps;
-        ours.insert(ours.end(), a.begin(), a.end());
-        reference.insert(reference.end(), b.begin(), b.end());
+        for (double step : Scroll(&list).steps.Sorted()) ours.Add(step);
+        for (double step : Scroll(&plain).steps.Sorted()) reference.Add(step);
     }
-    std::printf("scroll a %d-row list, %zu repainted steps\n", list.Count(), ours.size());
+    std::printf("scroll a %d-row list, %zu repainted steps\n", list.Count(), ours.Count());
     std::printf("  plain list view  median %6.3f ms  p99 %6.3f ms  max %6.3f ms\n",
-                Median(reference), Percentile(reference, 0.99),
-                *std::max_element(reference.begin(), reference.end()));
+                reference.Median(), reference.Percentile(99), reference.Maximum());
     std::printf(
         "  recording list   median %6.3f ms  p99 %6.3f ms  max %6.3f ms   (target < 16 ms)\n",
-        Median(ours), Percentile(ours, 0.99), *std::max_element(ours.begin(), ours.end()));
-    std::printf("  ratio list / plain median %6.3f\n", Median(ours) / Median(reference));
+        ours.Median(), ours.Percentile(99), ours.Maximum());
+    std::printf("  ratio list / plain median %6.3f\n", ours.Median() / reference.Median());
 
     fs::remove_all(tmpl);
     return 0;

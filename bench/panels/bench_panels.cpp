@@ -27,41 +27,28 @@
 #include "controls/shared_fonts.h"
 #include "panels/forge_recording.h"
 #include "panels/panel_host.h"
+#include "support/bench_timing.h"
 
 namespace fs = std::filesystem;
 using namespace trivexa;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Samples;
+using bench::ThreadCpuMs;
 
 namespace {
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Percentile(std::vector<double> v, double q) {
-    if (v.empty()) return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size())))];
-}
-
-double Median(const std::vector<double>& v) { return Percentile(v, 0.5); }
-
-// CPU time of this thread in ms: what an update costs the UI thread, whatever
-// else the shared machine runs meanwhile.
-double ThreadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
+double Ms(Clock::duration d) { return bench::Milliseconds(d); }
 
 // Per update: fan the next frame out and paint both panels at once. Returns
 // the thread's CPU time per update over the whole loop.
-double UpdateLoop(test::PanelHost& host, int updates, int from, std::vector<double>& times) {
+double UpdateLoop(test::PanelHost& host, int updates, int from, Samples& times) {
     const double cpu = ThreadCpuMs();
     for (int i = 0; i < updates; ++i) {
         const auto start = Clock::now();
         host.FanOut(from + i);
         host.info->repaint();
         host.graph->repaint();
-        times.push_back(Ms(Clock::now() - start));
+        times.Add(Ms(Clock::now() - start));
     }
     return (ThreadCpuMs() - cpu) / updates;
 }
@@ -98,7 +85,7 @@ int main(int argc, char** argv) {
     // First plot: the recording opened (data committed, event list rebuilt,
     // both panels painted), then the data committed again so that the next
     // paint draws the plot layer; a second paint only copies it.
-    std::vector<double> firstPlot, copyOnly, eventList;
+    Samples firstPlot, copyOnly, eventList;
     for (int round = 0; round < 15; ++round) {
         if (!host.Open(clip)) {
             std::fprintf(stderr, "bench_panels: could not open the recording\n");
@@ -110,61 +97,61 @@ int main(int argc, char** argv) {
         host.graph->SetDataPresent(true);
         auto t = Clock::now();
         host.graph->repaint();
-        firstPlot.push_back(Ms(Clock::now() - t));
+        firstPlot.Add(Ms(Clock::now() - t));
         t = Clock::now();
         host.graph->repaint();
-        copyOnly.push_back(Ms(Clock::now() - t));
+        copyOnly.Add(Ms(Clock::now() - t));
         t = Clock::now();
         const GraphEventList list = host.graph->BuildEventList();
-        eventList.push_back(Ms(Clock::now() - t));
+        eventList.Add(Ms(Clock::now() - t));
         if (list.empty()) return 1;
     }
     const int entries = host.graph->LastPlot().entriesDrawn;
 
     // Updates while playing, against the same loop with the panels hidden.
-    std::vector<double> warm, shown, hidden, shownCpu, hiddenCpu;
+    Samples warm, shown, hidden, shownCpu, hiddenCpu;
     UpdateLoop(host, 100, 0, warm);
     for (int round = 0; round < 3; ++round) {
         host.info->show();
         host.graph->show();
-        shownCpu.push_back(UpdateLoop(host, updates, 100, shown));
+        shownCpu.Add(UpdateLoop(host, updates, 100, shown));
         host.info->hide();
         host.graph->hide();
-        hiddenCpu.push_back(UpdateLoop(host, updates, 100, hidden));
+        hiddenCpu.Add(UpdateLoop(host, updates, 100, hidden));
     }
     host.info->show();
     host.graph->show();
 
     // Where an update's time goes: each panel alone.
-    std::vector<double> infoOnly, graphOnly;
+    Samples infoOnly, graphOnly;
     for (int i = 0; i < updates; ++i) {
         host.FanOut(100 + i);
         auto t = Clock::now();
         host.info->repaint();
-        infoOnly.push_back(Ms(Clock::now() - t));
+        infoOnly.Add(Ms(Clock::now() - t));
         t = Clock::now();
         host.graph->repaint();
-        graphOnly.push_back(Ms(Clock::now() - t));
+        graphOnly.Add(Ms(Clock::now() - t));
     }
 
-    const double update = Median(shown), reference = Median(hidden);
+    const double update = shown.Median(), reference = hidden.Median();
     std::printf("recording: %d records, %d frames, plot %d steps (%d entries drawn)\n",
                 spec.records, host.frames, host.graph->LastPlot().geometry.plotWidth, entries);
     std::printf(
         "update of both panels: median %.3f ms, 90%% %.3f ms; panels hidden: median "
         "%.4f ms; cost %.3f ms per update (ratio %.0f)\n",
-        update, Percentile(shown, 0.9), reference, update - reference,
+        update, shown.Percentile(90), reference, update - reference,
         reference > 0 ? update / reference : 0.0);
-    std::printf("  UI thread CPU per update: %.3f ms (panels hidden: %.4f ms)\n", Median(shownCpu),
-                Median(hiddenCpu));
+    std::printf("  UI thread CPU per update: %.3f ms (panels hidden: %.4f ms)\n", shownCpu.Median(),
+                hiddenCpu.Median());
     std::printf(
         "  alone: trip panel %.3f ms, graph %.3f ms (its plot layer is drawn at every\n"
         "  step: the clip has more frames than the plot has pixels, so it slides)\n",
-        Median(infoOnly), Median(graphOnly));
+        infoOnly.Median(), graphOnly.Median());
     std::printf("first plot: median %.3f ms; copy of the layer: %.3f ms (ratio %.1f)\n",
-                Median(firstPlot), Median(copyOnly),
-                Median(copyOnly) > 0 ? Median(firstPlot) / Median(copyOnly) : 0.0);
-    std::printf("event list rebuild: median %.3f ms\n", Median(eventList));
+                firstPlot.Median(), copyOnly.Median(),
+                copyOnly.Median() > 0 ? firstPlot.Median() / copyOnly.Median() : 0.0);
+    std::printf("event list rebuild: median %.3f ms\n", eventList.Median());
     host.Close();
     fs::remove_all(dir);
     return 0;

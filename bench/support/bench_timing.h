@@ -3,6 +3,8 @@
 // median and minimum, and the ratio against a reference measured in the same
 // run. Header-only; each benchmark prints its own lines.
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
@@ -13,6 +15,17 @@ namespace trivexa::bench {
 using Clock = std::chrono::steady_clock;
 
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+inline double Milliseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// CPU time of the calling thread in ms: what a step costs the UI thread,
+// whatever else the shared machine runs meanwhile.
+inline double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
 
 // Seconds one call of `fn` takes.
 template <typename Fn>
@@ -32,6 +45,9 @@ public:
     // The smallest value: the run least disturbed by the rest of the machine.
     double Minimum() const {
         return values_.empty() ? 0.0 : *std::min_element(values_.begin(), values_.end());
+    }
+    double Maximum() const {
+        return values_.empty() ? 0.0 : *std::max_element(values_.begin(), values_.end());
     }
     // The middle value of the sorted runs (the upper middle of an even count).
     double Median() const { return Percentile(50); }

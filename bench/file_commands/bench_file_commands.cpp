@@ -33,6 +33,7 @@
 
 #include "app/file_commands/csv_export.h"
 #include "app/file_commands/file_tasks.h"
+#include "app/file_commands/join_texts.h"
 #include "browser/model/browser_model.h"
 #include "clipforge/clipforge.h"
 #include "container/concat.h"
@@ -265,11 +266,13 @@ int RunJoin(const fs::path& base) {
         bool ok = trivexa::JoinBegin(job, selection[0].frontPath, "");
         for (int i = 1; ok && i < kClips; ++i)
             ok = trivexa::JoinAppend(job, selection[static_cast<std::size_t>(i)].frontPath, "");
-        std::string error;
+        trivexa::CoreError error;
         ok = ok && job.firstFront && trivexa::WriteJoined(*job.firstFront, output, nullptr, &error);
         alone.push_back(Seconds(Clock::now() - t0));
         fs::remove(output);
-        if (!ok) std::fprintf(stderr, "WriteJoined: %s %s\n", error.c_str(), job.error.c_str());
+        if (!ok)
+            std::fprintf(stderr, "WriteJoined: %s %s\n", trivexa::CoreErrorText(error).c_str(),
+                         trivexa::CoreErrorText(job.error).c_str());
         return ok;
     };
     const auto timeTask = [&] {

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "app/file_commands/join_texts.h"
 #include "clipforge/clipforge.h"
 #include "container/concat.h"
 
@@ -170,7 +171,7 @@ int RunSpeed(const fs::path& base) {
     if (!trivexa::JoinBegin(job, sel[0].frontPath, "")) return 1;
     for (std::size_t i = 1; i < sel.size(); ++i)
         if (!trivexa::JoinAppend(job, sel[i].frontPath, "")) {
-            std::fprintf(stderr, "append: %s\n", job.error.c_str());
+            std::fprintf(stderr, "append: %s\n", trivexa::CoreErrorText(job.error).c_str());
             return 1;
         }
 
@@ -204,9 +205,9 @@ int RunSpeed(const fs::path& base) {
         ::sync();
         const auto t0 = Clock::now();
         const double c0 = CpuSeconds(RUSAGE_SELF);
-        std::string error;
+        trivexa::CoreError error;
         if (!trivexa::WriteJoined(*job.firstFront, joined.string(), nullptr, &error)) {
-            std::fprintf(stderr, "WriteJoined: %s\n", error.c_str());
+            std::fprintf(stderr, "WriteJoined: %s\n", trivexa::CoreErrorText(error).c_str());
             return false;
         }
         joinCpu += CpuSeconds(RUSAGE_SELF) - c0;
@@ -231,7 +232,9 @@ int RunSpeed(const fs::path& base) {
                 bestCp / bestJoin);
     std::printf("            %.2fx median against median of %d runs each\n",
                 cpTimes[kReps / 2] / joinTimes[kReps / 2], kReps);
-    for (int i = 0; i < kReps; ++i) std::printf("            run %d: cp %.3f s, WriteJoined %.3f s (sorted)\n", i, cpTimes[i], joinTimes[i]);
+    for (int i = 0; i < kReps; ++i)
+        std::printf("            run %d: cp %.3f s, WriteJoined %.3f s (sorted)\n", i, cpTimes[i],
+                    joinTimes[i]);
     std::printf("cpu time    cp %.3f s, WriteJoined %.3f s per run (%.2fx)\n", cpCpu / kReps,
                 joinCpu / kReps, cpCpu / joinCpu);
     return 0;
@@ -253,9 +256,10 @@ int RunMemoryChild(const fs::path& base, bool mapped) {
     trivexa::JoinOptions options;
     options.mappedCopy = mapped;
     options.replaceExisting = true;
-    const trivexa::JoinResult r = trivexa::JoinRecordings(sel, out.string(), "", cancel, {}, options, &summary);
+    const trivexa::JoinResult r =
+        trivexa::JoinRecordings(sel, out.string(), "", cancel, {}, options, &summary);
     if (r != trivexa::JoinResult::kDone) {
-        std::fprintf(stderr, "join: %s\n", summary.error.c_str());
+        std::fprintf(stderr, "join: %s\n", trivexa::CoreErrorText(summary.error).c_str());
         return 1;
     }
     std::printf("held %llu\n",

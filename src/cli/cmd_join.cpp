@@ -8,6 +8,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "app/file_commands/join_texts.h"
 #include "cli/command.h"
 #include "container/concat.h"
 #include "platform/files.h"
@@ -62,7 +63,8 @@ int RunJoin(const std::vector<std::string>& args) {
     std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
 
     if (result == JoinResult::kCancelled) return Fail(kFailed, "join cancelled; nothing written");
-    if (result != JoinResult::kDone) return Fail(kFailed, "join failed: " + summary.error);
+    if (result != JoinResult::kDone)
+        return Fail(kFailed, "join failed: " + CoreErrorText(summary.error));
 
     if (parsed.Has("--json")) {
         nlohmann::json out = {{"recordings", selection.size()},
@@ -72,7 +74,7 @@ int RunJoin(const std::vector<std::string>& args) {
                                 {"indexEntries", summary.frontIndexEntries},
                                 {"sensorRecords", summary.frontSensorRecords}}},
                               {"rear", nullptr},
-                              {"rearNote", summary.rearNote}};
+                              {"rearNote", CoreErrorText(summary.rearNote)}};
         if (summary.rearWritten) {
             out["rear"] = {{"path", plan.rearOutput},
                            {"size", summary.rearBytes},
@@ -82,8 +84,9 @@ int RunJoin(const std::vector<std::string>& args) {
     } else {
         std::cout << plan.frontOutput << '\n';
         if (summary.rearWritten) std::cout << plan.rearOutput << '\n';
-        if (!summary.rearNote.empty())
-            std::cerr << "trivexa-cli: no rear clip written: " << summary.rearNote << '\n';
+        if (summary.rearNote)
+            std::cerr << "trivexa-cli: no rear clip written: " << CoreErrorText(summary.rearNote)
+                      << '\n';
     }
     return kOk;
 }

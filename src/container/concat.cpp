@@ -24,8 +24,8 @@ constexpr std::uint64_t kMax32 = std::numeric_limits<std::uint32_t>::max();
 // merged index needs no second copy of it.
 constexpr std::size_t kIndexWriteBatch = 4096;
 
-void SetError(std::string* error, std::string text) {
-    if (error != nullptr) *error = std::move(text);
+void SetError(CoreError* error, CoreErrorCode code, std::string detail = {}) {
+    if (error != nullptr) *error = CoreError{code, std::move(detail)};
 }
 
 bool Cancelled(const std::atomic<bool>* cancel) {
@@ -37,29 +37,29 @@ bool IsFrontName(std::string_view path) { return IsRecordingName(path, CameraFil
 // A clip can take part in a join only when its movi list lies inside the file
 // and it has an index: without one, its chunks would be copied but never be
 // found by a player. Such a clip is damaged and is repaired first.
-bool CheckJoinable(const ClipInfo& info, const std::string& path, std::string& error) {
+bool CheckJoinable(const ClipInfo& info, const std::string& path, CoreError& error) {
     const std::uint64_t moviSize = info.MoviListSize();
     const std::uint64_t moviEnd = MoviFourccOffset(info.layout) + moviSize;
     if (moviSize < 4 || moviEnd > info.fileSize) {
-        error = "the movi list of " + path + " does not fit in the file (damaged clip)";
+        error = {CoreErrorCode::kDamagedMoviList, path};
         return false;
     }
     if (!info.hasIndex) {
-        error = path + " has no index (damaged clip; repair it first)";
+        error = {CoreErrorCode::kNoIndex, path};
         return false;
     }
     return true;
 }
 
 std::optional<ClipInfo> ReadForJoin(const std::string& path, std::uintptr_t owner,
-                                    std::string& error) {
+                                    CoreError& error) {
     if (path.empty()) {
-        error = "no clip";
+        error = {CoreErrorCode::kNoClip, {}};
         return std::nullopt;
     }
     std::optional<ClipInfo> info = ReadClipInfo(path, owner);
     if (!info) {
-        error = "cannot read " + path;
+        error = {CoreErrorCode::kCannotRead, path};
         return std::nullopt;
     }
     if (!CheckJoinable(*info, path, error)) return std::nullopt;
@@ -81,12 +81,12 @@ void ReleaseAll(std::vector<ClipInfo>& clips) { std::vector<ClipInfo>().swap(cli
 // `out` has copying by descriptor switched off.
 bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd,
                std::uint64_t offset, std::uint64_t length, const std::atomic<bool>* cancel,
-               std::string* error, const JoinBytesFn* copied) {
+               CoreError* error, const JoinBytesFn* copied) {
     bool kernelCopy = true;
     std::uint64_t done = 0;
     while (done < length) {
         if (Cancelled(cancel)) {
-            SetError(error, "cancelled");
+            SetError(error, CoreErrorCode::kCancelled);
             return false;
         }
         const std::uint64_t step = std::min(kJoinCopyStep, length - done);
@@ -97,24 +97,26 @@ bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd
                 continue;
             }
             if (n < 0 || static_cast<std::uint64_t>(n) != step) {
-                SetError(error, n < 0 ? "cannot write " + out.FinalPath() + " (disk full?)"
-                                      : mapped.Path().string() + " ended early");
+                if (n < 0)
+                    SetError(error, CoreErrorCode::kCannotWrite, out.FinalPath());
+                else
+                    SetError(error, CoreErrorCode::kEndedEarly, mapped.Path().string());
                 return false;
             }
         } else {
             MappedWindow w = mapped.MapWindow(offset + done, step);
             if (!w || w.size() != step) {
-                SetError(error, "cannot read " + mapped.Path().string());
+                SetError(error, CoreErrorCode::kCannotRead, mapped.Path().string());
                 return false;
             }
             // The write reads the window in the kernel: a source cut short
             // (or a card pulled out) meanwhile fails it with EFAULT rather
             // than raising a signal.
             if (!out.Write(w.bytes())) {
-                SetError(error, out.LastError() == EFAULT
-                                    ? "cannot read " + mapped.Path().string() +
-                                          " (cut short or its card removed)"
-                                    : "cannot write " + out.FinalPath() + " (disk full?)");
+                if (out.LastError() == EFAULT)
+                    SetError(error, CoreErrorCode::kCannotReadCutShort, mapped.Path().string());
+                else
+                    SetError(error, CoreErrorCode::kCannotWrite, out.FinalPath());
                 return false;
             }
         }
@@ -127,26 +129,26 @@ bool CopyRange(platform::OutputFile& out, const MappedFile& mapped, int sourceFd
 // CopyChunkData with the number of bytes it copied, so the writer can check
 // that the source still holds the chunk data it had when it was read.
 bool CopyChunkDataSized(platform::OutputFile& out, const std::string& sourcePath,
-                        const std::atomic<bool>* cancel, std::string* error, std::uint64_t* copied,
+                        const std::atomic<bool>* cancel, CoreError* error, std::uint64_t* copied,
                         const JoinBytesFn* stepDone = nullptr) {
     MappedFile mapped;
     platform::ReadDescriptor fd;
     if (!mapped.Open(sourcePath) || !fd.Open(sourcePath)) {
-        SetError(error, "cannot open " + sourcePath);
+        SetError(error, CoreErrorCode::kCannotOpen, sourcePath);
         return false;
     }
     // The layout (and so where the movi list lies) follows the source's own name.
     const ClipLayout layout = LayoutForPath(sourcePath);
     const std::vector<std::byte> sizeField = mapped.ReadWindow(MoviSizeOffset(layout), 4);
     if (sizeField.size() < 4) {
-        SetError(error, "cannot read the movi list of " + sourcePath);
+        SetError(error, CoreErrorCode::kCannotReadMoviList, sourcePath);
         return false;
     }
     const std::uint64_t moviSize = LoadLe32(sizeField.data());
     const std::uint64_t begin = FirstChunkOffset(layout);
     const std::uint64_t end = MoviFourccOffset(layout) + moviSize;
     if (moviSize < 4 || end > mapped.Size()) {
-        SetError(error, "the movi list of " + sourcePath + " does not fit in the file");
+        SetError(error, CoreErrorCode::kMoviListOutsideFile, sourcePath);
         return false;
     }
     if (!CopyRange(out, mapped, fd.Get(), begin, end - begin, cancel, error, stepDone))
@@ -202,19 +204,19 @@ std::uint64_t JoinedSize(const ClipInfo& acc, bool frontName) {
 
 }  // namespace
 
-bool AppendClip(ClipInfo& a, const ClipInfo& b, std::string* error) {
+bool AppendClip(ClipInfo& a, const ClipInfo& b, CoreError* error) {
     if (a.layout != b.layout || a.header.size() != b.header.size()) {
-        SetError(error, "cannot join a time-lapse clip with an ordinary clip");
+        SetError(error, CoreErrorCode::kLayoutMismatch);
         return false;
     }
     if (a.sources.empty() || b.sources.empty()) {
-        SetError(error, "clip without a source");
+        SetError(error, CoreErrorCode::kNoSource);
         return false;
     }
     const std::uint64_t aMovi = a.MoviListSize();
     const std::uint64_t bMovi = b.MoviListSize();
     if (aMovi < 4 || bMovi < 4) {
-        SetError(error, "empty movi list");
+        SetError(error, CoreErrorCode::kEmptyMoviList);
         return false;
     }
     // Every size of the result must fit the format's 32-bit fields; checked in
@@ -231,15 +233,14 @@ bool AppendClip(ClipInfo& a, const ClipInfo& b, std::string* error) {
         largestOffset = std::max<std::uint64_t>(largestOffset, e.offset);
     if (newMovi > kMax32 || newRiff > kMax32 || newIndexSize > kMax32 ||
         largestOffset + shift > kMax32) {
-        SetError(error, "the joined clip would exceed the 4 GB limit of the AVI format");
+        SetError(error, CoreErrorCode::kOver4GB);
         return false;
     }
     const bool front = IsFrontName(a.sources.front().path.string());
     const std::uint64_t records =
         std::uint64_t{a.SensorRecordsHeld()} + std::uint64_t{b.SensorRecordsHeld()};
     if (front && records > kMaxJoinedSensorRecords) {
-        SetError(error, "the joined clip would hold " + std::to_string(records) +
-                            " sensor records; at most 65535 fit");
+        SetError(error, CoreErrorCode::kTooManySensorRecords, std::to_string(records));
         return false;
     }
 
@@ -252,7 +253,7 @@ bool AppendClip(ClipInfo& a, const ClipInfo& b, std::string* error) {
         a.indexEntries.reserve(a.indexEntries.size() + b.indexEntries.size());
         if (front) a.sensorRecords.reserve(aRecordBytes + bRecordBytes);
     } catch (const std::bad_alloc&) {
-        SetError(error, "out of memory");
+        SetError(error, CoreErrorCode::kOutOfMemory);
         return false;
     }
     a.sources.insert(a.sources.end(), b.sources.begin(), b.sources.end());
@@ -289,32 +290,33 @@ bool JoinBegin(JoinJob& job, const std::string& frontPath, const std::string& re
     job.appendedFront.clear();
     job.appendedRear.clear();
     job.rearValid = true;
-    job.error.clear();
-    job.rearNote.clear();
+    job.error = {};
+    job.rearNote = {};
 
     job.firstFront = ReadForJoin(frontPath, job.owner, job.error);
     if (!job.firstFront) {
-        if (frontPath.empty()) job.error = "the first recording has no front clip";
+        if (frontPath.empty()) job.error = {CoreErrorCode::kFirstWithoutFront, {}};
         return false;
     }
-    std::string rearError;
+    CoreError rearError;
     job.firstRear = ReadForJoin(rearPath, job.owner, rearError);
     if (!job.firstRear) {
         job.rearValid = false;
-        job.rearNote = rearPath.empty() ? "the first recording has no rear clip" : rearError;
+        job.rearNote =
+            rearPath.empty() ? CoreError{CoreErrorCode::kFirstWithoutRear, {}} : rearError;
     }
     return true;
 }
 
 bool JoinAppend(JoinJob& job, const std::string& frontPath, const std::string& rearPath) {
-    job.error.clear();
+    job.error = {};
     if (!job.firstFront) {
-        job.error = "the join has not begun";
+        job.error = {CoreErrorCode::kNotBegun, {}};
         return false;
     }
     std::optional<ClipInfo> front = ReadForJoin(frontPath, job.owner, job.error);
     if (!front) {
-        if (frontPath.empty()) job.error = "a recording without a front clip cannot be joined";
+        if (frontPath.empty()) job.error = {CoreErrorCode::kWithoutFront, {}};
         return false;
     }
     if (!AppendClip(*job.firstFront, *front, &job.error)) return false;
@@ -322,11 +324,11 @@ bool JoinAppend(JoinJob& job, const std::string& frontPath, const std::string& r
     job.appendedFront.push_back(std::move(*front));
 
     if (!job.rearValid) return true;
-    std::string rearError;
+    CoreError rearError;
     std::optional<ClipInfo> rear = ReadForJoin(rearPath, job.owner, rearError);
     if (!rear) {
         job.rearValid = false;
-        job.rearNote = rearPath.empty() ? "a recording without a rear clip" : rearError;
+        job.rearNote = rearPath.empty() ? CoreError{CoreErrorCode::kWithoutRear, {}} : rearError;
         return true;
     }
     if (!AppendClip(*job.firstRear, *rear, &rearError)) {
@@ -340,23 +342,22 @@ bool JoinAppend(JoinJob& job, const std::string& frontPath, const std::string& r
 }
 
 bool CopyChunkData(platform::OutputFile& out, const std::string& sourcePath,
-                   const std::atomic<bool>* cancel, std::string* error) {
+                   const std::atomic<bool>* cancel, CoreError* error) {
     return CopyChunkDataSized(out, sourcePath, cancel, error, nullptr);
 }
 
 bool WriteJoined(const ClipInfo& acc, platform::OutputFile& out, bool frontName,
-                 const std::atomic<bool>* cancel, std::string* error, const JoinBytesFn* copied) {
+                 const std::atomic<bool>* cancel, CoreError* error, const JoinBytesFn* copied) {
     if (!out.IsOpen()) {
-        SetError(error, "no output file");
+        SetError(error, CoreErrorCode::kNoOutputFile);
         return false;
     }
-    const std::string writeError = "cannot write " + out.FinalPath() + " (disk full?)";
     if (!out.Reserve(out.Size() + JoinedSize(acc, frontName))) {
-        SetError(error, "not enough free space for " + out.FinalPath());
+        SetError(error, CoreErrorCode::kNotEnoughSpace, out.FinalPath());
         return false;
     }
     if (!out.Write(acc.header) || !out.Write(acc.moviListHeader)) {
-        SetError(error, writeError);
+        SetError(error, CoreErrorCode::kCannotWrite, out.FinalPath());
         return false;
     }
     for (const SourceNode& node : acc.sources) {
@@ -364,31 +365,31 @@ bool WriteJoined(const ClipInfo& acc, platform::OutputFile& out, bool frontName,
         if (!CopyChunkDataSized(out, node.path.string(), cancel, error, &bytes, copied))
             return false;
         if (bytes != node.chunkDataSize) {
-            SetError(error, node.path.string() + " changed while it was being joined");
+            SetError(error, CoreErrorCode::kChangedWhileReading, node.path.string());
             return false;
         }
     }
     if (!WriteIndex(out, acc.indexEntries)) {
-        SetError(error, writeError);
+        SetError(error, CoreErrorCode::kCannotWrite, out.FinalPath());
         return false;
     }
     if (frontName && acc.hasSensorBlock && !WriteSensorBlock(out, acc)) {
-        SetError(error, writeError);
+        SetError(error, CoreErrorCode::kCannotWrite, out.FinalPath());
         return false;
     }
     return true;
 }
 
 bool WriteJoined(const ClipInfo& acc, const std::string& outputPath,
-                 const std::atomic<bool>* cancel, std::string* error) {
+                 const std::atomic<bool>* cancel, CoreError* error) {
     platform::OutputFile out;
     if (!out.Create(outputPath)) {
-        SetError(error, "cannot create a file beside " + outputPath);
+        SetError(error, CoreErrorCode::kCannotCreateBeside, outputPath);
         return false;
     }
     if (!WriteJoined(acc, out, IsFrontName(outputPath), cancel, error)) return false;
     if (!out.Commit(/*replace=*/true)) {
-        SetError(error, "cannot rename the finished file to " + outputPath);
+        SetError(error, CoreErrorCode::kCannotRename, outputPath);
         return false;
     }
     return true;
@@ -404,27 +405,31 @@ JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
     const auto post = [&](int done, int total) {
         if (progress) progress(done, total);
     };
-    const auto fail = [&](std::string why) {
+    const auto fail = [&](CoreError why) {
         sum.error = std::move(why);
         return JoinResult::kFailed;
     };
+    const auto failWith = [&](CoreErrorCode code, const std::string& detail) {
+        return fail(CoreError{code, detail});
+    };
     const auto cancelled = [&] {
-        sum.error = "cancelled";
+        sum.error = {CoreErrorCode::kCancelled, {}};
         return JoinResult::kCancelled;
     };
 
-    if (selection.empty()) return fail("nothing selected");
+    if (selection.empty()) return failWith(CoreErrorCode::kNothingSelected, {});
     // Writing over a recording of the selection would replace it; refuse.
     for (const RecordingEntry& e : selection) {
         for (const std::string* out : {&frontOutput, &rearOutput}) {
             if (platform::SameFile(*out, e.frontPath) || platform::SameFile(*out, e.rearPath))
-                return fail(*out + " is one of the recordings being joined");
+                return failWith(CoreErrorCode::kOutputIsSource, *out);
         }
     }
 
     if (!options.replaceExisting) {
         for (const std::string* out : {&frontOutput, &rearOutput}) {
-            if (!out->empty() && platform::PathExists(*out)) return fail(*out + " already exists");
+            if (!out->empty() && platform::PathExists(*out))
+                return failWith(CoreErrorCode::kAlreadyExists, *out);
         }
     }
 
@@ -440,7 +445,7 @@ JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
     }
     if (rearOutput.empty() && job.rearValid) {
         job.rearValid = false;
-        job.rearNote = "no rear output path";
+        job.rearNote = {CoreErrorCode::kNoRearOutput, {}};
     }
 
     post(50, 100);
@@ -462,8 +467,8 @@ JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
     platform::OutputFile front;
     front.SetKernelCopy(!options.mappedCopy);
     if (!front.Create(frontOutput))
-        return fail("cannot create a file in the folder of " + frontOutput);
-    std::string error;
+        return failWith(CoreErrorCode::kCannotCreateInFolder, frontOutput);
+    CoreError error;
     if (!WriteJoined(*job.firstFront, front, IsFrontName(frontOutput), &cancel, &error, copied))
         return cancel.load() ? cancelled() : fail(error);
     sum.frontBytes = front.Size();
@@ -479,7 +484,7 @@ JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
     rear.SetKernelCopy(!options.mappedCopy);
     if (job.rearValid) {
         if (!rear.Create(rearOutput))
-            return fail("cannot create a file in the folder of " + rearOutput);
+            return failWith(CoreErrorCode::kCannotCreateInFolder, rearOutput);
         if (!WriteJoined(*job.firstRear, rear, IsFrontName(rearOutput), &cancel, &error, copied))
             return cancel.load() ? cancelled() : fail(error);
         sum.rearBytes = rear.Size();
@@ -491,13 +496,15 @@ JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
     // Both outputs are complete: only now do they appear under their names.
     if (cancel.load()) return cancelled();
     if (!front.Commit(options.replaceExisting))
-        return fail(options.replaceExisting ? "cannot rename the finished file to " + frontOutput
-                                            : frontOutput + " already exists");
+        return failWith(
+            options.replaceExisting ? CoreErrorCode::kCannotRename : CoreErrorCode::kAlreadyExists,
+            frontOutput);
     sum.frontWritten = true;
     if (job.rearValid) {
         if (!rear.Commit(options.replaceExisting))
-            return fail(options.replaceExisting ? "cannot rename the finished file to " + rearOutput
-                                                : rearOutput + " already exists");
+            return failWith(options.replaceExisting ? CoreErrorCode::kCannotRename
+                                                    : CoreErrorCode::kAlreadyExists,
+                            rearOutput);
         sum.rearWritten = true;
     }
     if (options.bytesProgress) options.bytesProgress(totalBytes, totalBytes);
@@ -547,25 +554,6 @@ JoinPrepareResult PrepareJoin(const std::vector<RecordingEntry>& selection,
     plan.freeBytes = FreeBytes(folder);
     if (plan.requiredBytes >= plan.freeBytes) return JoinPrepareResult::kNotEnoughSpace;
     return JoinPrepareResult::kReady;
-}
-
-std::string JoinPrepareMessage(JoinPrepareResult result, const JoinPlan& plan) {
-    switch (result) {
-        case JoinPrepareResult::kReady:
-            return "ready";
-        case JoinPrepareResult::kNothingSelected:
-            return "no recordings selected";
-        case JoinPrepareResult::kNoFolder:
-            return "the output folder does not exist";
-        case JoinPrepareResult::kNoFrontClip:
-            return "the first recording has no front clip";
-        case JoinPrepareResult::kOutputIsSource:
-            return "the output folder holds the recordings being joined; choose another folder";
-        case JoinPrepareResult::kNotEnoughSpace:
-            return "not enough free space: " + std::to_string(plan.requiredBytes) +
-                   " bytes needed, " + std::to_string(plan.freeBytes) + " available";
-    }
-    return "unknown";
 }
 
 }  // namespace trivexa

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "container/avi_reader.h"
+#include "platform/core_error.h"
 #include "recordings/recording_entry.h"
 
 namespace trivexa {
@@ -49,10 +50,10 @@ struct JoinJob {
     std::vector<ClipInfo> appendedRear;
     bool rearValid = true;  // cleared when any rear clip is missing or unreadable
     std::uintptr_t owner = 0;
-    // One line saying why the last operation failed (empty after success).
-    std::string error;
-    // Why no rear output will be written (empty while rearValid is set).
-    std::string rearNote;
+    // Why the last operation failed (none after success).
+    CoreError error;
+    // Why no rear output will be written (none while rearValid is set).
+    CoreError rearNote;
 };
 
 // Called after each copy step of chunk data with the bytes the step added to
@@ -70,22 +71,22 @@ bool JoinAppend(JoinJob& job, const std::string& frontPath, const std::string& r
 
 // Appends `next` to the accumulator: source list, shifted index, (front)
 // sensor records, movi and index sizes, RIFF size and frame counts. False,
-// with the accumulator unchanged and a reason in `error`, when the clips have
+// with the accumulator unchanged and the reason in `error`, when the clips have
 // different layouts, the result would not fit the 32-bit sizes of the format,
 // or the merged sensor records would exceed kMaxJoinedSensorRecords.
-bool AppendClip(ClipInfo& accumulator, const ClipInfo& next, std::string* error = nullptr);
+bool AppendClip(ClipInfo& accumulator, const ClipInfo& next, CoreError* error = nullptr);
 
 // Writes the accumulated clip to `outputPath` (created or truncated, written
 // in place; JoinRecordings writes to a temporary name and renames). The
 // sensor block is written only when `outputPath`'s name is a front-camera
 // recording name. A set `cancel` stops the copy between steps (false).
 bool WriteJoined(const ClipInfo& accumulator, const std::string& outputPath,
-                 const std::atomic<bool>* cancel = nullptr, std::string* error = nullptr);
+                 const std::atomic<bool>* cancel = nullptr, CoreError* error = nullptr);
 // The same into an open output (used by WriteJoined and JoinRecordings);
 // `frontName` decides whether the sensor block is written; `copied` (when
 // given) hears of every copy step.
 bool WriteJoined(const ClipInfo& accumulator, platform::OutputFile& out, bool frontName,
-                 const std::atomic<bool>* cancel = nullptr, std::string* error = nullptr,
+                 const std::atomic<bool>* cancel = nullptr, CoreError* error = nullptr,
                  const JoinBytesFn* copied = nullptr);
 
 // Copies the movi chunk data of the clip at `sourcePath` (from the first chunk
@@ -93,17 +94,17 @@ bool WriteJoined(const ClipInfo& accumulator, platform::OutputFile& out, bool fr
 // cannot be opened, its movi list runs past the end of the file, a copy step
 // fails, or `cancel` is set.
 bool CopyChunkData(platform::OutputFile& out, const std::string& sourcePath,
-                   const std::atomic<bool>* cancel = nullptr, std::string* error = nullptr);
+                   const std::atomic<bool>* cancel = nullptr, CoreError* error = nullptr);
 
 enum class JoinResult : int { kFailed = 0, kDone = 1, kCancelled = 2 };
 
 // Progress as (done, total) pairs in the order the join command shows them.
 using JoinProgressFn = std::function<void(int done, int total)>;
 
-// What a join did, for messages and the CLI.
+// What a join did; the callers word it (the join task's messages, the CLI).
 struct JoinSummary {
-    std::string error;     // one line when the join failed
-    std::string rearNote;  // why no rear output was written
+    CoreError error;     // why the join failed or was cancelled
+    CoreError rearNote;  // why no rear output was written
     bool frontWritten = false;
     bool rearWritten = false;
     std::uint64_t frontBytes = 0;
@@ -168,8 +169,5 @@ enum class JoinPrepareResult {
 // existing-file question is left to the caller (plan.frontOutputExists).
 JoinPrepareResult PrepareJoin(const std::vector<RecordingEntry>& selection,
                               const std::string& outputFolder, JoinPlan& plan);
-
-// One line describing a preparation result, for messages and the CLI.
-std::string JoinPrepareMessage(JoinPrepareResult result, const JoinPlan& plan);
 
 }  // namespace trivexa

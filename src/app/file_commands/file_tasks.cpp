@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "app/file_commands/join_texts.h"
 #include "platform/files.h"
 #include "recordings/drive_utils.h"
 #include "recordings/recording_name.h"
@@ -194,15 +195,15 @@ TaskOutcome JoinTask::Run(TaskListener& listener) {
         show(reports * kJoinReadSteps / std::max(n, 1));
     };
     show(0);
-    const JoinResult result = JoinRecordings(selection_, plan_.frontOutput, plan_.rearOutput, CancelFlag(),
-                                      stages, options, &summary_);
+    const JoinResult result = JoinRecordings(selection_, plan_.frontOutput, plan_.rearOutput,
+                                             CancelFlag(), stages, options, &summary_);
     if (result == JoinResult::kDone) {
         show(kJoinProgressScale);
         return TaskOutcome::kDone;
     }
     if (result == JoinResult::kCancelled) return TaskOutcome::kCancelled;
     failure_.messages = {kUiJoinFailed};
-    failure_.detail = summary_.error;
+    failure_.detail = CoreErrorText(summary_.error);
     return TaskOutcome::kFailed;
 }
 

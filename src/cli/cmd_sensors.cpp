@@ -54,7 +54,7 @@ json ReaderJson(const SensorReader& reader, bool withFrameMap) {
     for (const PositionEntry& p : reader.Positions()) {
         positions.push_back({{"index", p.index},
                              {"time", FrameOrRecordMs(p)},
-                             {"valid", p.valid},
+                             {"valid", p.valid ? 1 : 0},
                              {"lat", p.latitude},
                              {"lng", p.longitude},
                              {"speed", p.speed},
@@ -103,8 +103,9 @@ void PrintText(const SensorReader& reader, bool withFrameMap) {
     for (std::size_t i = 0; i < reader.Positions().size(); ++i) {
         const PositionEntry& p = reader.Positions()[i];
         const json ts = TimestampJson(p.timestamp);
-        std::printf("%u %d %d %.6f %.6f %g %s", p.index, FrameOrRecordMs(p), p.valid, p.latitude,
-                    p.longitude, p.speed, ts.is_null() ? "-" : ts.get<std::string>().c_str());
+        std::printf("%u %d %d %.6f %.6f %g %s", p.index, FrameOrRecordMs(p), p.valid ? 1 : 0,
+                    p.latitude, p.longitude, p.speed,
+                    ts.is_null() ? "-" : ts.get<std::string>().c_str());
         if (i < reader.Accels().size()) {
             const AccelEntry& a = reader.Accels()[i];
             std::printf(" | %d %d %d %d %u %d %.3f %.3f %.3f %d %d", a.event, a.overspeedMark,

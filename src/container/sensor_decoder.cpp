@@ -162,7 +162,7 @@ void DecodePosition(const std::byte* r, std::uint32_t index, float step, Timesta
                     PositionEntry& e) {
     e.index = index;
     e.recordMs = RecordTime(index, step);
-    e.valid = At(r, kRecGpsStatus) == 'A' ? 1 : 0;
+    e.valid = At(r, kRecGpsStatus) == 'A';
     e.speed = ParseSensorFloat(Field(r + kRecSpeed, kRecSpeedWidth), sensor::kNoSpeed);
     const std::string_view lat = Field(r + kRecLatitude, kRecLatitudeWidth);
     e.latitude = HasDigit(lat) ? NmeaDegrees(ParseSensorFloat(lat, 0.0), r[kRecLatitudeSign])
@@ -380,7 +380,7 @@ bool DecodeSensorBlock(std::span<const std::byte> block, std::string_view fileNa
             // record's so that the frame links of the clip stay in step.
             p.index = i;
             p.recordMs = RecordTime(i, step);
-            p.valid = 0;
+            p.valid = false;
         } else {
             DecodePosition(r, i, step, clock, p);
         }

@@ -57,7 +57,7 @@ struct PositionEntry {
     std::uint32_t index = 0;
     std::int32_t recordMs = 0;          // record time in ms from the start of the clip
     std::optional<std::int32_t> frame;  // the video frame, once the frame map is built
-    std::int32_t valid = 0;             // 1 when the GPS status is 'A'
+    bool valid = false;                 // the GPS status is 'A': a valid fix
     std::int32_t accelLink = sensor::kNoLink;
     std::int32_t vehicleLink = sensor::kNoLink;
     double latitude = sensor::kNoDegrees;  // degrees, 720.0 without a value

@@ -97,7 +97,7 @@ TEST_F(SensorDecode, TypicalRecordGivesAllThreeEntries) {
     EXPECT_EQ(d.currentIndex, 0);
 
     const PositionEntry& p = d.positions[0];
-    EXPECT_EQ(p.valid, 1);
+    EXPECT_TRUE(p.valid);
     EXPECT_NEAR(p.latitude, 35.652057, 1e-6);
     EXPECT_NEAR(p.longitude, 139.7017, 1e-6);
     EXPECT_EQ(p.speed, 42.0);
@@ -161,7 +161,7 @@ TEST_F(SensorDecode, FieldsWithoutDigitsTakeTheirMarkers) {
     spec.records = {r, TypicalRecord().Byte(18, 0).Byte(29, 0)};
     const SensorBlockData d = Decode(spec);
     ASSERT_EQ(d.positions.size(), 2u);
-    EXPECT_EQ(d.positions[0].valid, 0);
+    EXPECT_FALSE(d.positions[0].valid);
     EXPECT_EQ(d.positions[0].latitude, 720.0);
     EXPECT_EQ(d.positions[0].longitude, 720.0);
     EXPECT_EQ(d.positions[0].speed, 32767.0);
@@ -338,7 +338,7 @@ TEST_F(SensorDecode, ParkingClipsCarryNoPositions) {
     for (std::size_t i = 0; i < 3; ++i) {
         const PositionEntry& p = d.positions[i];
         EXPECT_EQ(p.index, i);
-        EXPECT_EQ(p.valid, 0);
+        EXPECT_FALSE(p.valid);
         EXPECT_EQ(p.latitude, 720.0);
         EXPECT_EQ(p.speed, 32767.0);
         EXPECT_EQ(p.timestamp.year, 0);
@@ -350,7 +350,7 @@ TEST_F(SensorDecode, ParkingClipsCarryNoPositions) {
     SensorBlockData track;
     ASSERT_TRUE(DecodeSensorPositions(block, track));
     ASSERT_EQ(track.positions.size(), 3u);
-    EXPECT_EQ(track.positions[2].valid, 1);
+    EXPECT_TRUE(track.positions[2].valid);
     EXPECT_EQ(track.positions[2].recordMs, 200);
     EXPECT_TRUE(track.accels.empty());
 }

@@ -225,7 +225,7 @@ TEST_F(SensorReaderTest, ForgeDriveDecodesAsScripted) {
         const PositionEntry& p = reader.Positions()[i];
         const AccelEntry& a = reader.Accels()[i];
         SCOPED_TRACE(i);
-        EXPECT_EQ(p.valid, s.fix ? 1 : 0);
+        EXPECT_EQ(p.valid, s.fix);
         if (s.latitude) {
             // Four decimals of minutes: within 2e-6 degrees.
             EXPECT_NEAR(p.latitude, *s.latitude, 2e-6);
@@ -267,7 +267,7 @@ TEST_F(SensorReaderTest, ForgeCountsChainsAndTimeLapse) {
     unlimited.sensor.countMode = cf::CountMode::Unlimited;
     ASSERT_TRUE(reader.Load(WriteForgeClip("A___-230715-081622-000002F.AVI", unlimited)));
     EXPECT_EQ(reader.Positions().size(), 40u);  // spare slots up to the trailer
-    EXPECT_EQ(reader.Positions()[35].valid, 0);
+    EXPECT_FALSE(reader.Positions()[35].valid);
     EXPECT_EQ(reader.Positions()[35].latitude, 720.0);
 
     cf::ClipSpec chained;
@@ -314,8 +314,8 @@ TEST_F(SensorReaderTest, CollectTrackJoinsIntactClipsOfTheGroup) {
     EXPECT_EQ(track[29].recordMs, 2900);
     EXPECT_EQ(track[30].recordMs, 0);  // each recording starts again at 0
     EXPECT_EQ(track[30].index, 0u);
-    EXPECT_EQ(track[0].valid, 1);
-    EXPECT_EQ(track[60].valid, 0);  // parking records decoded as they are: no fix
+    EXPECT_TRUE(track[0].valid);
+    EXPECT_FALSE(track[60].valid);  // parking records decoded as they are: no fix
 
     ASSERT_TRUE(SensorReader::CollectTrack({}));
     EXPECT_EQ(GroupTrackSize(), 0u);

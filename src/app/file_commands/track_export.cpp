@@ -27,7 +27,7 @@ std::string Fixed(double value, int decimals) {
 bool Usable(const PositionEntry& p) {
     // Status 'A' and coordinates that are degrees, not the 720.0 no-value
     // marker (or anything else outside the globe).
-    return p.valid == 1 && std::isfinite(p.latitude) && std::isfinite(p.longitude) &&
+    return p.valid && std::isfinite(p.latitude) && std::isfinite(p.longitude) &&
            std::fabs(p.latitude) <= 90.0 && std::fabs(p.longitude) <= 180.0;
 }
 

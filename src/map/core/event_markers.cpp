@@ -100,7 +100,7 @@ std::vector<EventMarker> EventMarkers(const GraphEventList& events, const Sensor
         m.ipos = FrameOrRecordMs(accel);
         m.latitude = position->latitude;
         m.longitude = position->longitude;
-        m.valid = position->valid;
+        m.valid = position->valid ? 1 : 0;
         m.speed = Finite(position->speed);
         m.direction = Finite(position->reserved);
         markers.push_back(m);

@@ -31,7 +31,7 @@ bool IsMapCoordinate(double latitude, double longitude) {
 TrackArray BuildTrackArray(std::span<const PositionEntry> entries) {
     TrackArray track;
     for (const PositionEntry& e : entries) {
-        if (e.valid == 0 || !IsMapCoordinate(e.latitude, e.longitude)) continue;
+        if (!e.valid || !IsMapCoordinate(e.latitude, e.longitude)) continue;
         track.points.push_back({e.latitude, e.longitude, FrameOrRecordMs(e)});
     }
     return track;

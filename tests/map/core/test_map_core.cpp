@@ -93,7 +93,7 @@ TEST(MapCalls, RedrawAndTheValuesEachCallReads) {
     EXPECT_EQ(HostValueName(HostValue::kGroupTrack), "JS2C_GetGPSData");
 }
 
-PositionEntry Pos(double lat, double lng, int valid, int time) {
+PositionEntry Pos(double lat, double lng, bool valid, int time) {
     PositionEntry e;
     e.latitude = lat;
     e.longitude = lng;

@@ -210,7 +210,7 @@ TEST(TripValuesTest, ResetAndFrameRecord) {
     e.status = 'r';
     PositionEntry p;
     p.speed = 48.0;
-    p.valid = 1;
+    p.valid = true;
     ApplyFrameRecord(v, &e, &p);
     EXPECT_EQ(v.x, 0.5);
     EXPECT_EQ(v.voltage, 131);

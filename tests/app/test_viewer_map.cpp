@@ -189,7 +189,7 @@ TEST_F(ViewerMap, MapFollowsPlaybackSeeksOnMarkersAndHides) {
         const QVariantList p = points[static_cast<qsizetype>(i)].toList();
         EXPECT_DOUBLE_EQ(p.value(0).toDouble(), valid[i]->latitude) << i;
         EXPECT_DOUBLE_EQ(p.value(1).toDouble(), valid[i]->longitude) << i;
-        EXPECT_EQ(p.value(2).toInt(), valid[i]->time) << i;
+        EXPECT_EQ(p.value(2).toInt(), FrameOrRecordMs(*valid[i])) << i;
     }
     // The group's track: the three listed recordings (the third has no fix).
     std::size_t groupValid = 0;

@@ -247,7 +247,7 @@ TEST_F(MapBridge, PageReportsReadyAndTheHostRedrawsTracksAndMarkers) {
         const QVariantList p = points[static_cast<qsizetype>(i)].toList();
         EXPECT_DOUBLE_EQ(p.value(0).toDouble(), valid[i]->latitude) << i;
         EXPECT_DOUBLE_EQ(p.value(1).toDouble(), valid[i]->longitude) << i;
-        EXPECT_EQ(p.value(2).toInt(), valid[i]->time) << i;
+        EXPECT_EQ(p.value(2).toInt(), FrameOrRecordMs(*valid[i])) << i;
     }
     // The group's track: the three drives one after another.
     std::size_t groupValid = 0;
@@ -302,7 +302,7 @@ TEST_F(MapBridge, MarkerFollowsThePositionTheOwnerSets) {
     const auto pointFor = [&](int frame) {
         std::size_t index = valid.size();
         for (std::size_t i = 0; i < valid.size(); ++i)
-            if (valid[i]->time >= frame) {
+            if (FrameOrRecordMs(*valid[i]) >= frame) {
                 index = i;
                 break;
             }

@@ -187,6 +187,9 @@ int main(int argc, char** argv) {
     // The map's tiles come from here, never from the internet.
     test::TileServer tiles;
     WriteSetting(map::map_settings::kSection, map::map_settings::kTileUrl, tiles.Template());
+    // The viewer's update check would add network traffic of its own.
+    if (!fs::exists(SettingsFilePath())) CreateDefaultSettings();
+    WriteSetting("UPDATE", "CHECK", "off");
     constexpr int kRuns = 6;
 
     // --- reference: the bare pair -------------------------------------------------

@@ -29,6 +29,7 @@
 #include "controls/skin_button.h"
 #include "controls/skin_progress.h"
 #include "controls/skin_slider.h"
+#include "online/inet_connection_async.h"
 #include "panels/gsensor_dlg.h"
 #include "panels/info_dlg.h"
 #include "panels/movie_dialog.h"
@@ -212,6 +213,7 @@ void CVidorraDlg::DeferredInit() {
     SetRestoreRect(geometry());
     RaiseSecondary();
     CreateMap();
+    StartUpdateCheck();
 }
 
 // --- layout ---------------------------------------------------------------------------
@@ -388,6 +390,7 @@ void CVidorraDlg::Shutdown() {
     controller_->Reset();
     if (browser_) browser_->ClearSource();
     OfferRepairedCopiesOnce();
+    StopOnline();
     if (secondary_) secondary_->hide();
     if (mapHost_) mapHost_->hide();
     SetWaitCursor(false);
@@ -518,7 +521,8 @@ void CVidorraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
             ApplyVideoRectangles();
             break;
         case UM_UPDATE_AVAILABLE:
-            break;  // the update notice comes with the update check
+            ShowUpdateAvailable();
+            break;
         default:
             break;
     }

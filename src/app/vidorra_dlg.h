@@ -48,6 +48,8 @@ namespace trivexa {
 
 class CFilerContainerDlg;
 class CGSensorDlg;
+class CInetConnectionAsync;
+class CUpdateDialog;
 class CInfoDlg;
 class CLogoDlg;
 class CMovieDialog;
@@ -211,6 +213,16 @@ public:
     std::string ChooseRepairFolder() override;
     void RememberRepairFolder(const std::string& folder) override;
 
+    // --- online: the update check, and the connection the map's reachability
+    // test shares (vidorra_dlg_online.cpp) -------------------------------------
+    // The one connection object (the update check and the map's reachability
+    // test): made at the second stage of start-up whether or not the update
+    // check runs, destroyed with the window (requests aborted, workers
+    // joined). Null before; UI thread only.
+    CInetConnectionAsync* Inet() const { return inet_.get(); }
+    // The update notice while it is open, else null.
+    CUpdateDialog* UpdateNotice() const;
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -240,6 +252,13 @@ private:
     void Browse();
     void ReturnToEmptyState();
     void ShowMaximisedToggle();
+
+    // Online (vidorra_dlg_online.cpp). The connection itself is inet_,
+    // made with the map at the second stage of start-up (CreateMap).
+    void StartUpdateCheck();     // second stage, step 3, after CreateMap
+    void ShowUpdateAvailable();  // UM_UPDATE_AVAILABLE
+    void StopOnline();           // shutdown: no more notices
+    QPointer<CUpdateDialog> updateNotice_;
 
     // Hooks of the parts that come later (see the class comment).
     void HookSettings();

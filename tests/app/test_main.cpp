@@ -1,6 +1,8 @@
 // The main window piece tests need a display (they run under xvfb-run) and
 // skip without. The OpenGL surfaces share one context group, as in the
-// viewer. Settings go to a scratch folder.
+// viewer. Settings go to a scratch folder, with the update check switched
+// off: no test contacts the default update server (the online tests switch it
+// on for a local one).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -29,5 +31,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(scratch.path() / "tmp");
     setenv("TMPDIR", (scratch.path() / "tmp").c_str(), 1);
     setenv("XDG_DATA_HOME", (scratch.path() / "data").c_str(), 1);
+    trivexa::CreateDefaultSettings();
+    trivexa::WriteSetting("UPDATE", "CHECK", "off");
     return RUN_ALL_TESTS();
 }

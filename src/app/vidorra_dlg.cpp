@@ -209,8 +209,12 @@ bool CVidorraDlg::Initialise(const std::string& source, const std::string& fallb
 void CVidorraDlg::DeferredInit() {
     LayOutChildrenNow();
     PlaceDetachedFirst();
-    if (QScreen* screen = this->screen()) SetStoredWorkArea(screen->availableGeometry());
+    // 4: the work area now; a window that does not fit it is maximised.
+    const ScreenFacts facts = CurrentScreenFacts();
+    SetStoredWorkArea(facts.workArea);
     SetRestoreRect(geometry());
+    MaximiseIfNotFitting(facts, true);
+    WatchScreen();
     RaiseSecondary();
     CreateMap();
     StartUpdateCheck();
@@ -306,6 +310,7 @@ void CVidorraDlg::changeEvent(QEvent* event) {
     if (a.resetPrimaryZoom) ResetZoom(PrimaryScreen());
     SetMaximisedState(a.after.maximised);
     SetMinimisedState(a.after.minimised);
+    if (a.fitToWorkArea) FitToWorkAreaNow(CurrentScreenFacts().workArea);
     if (a.fitToWorkArea || a.returnToRestoreRect) {
         LayOutChildrenNow();
         ApplyVideoRectangles();
@@ -578,7 +583,8 @@ void CVidorraDlg::Command(int id) {
             HookSettings();
             return;
         case CommandId::kSwapScreens:
-            if (!controller_->OpenPending() && !controller_->CheckEndMargin()) SwapScreens();
+            if (!controller_->OpenPending() && !controller_->CheckEndMargin() && !ReopenSecondary())
+                SwapScreens();
             return;
         case CommandId::kAspect:
             ToggleAspect();

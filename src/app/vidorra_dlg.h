@@ -24,6 +24,8 @@
 
 #include <QBasicTimer>
 #include <QPointer>
+#include <QRect>
+#include <QScreen>
 #include <array>
 #include <memory>
 #include <string>
@@ -223,6 +225,20 @@ public:
     // The update notice while it is open, else null.
     CUpdateDialog* UpdateNotice() const;
 
+    // --- following the screen: work area, logical dpi, a move to another
+    // screen (vidorra_dlg_screen.cpp) ----------------------------------------------
+    // What the window follows of the screen it is on.
+    struct ScreenFacts {
+        QRect workArea;  // available geometry, in the toolkit's logical pixels
+        int dpiX = 96;   // logical dots per inch
+        int dpiY = 96;
+    };
+    // Re-checks the scale for `facts` and re-scales, fits or maximises the
+    // window as they require. The screen's signals call it with the facts of
+    // the window's screen; tests call it with their own. UI thread.
+    void FollowScreen(const ScreenFacts& facts);
+    ScreenFacts CurrentScreenFacts() const;
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -259,6 +275,17 @@ private:
     void ShowUpdateAvailable();  // UM_UPDATE_AVAILABLE
     void StopOnline();           // shutdown: no more notices
     QPointer<CUpdateDialog> updateNotice_;
+
+    // Following the screen (vidorra_dlg_screen.cpp).
+    void WatchScreen();  // second stage of start-up: the signals of the window's screen
+    void WatchScreenSignals(QScreen* screen);
+    void Rescale(float scale, const ScreenFacts& facts);
+    void FitToWorkAreaNow(const QRect& workArea);
+    void MaximiseIfNotFitting(const ScreenFacts& facts, bool atStart);
+    // True when the display switch should bring back a secondary video window
+    // the user closed, instead of swapping the screens.
+    bool ReopenSecondary();
+    QPointer<QScreen> watchedScreen_;
 
     // Hooks of the parts that come later (see the class comment).
     void HookSettings();

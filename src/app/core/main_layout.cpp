@@ -235,6 +235,39 @@ ScaleRecheck RecheckScale(float baseScale, float s, const FrameRect& workArea,
     return r;
 }
 
+ScreenChangePlan PlanScreenChange(const ScreenChangeInput& in) {
+    ScreenChangePlan plan;
+    if (in.fullScreen) return plan;
+    const bool dpiChanged = std::fabs(in.screenDpiFactor - in.dpiFactor) > 1e-4f;
+    if (dpiChanged && in.screenDpiFactor > 0.0f) {
+        plan.storeWorkArea = true;
+        plan.rescale = true;
+        plan.scale = 1.0f;
+        plan.takeBaseScale = true;
+        plan.fitToWorkArea = in.maximised;
+        return plan;
+    }
+    if (in.maximised) {
+        plan.fitToWorkArea = in.workArea != in.storedWorkArea;
+        return plan;
+    }
+    const ScaleRecheck r = RecheckScale(in.baseScale, in.scale, in.workArea, in.storedWorkArea);
+    plan.storeWorkArea = r.storeWorkArea;
+    plan.rescale = r.rescale;
+    // The re-checked s includes the dpi factor, and *Scale and fonts*
+    // multiplies by it again (its first run starts from s = 1, without it).
+    // Handing it over without d keeps a window at 144 dpi the size it had at
+    // start-up when the work area grows back, instead of 1 / 1.5 of it.
+    plan.scale = in.dpiFactor > 0.0f ? r.scale / in.dpiFactor : r.scale;
+    return plan;
+}
+
+bool MaximiseToFit(float fit, FrameSize window, const FrameRect& workArea) {
+    if (fit < 1.0f) return true;
+    if (workArea.Width() <= 0 || workArea.Height() <= 0) return false;
+    return window.width > workArea.Width() || window.height > workArea.Height();
+}
+
 FrameRect MainWindowRect(FramePoint topLeft, float s, float factorX, float factorY) {
     const FrameSize base = MainBaseSize(s);
     return RectAt(topLeft.x, topLeft.y, ScaledExtent(base.width, factorX),

@@ -194,6 +194,49 @@ struct ScaleRecheck {
 ScaleRecheck RecheckScale(float baseScale, float s, const FrameRect& workArea,
                           const FrameRect& storedWorkArea);
 
+// The main window follows its screen: the screen's work area changed (a panel
+// appeared, grew or went away; an auto-hidden panel takes no room, so it is
+// no change), its logical dpi changed, or the window moved to another screen.
+struct ScreenChangeInput {
+    bool fullScreen = false;
+    bool maximised = false;
+    float baseScale = -1.0f;       // the window's base scale (unset below 0)
+    float scale = 1.0f;            // s in force
+    float dpiFactor = 1.0f;        // d in force
+    float screenDpiFactor = 1.0f;  // d of the screen now (logical dpi / 96)
+    FrameRect workArea;            // of the screen now
+    FrameRect storedWorkArea;      // the window's stored work area
+};
+
+struct ScreenChangePlan {
+    bool storeWorkArea = false;  // the stored work area := the screen's
+    // *Rescale*, with s set to `scale` before *Scale and fonts* runs again.
+    bool rescale = false;
+    float scale = 1.0f;
+    // The s *Scale and fonts* then computes becomes the base scale: after a
+    // dpi change the old base describes another screen.
+    bool takeBaseScale = false;
+    bool fitToWorkArea = false;  // maximised: fit the window to the work area again
+};
+
+// In full screen nothing happens (the window covers the monitor; the check
+// runs at the next release once it is left). A changed dpi re-scales as at
+// start-up (from s = 1, the result the new base scale), maximised or not.
+// Otherwise a maximised window is fitted to a changed work area, and a normal
+// one re-checks the scale (RecheckScale), whose s is handed over divided by
+// the dpi factor in force (the same s at 96 dpi).
+ScreenChangePlan PlanScreenChange(const ScreenChangeInput& in);
+
+// Whether the window is maximised to fit its work area: at the second stage
+// of start-up (step 4) when the fit of *Scale and fonts* at the s in force
+// is below 1; then and after every re-scale when the window is wider or
+// higher than the work area (the fit looks at the height only, and a narrow
+// screen would leave part of the window beyond it). After a re-scale the
+// caller passes a fit of 1: the re-check has just sized the window for the
+// work area, and its fit at that s is below 1 by design (s ≈ 0.9 × the
+// work area's height over 697·s).
+bool MaximiseToFit(float fit, FrameSize window, const FrameRect& workArea);
+
 // The window rectangle of *Rescale* and of *Main window start*: the top-left
 // corner kept, (1120·s) × factor X by (697·s) × factor Y, each truncated.
 FrameRect MainWindowRect(FramePoint topLeft, float s, float factorX, float factorY);

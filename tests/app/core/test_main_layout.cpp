@@ -220,6 +220,101 @@ TEST(MainLayout, RecheckingTheScaleFollowsTheWorkArea) {
     EXPECT_EQ(RecheckScale(1.0f, 1.0f, R(0, 0, 0, 0), tall).scale, 1.0f);
 }
 
+TEST(MainLayout, ScreenChangesPlanTheRescale) {
+    const FrameRect tall = R(0, 0, 1920, 1040);
+    const FrameRect low = R(0, 0, 1920, 650);
+    struct Row {
+        const char* what;
+        ScreenChangeInput in;
+        ScreenChangePlan want;
+    };
+    auto input = [&](bool full, bool max, float d, const FrameRect& area) {
+        ScreenChangeInput in;
+        in.fullScreen = full;
+        in.maximised = max;
+        in.baseScale = 1.0f;
+        in.scale = 1.0f;
+        in.dpiFactor = 1.0f;
+        in.screenDpiFactor = d;
+        in.workArea = area;
+        in.storedWorkArea = tall;
+        return in;
+    };
+    const Row rows[] = {
+        {"full screen ignores everything", input(true, false, 1.5f, low), {}},
+        {"nothing changed", input(false, false, 1.0f, tall), {}},
+        {"lower work area re-checks",
+         input(false, false, 1.0f, low),
+         {true, true, 650.0f / 697.0f, false, false}},
+        {"maximised window is fitted again",
+         input(false, true, 1.0f, low),
+         {false, false, 1.0f, false, true}},
+        {"maximised, same work area", input(false, true, 1.0f, tall), {}},
+        {"dpi change re-scales from 1 with a new base",
+         input(false, false, 1.5f, tall),
+         {true, true, 1.0f, true, false}},
+        {"dpi change while maximised also fits",
+         input(false, true, 2.0f, tall),
+         {true, true, 1.0f, true, true}},
+        {"a screen without dpi is no dpi change", input(false, false, 0.0f, tall), {}},
+    };
+    // At 144 dpi (d = 1.5, base 1.5) the re-checked s goes to *Scale and
+    // fonts* without d: a tall work area gives back 1, which it turns into 1.5
+    // again, the scale of the start-up.
+    const FrameRect taller = R(0, 0, 2560, 1400);
+    ScreenChangeInput high = input(false, false, 1.5f, taller);
+    high.baseScale = 1.5f;
+    high.scale = 1.35f;
+    high.dpiFactor = 1.5f;
+    high.storedWorkArea = low;
+    ScreenChangePlan p = PlanScreenChange(high);
+    ASSERT_TRUE(p.rescale);
+    EXPECT_FLOAT_EQ(p.scale, 1.0f);
+    EXPECT_FALSE(p.takeBaseScale);
+    ScaleInputs back;
+    back.currentScale = p.scale;
+    back.dpiX = back.dpiY = 144;
+    back.workAreaHeight = taller.Height();
+    EXPECT_FLOAT_EQ(ComputeScaleAndFonts(back).scale, 1.5f);
+    for (const Row& row : rows) {
+        const ScreenChangePlan got = PlanScreenChange(row.in);
+        EXPECT_EQ(got.storeWorkArea, row.want.storeWorkArea) << row.what;
+        EXPECT_EQ(got.rescale, row.want.rescale) << row.what;
+        if (row.want.rescale) {
+            EXPECT_FLOAT_EQ(got.scale, row.want.scale) << row.what;
+        }
+        EXPECT_EQ(got.takeBaseScale, row.want.takeBaseScale) << row.what;
+        EXPECT_EQ(got.fitToWorkArea, row.want.fitToWorkArea) << row.what;
+    }
+    // Base scale unset (before the window's start): no re-check.
+    ScreenChangeInput early = input(false, false, 1.0f, low);
+    early.baseScale = -1.0f;
+    EXPECT_FALSE(PlanScreenChange(early).rescale);
+}
+
+TEST(MainLayout, SmallScreensMaximiseTheWindow) {
+    // 1024 x 600 at 96 dpi: *Scale and fonts* from s = 1 settles on a scale
+    // whose window fits; the fit at that scale is 1 and the window is
+    // narrower than the screen, so it stays normal.
+    ScaleInputs in;
+    in.workAreaHeight = 600;
+    const float s = ComputeScaleAndFonts(in).scale;
+    const FrameSize at{Units(1120, s), Units(697, s)};
+    EXPECT_LT(at.height, 600);
+    EXPECT_FALSE(MaximiseToFit(WorkAreaFit(s, 1.0f, 600), at, R(0, 0, 1024, 600)));
+    // The same scale on a work area that shrank below the window's height.
+    EXPECT_TRUE(MaximiseToFit(WorkAreaFit(s, 1.0f, 500), at, R(0, 0, 1024, 500)));
+    EXPECT_TRUE(MaximiseToFit(1.0f, at, R(0, 0, 1024, 500)));
+    // 800 x 600: the window at that scale is wider than the screen.
+    EXPECT_TRUE(MaximiseToFit(WorkAreaFit(s, 1.0f, 600), at, R(0, 0, 800, 600)));
+    // A narrow (portrait) screen: tall enough for s = 1, too narrow for 1120.
+    EXPECT_TRUE(MaximiseToFit(WorkAreaFit(1.0f, 1.0f, 1280), {1120, 697}, R(0, 0, 800, 1280)));
+    EXPECT_FALSE(MaximiseToFit(1.0f, {1120, 697}, R(0, 0, 1920, 1040)));
+    // No work area known: only the fit decides.
+    EXPECT_FALSE(MaximiseToFit(1.0f, {1120, 697}, R(0, 0, 0, 0)));
+    EXPECT_TRUE(MaximiseToFit(0.9f, {1120, 697}, R(0, 0, 0, 0)));
+}
+
 TEST(MainLayout, FullScreenCoversTheMonitor) {
     const FullScreenPlacement p = PlaceFullScreen(R(1920, 0, 3840, 1200));
     EXPECT_EQ(p.window, R(1920, 0, 3840, 1200));

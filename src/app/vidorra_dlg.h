@@ -13,11 +13,12 @@
 // in the order of the message table; the surfaces, the folder tree and the
 // list call the owner interfaces directly.
 //
-// What later parts add plugs in at one place each (see the Hook* methods):
-// the update notice (UM_UPDATE_AVAILABLE). Until it does, its message does
-// nothing. The settings dialog (38013), the map (38010, UM_MAP_*;
-// vidorra_dlg_map.cpp) and the file commands (still 38006, join 38007, delete
-// 38012, CSV 38014, with their tasks; vidorra_dlg_files.cpp) are plugged in.
+// Each larger part plugs in at one place: the settings dialog (38013), the
+// map (38010, UM_MAP_*; vidorra_dlg_map.cpp), the file commands (still 38006,
+// join 38007, delete 38012, CSV 38014, with their tasks;
+// vidorra_dlg_files.cpp), the update check (UM_UPDATE_AVAILABLE;
+// vidorra_dlg_online.cpp) and the following of the screen
+// (vidorra_dlg_screen.cpp).
 //
 // Callers: CVidorraApp creates it, runs Initialise and then exec(); the UI
 // thread only.

@@ -257,10 +257,14 @@ int main(int argc, char** argv) {
                 window.SelectListRow(row);
                 window.SetCurrentIndex(row);
             }
-            window.Surface(0).ClearPicture();
-            window.Surface(1).ClearPicture();
             const auto t0 = Clock::now();
             window.SelectRecording({});
+            // Selecting stops the current recording, which repaints its
+            // picture at once; the new one cannot show before the 500 ms
+            // debounce, so the surfaces are cleared after that repaint.
+            Pump(100);
+            window.Surface(0).ClearPicture();
+            window.Surface(1).ClearPicture();
             // The new recording's first pictures in both surfaces.
             WaitFor([&] { return BothShow(window.Surface(0), window.Surface(1)); });
             const double total = Seconds(Clock::now() - t0);

@@ -32,6 +32,7 @@
 #include "panels/gsensor_dlg.h"
 #include "panels/movie_dialog.h"
 #include "support/test_support.h"
+#include "viewer_shots.h"
 
 namespace trivexa {
 namespace {
@@ -39,22 +40,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::Spin;
 using test::WaitUntil;
-
-bool HaveDisplay() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
-
-QString ShotPath(const QString& name) {
-    const QString dir = QStringLiteral(TRIVEXA_BINARY_DIR "/tests/viewer");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name + QStringLiteral(".png");
-}
-
-// The whole screen as the user sees it: the main window and both detached
-// windows (the map draws through OpenGL, so only the screen holds it).
-void SaveScreen(const QString& name) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    ASSERT_NE(screen, nullptr);
-    EXPECT_TRUE(screen->grabWindow(0).save(ShotPath(name)));
-}
 
 // Ten seconds of a drive through town with events at known records (ten
 // records a second) and a GPS fix throughout; `parked`: no fix at all.

@@ -24,6 +24,7 @@
 #include "online/update_dialog.h"
 #include "playback/playback_fixture.h"
 #include "support/local_http_server.h"
+#include "viewer_shots.h"
 
 namespace trivexa {
 namespace {
@@ -33,14 +34,6 @@ using test::HttpAnswer;
 using test::HttpRequestSeen;
 using test::LocalHttpServer;
 using test::WaitUntil;
-
-bool HaveDisplay() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
-
-QString ShotPath(const QString& name) {
-    const QString dir = QStringLiteral(TRIVEXA_BINARY_DIR "/tests/viewer");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name + QStringLiteral(".png");
-}
 
 const online::UpdateEndpoints kPaths = online::DefaultUpdateEndpoints();
 

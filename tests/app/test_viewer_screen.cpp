@@ -21,25 +21,12 @@
 #include "panels/movie_dialog.h"
 #include "panels/movie_static.h"
 #include "playback/playback_fixture.h"
+#include "viewer_shots.h"
 
 namespace trivexa {
 namespace {
 
 using test::WaitUntil;
-
-bool HaveDisplay() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
-
-QString ShotPath(const QString& name) {
-    const QString dir = QStringLiteral(TRIVEXA_BINARY_DIR "/tests/viewer");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name + QStringLiteral(".png");
-}
-
-void SaveScreen(const QString& name) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    ASSERT_NE(screen, nullptr);
-    EXPECT_TRUE(screen->grabWindow(0).save(ShotPath(name)));
-}
 
 class ViewerScreen : public ::testing::Test {
 protected:

@@ -32,6 +32,7 @@
 #include "panels/movie_dialog.h"
 #include "playback/playback_fixture.h"
 #include "settings/setting_dlg.h"
+#include "viewer_shots.h"
 
 namespace trivexa {
 
@@ -39,25 +40,8 @@ namespace fs = std::filesystem;
 using test::FrameShown;
 using test::WaitUntil;
 
-inline bool HaveDisplay() {
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-}
-
 #define REQUIRE_DISPLAY() \
     if (!HaveDisplay()) GTEST_SKIP() << "no display"
-
-inline QString ShotPath(const QString& name) {
-    const QString dir = QStringLiteral(TRIVEXA_BINARY_DIR "/tests/viewer");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name + QStringLiteral(".png");
-}
-
-// The whole screen as the user sees it (the detached window included).
-inline void SaveScreen(const QString& name) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    ASSERT_NE(screen, nullptr);
-    EXPECT_TRUE(screen->grabWindow(0).save(ShotPath(name)));
-}
 
 inline clipforge::ClipSpec ClipOf(int frames) {
     clipforge::ClipSpec c;

@@ -3,12 +3,18 @@
 // value of an expression in its page. Only to look: the bridge itself steers
 // the page. Links Qt WebEngine (the tests do; the viewer never does).
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QVariant>
+#include <QVariantList>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWidget>
+#include <cstddef>
+#include <vector>
 
+#include "container/sensor_decoder.h"
 #include "map_test_util.h"
 
 namespace trivexa::test {
@@ -29,6 +35,24 @@ inline QVariant Eval(QWebEngineView* view, const QString& script) {
     });
     if (!WaitUntil([&] { return done; }, 10000)) return QStringLiteral("<no answer>");
     return result;
+}
+
+// The page's recording track as [lat, lng, frame] triples, in order.
+inline const QString kTrackPointsScript = QStringLiteral(
+    "orbitgrplist.gridlist.points.map(function (p, i) {"
+    "  return [p.lat, p.lng, orbitgrplist.gridlist.JpgNumList[i]]; })");
+
+// The page's track (from kTrackPointsScript) holds every position entry with
+// a fix, in order, each with its frame.
+inline void ExpectTrackMatches(const QVariantList& points,
+                               const std::vector<const PositionEntry*>& valid) {
+    ASSERT_EQ(points.size(), static_cast<qsizetype>(valid.size()));
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        const QVariantList p = points[static_cast<qsizetype>(i)].toList();
+        EXPECT_DOUBLE_EQ(p.value(0).toDouble(), valid[i]->latitude) << i;
+        EXPECT_DOUBLE_EQ(p.value(1).toDouble(), valid[i]->longitude) << i;
+        EXPECT_EQ(p.value(2).toInt(), FrameOrRecordMs(*valid[i])) << i;
+    }
 }
 
 }  // namespace trivexa::test

@@ -237,18 +237,7 @@ TEST_F(MapBridge, PageReportsReadyAndTheHostRedrawsTracksAndMarkers) {
     ASSERT_TRUE(WaitUntil([&] {
         return PageInt("orbitgrplist.gridlist.points.length") == static_cast<int>(valid.size());
     }));
-    const QVariantList points =
-        Page(
-            "orbitgrplist.gridlist.points.map(function (p, i) {"
-            "  return [p.lat, p.lng, orbitgrplist.gridlist.JpgNumList[i]]; })")
-            .toList();
-    ASSERT_EQ(points.size(), static_cast<qsizetype>(valid.size()));
-    for (std::size_t i = 0; i < valid.size(); ++i) {
-        const QVariantList p = points[static_cast<qsizetype>(i)].toList();
-        EXPECT_DOUBLE_EQ(p.value(0).toDouble(), valid[i]->latitude) << i;
-        EXPECT_DOUBLE_EQ(p.value(1).toDouble(), valid[i]->longitude) << i;
-        EXPECT_EQ(p.value(2).toInt(), FrameOrRecordMs(*valid[i])) << i;
-    }
+    test::ExpectTrackMatches(Page(test::kTrackPointsScript).toList(), valid);
     // The group's track: the three drives one after another.
     std::size_t groupValid = 0;
     for (const RecordingEntry& e : Forge().group) {

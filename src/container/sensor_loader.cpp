@@ -135,7 +135,7 @@ SensorLoad LoadSensorBlock(const MappedFile& file, std::string_view path, Sensor
 }
 
 bool ReadSensorHeader(const platform::ReadOnlyFile& file, const std::string& path,
-                      SensorHeader& out) {
+                      SensorHeader& out, bool withModel) {
     // The usual block ends the file at a known place: its header units and
     // the model near the end are read alone, instead of the whole block.
     constexpr std::size_t kHeaderPrefix = 4096;
@@ -146,12 +146,17 @@ bool ReadSensorHeader(const platform::ReadOnlyFile& file, const std::string& pat
             sensor::HasMagicAt(prefix, 0, sensor::kBlockMagic)) {
             SensorHeader header;
             float msPerRecord = 0;
-            if (DecodeSensorHeader(prefix, path, header, msPerRecord) &&
-                file.ReadAt(file.Size() - tail.size(), tail) ==
+            if (DecodeSensorHeader(prefix, path, header, msPerRecord)) {
+                if (!withModel) {
+                    out = header;
+                    return true;
+                }
+                if (file.ReadAt(file.Size() - tail.size(), tail) ==
                     static_cast<std::int64_t>(tail.size())) {
-                CopySensorModel(tail, header);
-                out = header;
-                return true;
+                    CopySensorModel(tail, header);
+                    out = header;
+                    return true;
+                }
             }
         }
     }

@@ -59,8 +59,11 @@ SensorLoad LoadSensorBlock(const MappedFile& file, std::string_view path, Sensor
 
 // The header alone, for a clip already opened by the caller: the header units
 // and the model are read alone when the block is where the recorder puts it,
-// else the block is searched like a load.
+// else the block is searched like a load. Callers that never look at the
+// model (the CSV export) pass `withModel` false: the usual block's model is
+// then not read, which saves a read per clip; the searched path fills it
+// either way.
 bool ReadSensorHeader(const platform::ReadOnlyFile& file, const std::string& path,
-                      SensorHeader& out);
+                      SensorHeader& out, bool withModel = true);
 
 }  // namespace trivexa

@@ -200,7 +200,9 @@ void CVidorraDlg::CmdCsv() {
     if (folder.empty()) return;
 
     SetWaitCursor(true);
-    std::vector<RecordingEntry> all = browser_->CollectAll();
+    // The scan reads each clip's data header while it has the clip open, so
+    // the export need not open every clip again.
+    std::vector<RecordingEntry> all = browser_->CollectAll(/*withDataHeaders=*/true);
     SetWaitCursor(false);
     if (all.empty()) {
         controller_->SetCsvUnavailable(true);

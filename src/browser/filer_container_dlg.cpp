@@ -148,7 +148,9 @@ void CFilerContainerDlg::ClearSource() {
     RedrawCount();
 }
 
-std::vector<RecordingEntry> CFilerContainerDlg::CollectAll() { return model_->CollectAll(); }
+std::vector<RecordingEntry> CFilerContainerDlg::CollectAll(bool withDataHeaders) {
+    return model_->CollectAll(withDataHeaders);
+}
 
 bool CFilerContainerDlg::ReadDeviceInfo(const std::string& root) {
     return model_->ReadDeviceInfo(root);

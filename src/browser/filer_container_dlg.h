@@ -72,8 +72,9 @@ public:
     // selection changes while Clearing() is true.
     void ClearSource();
     bool Clearing() const { return clearing_; }
-    // Every recording of the source, independent of filters and folder.
-    std::vector<RecordingEntry> CollectAll();
+    // Every recording of the source, independent of filters and folder; the
+    // CSV summary asks `withDataHeaders` (BrowserModel::CollectAll).
+    std::vector<RecordingEntry> CollectAll(bool withDataHeaders = false);
     SourceKind Kind() const { return model_->Kind(); }
     const std::string& SourcePath() const { return model_->SourcePath(); }
 

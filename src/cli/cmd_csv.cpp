@@ -42,7 +42,8 @@ int RunCsv(const std::vector<std::string>& args) {
     g_cancel.store(false);
     auto previous = std::signal(SIGINT, OnCsvInterrupt);
     std::signal(SIGXFSZ, SIG_IGN);  // a size limit fails the write instead of the program
-    const CsvReport report = WriteCsvFile(model.CollectAll(), outDir, options, {}, &g_cancel);
+    const CsvReport report =
+        WriteCsvFile(model.CollectAll(/*withDataHeaders=*/true), outDir, options, {}, &g_cancel);
     std::signal(SIGINT, previous);
 
     switch (report.result) {

@@ -45,8 +45,9 @@ ClipCheck CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSi
 }
 
 ClipCheck CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& path,
-                    std::uint64_t* expectedSize) {
+                    std::uint64_t* expectedSize, ClipVideoFacts* video) {
     if (expectedSize != nullptr) *expectedSize = 0;
+    if (video != nullptr) *video = {};
     if (!file.IsOpen()) return ClipCheck::kUnreadable;
     const ClipLayout layout = LayoutForPath(path);
     const std::uint64_t size = file.Size();
@@ -60,6 +61,13 @@ ClipCheck CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::p
     const std::uint64_t moviSizeAt = MoviSizeOffset(layout);
     std::array<std::byte, kFullHeaderReadSize> header{};
     const std::int64_t got = file.ReadAt(0, std::span(header).first(moviSizeAt + 4));
+    if (video != nullptr && got >= static_cast<std::int64_t>(kBitmapHeightOffset + 4)) {
+        video->read = true;
+        video->scale = LoadLe32(header.data() + kVideoScaleOffset);
+        video->rate = LoadLe32(header.data() + kVideoRateOffset);
+        video->frames = LoadLe32(header.data() + kVideoLengthOffset);
+        video->height = static_cast<std::int32_t>(LoadLe32(header.data() + kBitmapHeightOffset));
+    }
     if (got < static_cast<std::int64_t>(kRiffSizeOffset + 4)) return ClipCheck::kUnreadable;
     if (LoadLe32(header.data() + kRiffSizeOffset) == 0) return ClipCheck::kDamaged;
     if (got < static_cast<std::int64_t>(moviSizeAt + 4)) return ClipCheck::kDamaged;

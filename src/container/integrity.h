@@ -13,6 +13,7 @@
 
 #include "container/avi_reader.h"
 #include "platform/mapping.h"
+#include "recordings/recording_entry.h"
 
 namespace trivexa {
 
@@ -29,8 +30,10 @@ ClipCheck CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSi
 
 // The same check on a clip the caller has already opened (the recording
 // library opens each listed clip once per scan); `path` decides the layout.
+// When `video` is given it receives the video stream fields of the header the
+// check reads anyway (read = false when the file is too short for them).
 ClipCheck CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& path,
-                    std::uint64_t* expectedSize = nullptr);
+                    std::uint64_t* expectedSize = nullptr, ClipVideoFacts* video = nullptr);
 
 namespace repair {
 // The scan walks the file in windows this far apart, each this long.

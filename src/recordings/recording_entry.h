@@ -12,6 +12,20 @@
 
 namespace trivexa {
 
+// The video stream fields of a clip's header, as its integrity check read
+// them; `read` is false when the header was too short to hold them.
+struct ClipVideoFacts {
+    bool read = false;
+    std::uint32_t scale = 0;
+    std::uint32_t rate = 0;
+    std::uint32_t frames = 0;
+    std::int32_t height = 0;
+};
+
+// Whether a scan read the key clip's embedded data header: only a scan asked
+// to (the CSV summary's collection) does.
+enum class DataHeaderScan : std::uint8_t { kNotAsked = 0, kRead = 1, kNotReadable = 2 };
+
 // One listed recording, copied by value into vectors. Paths and names are
 // empty for an absent file.
 struct RecordingEntry {
@@ -39,6 +53,17 @@ struct RecordingEntry {
     // computed); -1 in placeholders.
     std::int64_t frontExpectedSize = 0;
     std::int64_t rearExpectedSize = 0;
+    // What the library's scan learnt while it had each file open, so that
+    // the CSV summary need not open every clip again: set only by the scan
+    // (`scanned`). Sizes are 0 for an absent file.
+    bool scanned = false;
+    std::uint64_t frontBytes = 0;
+    std::uint64_t rearBytes = 0;
+    ClipVideoFacts frontVideo;
+    ClipVideoFacts rearVideo;
+    // The key clip's data header quality letter, when `dataHeader` is kRead.
+    DataHeaderScan dataHeader = DataHeaderScan::kNotAsked;
+    char dataQuality = 0;
 };
 
 // Front path, or rear path when the front path is empty.

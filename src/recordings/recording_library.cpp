@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "container/integrity.h"
+#include "container/sensor_loader.h"
 #include "platform/files.h"
 #include "platform/mapping.h"
 #include "platform/path.h"
@@ -35,7 +36,7 @@ std::atomic<std::int32_t> g_serial{0};
 // MakeEntry for a scan that already holds the listed clip open (defined below).
 bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,
                      std::vector<RecordingEntry>& entries, const platform::ReadOnlyFile* opened,
-                     const std::string& openedPath);
+                     const std::string& openedPath, bool withDataHeader = false);
 bool OpenPlayable(const std::string& path, platform::ReadOnlyFile& file);
 std::atomic<int> g_groupLimit{200};
 
@@ -190,7 +191,8 @@ std::string FolderIdentity(const std::string& folder) {
 }
 
 bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries, PairIndex& index,
-                 std::set<std::string>& visited, int& fileCounter, int depth) {
+                 std::set<std::string>& visited, int& fileCounter, int depth,
+                 bool withDataHeaders) {
     // A folder met again through a link loop would list its recordings twice.
     if (!visited.insert(FolderIdentity(folder)).second) return true;
     std::vector<FileListing> listing;
@@ -205,7 +207,8 @@ bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries
             std::vector<RecordingEntry> aside = std::move(entries);
             entries.clear();
             const int before = fileCounter;
-            const bool ok = CollectInto(l.path, aside, index, visited, fileCounter, depth + 1);
+            const bool ok =
+                CollectInto(l.path, aside, index, visited, fileCounter, depth + 1, withDataHeaders);
             if (ok && fileCounter != before) SortRecordings(aside);
             entries = std::move(aside);
             if (!ok) return false;
@@ -217,7 +220,8 @@ bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries
         if (!PairPathsOf(l.path, p) || index.Taken(p)) continue;
         platform::ReadOnlyFile clip;
         if (!OpenPlayable(l.path, clip)) continue;
-        if (MakeEntryOpened(p.front, p.rear, entries, &clip, l.path)) index.Add(entries.back());
+        if (MakeEntryOpened(p.front, p.rear, entries, &clip, l.path, withDataHeaders))
+            index.Add(entries.back());
     }
     return true;
 }
@@ -340,13 +344,25 @@ bool ResolvePair(const std::string& path, const std::vector<RecordingEntry>& ent
 
 namespace {
 
+// What FillClip sets for one camera of an entry.
+struct ClipSlot {
+    std::string& path;
+    std::string& name;
+    bool& damaged;
+    std::int64_t& expectedSize;
+    std::uint64_t& bytes;
+    ClipVideoFacts& video;
+    // Null unless the data header of this clip is wanted.
+    RecordingEntry* dataHeader;
+};
+
 // One clip of a new entry: present when it is a regular file; the check runs
 // on `opened` when the caller already holds that clip open. Otherwise the
 // clip is opened once, which also answers whether it is a regular file; only
 // when that fails is it looked up, since an unreadable clip is still present.
+// The file's size and header fields are kept for the CSV summary.
 void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
-              const std::string& openedPath, std::string& outPath, std::string& outName,
-              bool& damaged, std::int64_t& expectedSize) {
+              const std::string& openedPath, const ClipSlot& out) {
     if (path.empty()) return;
     platform::ReadOnlyFile own;
     const platform::ReadOnlyFile* file = nullptr;
@@ -357,25 +373,46 @@ void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
     } else if (!platform::IsRegularFile(path)) {
         return;
     }
-    outPath = path;
-    outName = std::string(FileNameOf(path));
+    out.path = path;
+    out.name = std::string(FileNameOf(path));
     std::uint64_t expected = 0;
     const ClipCheck result =
-        file != nullptr ? CheckClip(*file, path, &expected) : ClipCheck::kUnreadable;
-    // A file that cannot be opened counts as not damaged, expected size 0.
-    damaged = result == ClipCheck::kDamaged;
-    expectedSize = static_cast<std::int64_t>(expected);
+        file != nullptr ? CheckClip(*file, path, &expected, &out.video) : ClipCheck::kUnreadable;
+    // A file that cannot be opened counts as not damaged, expected size 0;
+    // its size still comes from the file system.
+    out.damaged = result == ClipCheck::kDamaged;
+    out.expectedSize = static_cast<std::int64_t>(expected);
+    out.bytes = file != nullptr ? file->Size() : platform::RegularFileSize(path);
+    if (out.dataHeader == nullptr) return;
+    // Only an intact clip with a frame rate gets a CSV line of its own.
+    RecordingEntry& e = *out.dataHeader;
+    e.dataHeader = DataHeaderScan::kNotReadable;
+    if (file == nullptr || out.damaged || !out.video.read || out.video.rate == 0 ||
+        out.video.scale == 0)
+        return;
+    // The reader answers true for a clip where it finds no block at all; its
+    // header decoder always sets the time-lapse letter, so a zero letter says
+    // there was no header to read. The model is not needed.
+    SensorHeader header;
+    if (ReadSensorHeader(*file, path, header, /*withModel=*/false) && header.timeLapse != 0) {
+        e.dataHeader = DataHeaderScan::kRead;
+        e.dataQuality = header.quality;
+    }
 }
 
 bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,
                      std::vector<RecordingEntry>& entries, const platform::ReadOnlyFile* opened,
-                     const std::string& openedPath) {
+                     const std::string& openedPath, bool withDataHeader) {
     if (!HasAviExtension(frontPath)) return false;
     RecordingEntry e;
-    FillClip(frontPath, opened, openedPath, e.frontPath, e.frontName, e.frontDamaged,
-             e.frontExpectedSize);
-    FillClip(rearPath, opened, openedPath, e.rearPath, e.rearName, e.rearDamaged,
-             e.rearExpectedSize);
+    // The key clip is the front one when it is there, else the rear one.
+    FillClip(frontPath, opened, openedPath,
+             {e.frontPath, e.frontName, e.frontDamaged, e.frontExpectedSize, e.frontBytes,
+              e.frontVideo, withDataHeader ? &e : nullptr});
+    FillClip(rearPath, opened, openedPath,
+             {e.rearPath, e.rearName, e.rearDamaged, e.rearExpectedSize, e.rearBytes, e.rearVideo,
+              withDataHeader && e.frontPath.empty() ? &e : nullptr});
+    e.scanned = true;
     e.serial = g_serial.fetch_add(1);
     e.parking = IsParking(KeyName(e));
     entries.push_back(std::move(e));
@@ -592,10 +629,10 @@ std::vector<std::string> GroupNamesOf(const std::string& folder) {
 }
 
 bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& entries,
-                       int& fileCounter, int depth) {
+                       int& fileCounter, int depth, bool withDataHeaders) {
     PairIndex index(entries);
     std::set<std::string> visited;
-    return CollectInto(folder, entries, index, visited, fileCounter, depth);
+    return CollectInto(folder, entries, index, visited, fileCounter, depth, withDataHeaders);
 }
 
 }  // namespace trivexa

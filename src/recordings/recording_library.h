@@ -129,8 +129,10 @@ bool ScanGroups(const std::string& folder, TreeNode parent, ScanTarget& target,
 // names the tree would show); for tools and tests.
 std::vector<std::string> GroupNamesOf(const std::string& folder);
 // Every recording under `folder` down to depth 3, for the file commands
-// (no entry limit). `fileCounter` counts the files seen.
+// (no entry limit). `fileCounter` counts the files seen. With
+// `withDataHeaders` the key clip's embedded data header is read too, while
+// the clip is open for its check (RecordingEntry::dataHeader).
 bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& entries,
-                       int& fileCounter, int depth);
+                       int& fileCounter, int depth, bool withDataHeaders = false);
 
 }  // namespace trivexa

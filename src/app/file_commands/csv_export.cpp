@@ -7,7 +7,7 @@
 
 #include "app/core/ui_strings.h"
 #include "container/avi_reader.h"
-#include "container/sensor_reader.h"
+#include "container/sensor_loader.h"
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/mapping.h"
@@ -75,7 +75,58 @@ std::string Megabytes(std::uint64_t bytes) {
 
 }  // namespace
 
+namespace {
+
+// The embedded data header of an open clip: the time-lapse letter (zero when
+// there was no header to read) and the quality letter.
+bool ReadQuality(const platform::ReadOnlyFile& file, const std::string& path, CsvClip& clip) {
+    // The reader answers true for a clip where it finds no block at all; its
+    // header decoder always sets the time-lapse letter, so a zero letter says
+    // there was no header to read. The model is never shown here.
+    SensorHeader sensorHeader;
+    if (!ReadSensorHeader(file, path, sensorHeader, /*withModel=*/false)) return false;
+    if (sensorHeader.timeLapse == 0) return false;
+    clip.quality = sensorHeader.quality;
+    return true;
+}
+
+// The facts of an entry the library's scan made: sizes and header fields come
+// from the scan, which had every file open a moment ago. So does the embedded
+// data header when the scan was asked for it; otherwise it is read here, one
+// read of the key clip.
+CsvClip CsvClipFromScan(const RecordingEntry& entry) {
+    CsvClip clip;
+    clip.name = KeyName(entry);
+    const bool front = !entry.frontPath.empty();
+    const ClipVideoFacts& video = front ? entry.frontVideo : entry.rearVideo;
+    clip.frontBytes = entry.frontBytes;
+    clip.rearBytes = entry.rearBytes;
+    if ((front ? entry.frontDamaged : entry.rearDamaged) || !video.read) return clip;
+    clip.scale = video.scale;
+    clip.rate = video.rate;
+    clip.frames = video.frames;
+    clip.height = video.height;
+    if (clip.rate == 0 || clip.scale == 0) return clip;
+    switch (entry.dataHeader) {
+        case DataHeaderScan::kRead:
+            clip.quality = entry.dataQuality;
+            clip.readable = true;
+            return clip;
+        case DataHeaderScan::kNotReadable:
+            return clip;
+        case DataHeaderScan::kNotAsked:
+            break;
+    }
+    const std::string& path = KeyPath(entry);
+    platform::ReadOnlyFile file;
+    clip.readable = file.Open(path) && ReadQuality(file, path, clip);
+    return clip;
+}
+
+}  // namespace
+
 CsvClip ReadCsvClip(const RecordingEntry& entry) {
+    if (entry.scanned) return CsvClipFromScan(entry);
     CsvClip clip;
     clip.name = KeyName(entry);
     const std::string& path = KeyPath(entry);
@@ -104,14 +155,7 @@ CsvClip ReadCsvClip(const RecordingEntry& entry) {
 
     // The embedded data header. The list was collected (every clip checked)
     // by this same export just before, so the clip is not checked again.
-    SensorHeader sensorHeader;
-    if (!SensorReader::ReadHeaderOf(file, path, sensorHeader)) return clip;
-    // The reader answers true for a clip where it finds no block at all; its
-    // header decoder always sets the time-lapse letter, so a zero letter says
-    // there was no header to read.
-    if (sensorHeader.timeLapse == 0) return clip;
-    clip.quality = sensorHeader.quality;
-    clip.readable = true;
+    clip.readable = ReadQuality(file, path, clip);
     return clip;
 }
 

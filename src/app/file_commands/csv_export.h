@@ -43,6 +43,9 @@ struct CsvClip {
 // of the front file (the rear file when there is none), the sizes of both.
 // `readable` stays false for a clip the library found damaged, one whose
 // header cannot be read or whose rate is 0, and one without embedded data.
+// An entry the library's scan made (`scanned`) already carries the sizes and
+// header fields, and the data header when the scan was asked for it
+// (CollectRecordings' `withDataHeaders`); then no file is opened here.
 CsvClip ReadCsvClip(const RecordingEntry& entry);
 
 // The header line (UI strings 30, 29, 37, 36, 38, 35, 34, 32, 148, 149), UTF-8,

@@ -329,20 +329,21 @@ TreeNode BrowserModel::SelectDefaultFolder() {
     return node;
 }
 
-std::vector<RecordingEntry> BrowserModel::CollectAll() {
+std::vector<RecordingEntry> BrowserModel::CollectAll(bool withDataHeaders) {
     std::vector<RecordingEntry> all;
     ResetSerialCounter();
     int files = 0;
     switch (kind_) {
         case SourceKind::SdCard:
-            CollectRecordings(tree_.RootPath(), all, files, 0);
+            CollectRecordings(tree_.RootPath(), all, files, 0, withDataHeaders);
             break;
         case SourceKind::File:
             AddRecordingForFile(sourcePath_, all);
             break;
         case SourceKind::Folder: {
             const auto top = tree_.Children(kTreeRoot);
-            if (!top.empty()) CollectRecordings(tree_.ItemPath(top.front()), all, files, 0);
+            if (!top.empty())
+                CollectRecordings(tree_.ItemPath(top.front()), all, files, 0, withDataHeaders);
             break;
         }
         default:

@@ -106,8 +106,9 @@ public:
     int LoadFolder(TreeNode node);
     // Selects DefaultFolder (raising onNodeSelected) and returns it.
     TreeNode SelectDefaultFolder();
-    // Every recording of the source, independent of filters and folder.
-    std::vector<RecordingEntry> CollectAll();
+    // Every recording of the source, independent of filters and folder. The
+    // CSV summary asks `withDataHeaders` (see CollectRecordings).
+    std::vector<RecordingEntry> CollectAll(bool withDataHeaders = false);
     // Forgets the source: tree, lists and placeholders.
     void ClearSource();
     // Reads DRFormatConfig.dfc in `root` into Device(); false (nothing

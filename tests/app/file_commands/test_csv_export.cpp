@@ -175,6 +175,56 @@ TEST_F(CsvFileTest, WritesHeaderAndOneLinePerRecordingInTheChosenCharset) {
     EXPECT_TRUE(lines[3].ends_with("," + std::string(UiString(159)) + ",0MB,0MB\r"));
 }
 
+// The export takes sizes, header fields and (when the scan was asked for it)
+// the data header from the library's scan instead of opening every clip
+// again. Every line must be the one read from the files themselves, and a
+// scan with data headers must need no file at all. Returns the number of
+// readable (full) lines.
+int ExpectScanLinesMatchTheFiles(const fs::path& folder, const fs::path& movedAway) {
+    std::vector<RecordingEntry> plain, withHeaders;
+    int files = 0;
+    EXPECT_TRUE(CollectRecordings(folder.string(), plain, files, 0));
+    EXPECT_TRUE(CollectRecordings(folder.string(), withHeaders, files, 0, true));
+    EXPECT_EQ(plain.size(), withHeaders.size());
+    if (plain.size() != withHeaders.size()) return 0;
+
+    std::vector<std::string> fromFiles;
+    int readable = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        RecordingEntry unscanned = plain[i];
+        unscanned.scanned = false;
+        fromFiles.push_back(CsvLineFor(unscanned));
+        readable += ReadCsvClip(unscanned).readable ? 1 : 0;
+        EXPECT_EQ(CsvLineFor(plain[i]), fromFiles[i]) << i;
+        EXPECT_EQ(CsvLineFor(withHeaders[i]), fromFiles[i]) << i;
+        EXPECT_NE(withHeaders[i].dataHeader, DataHeaderScan::kNotAsked) << i;
+        // Sizes show as whole megabytes; compare the bytes the scan kept.
+        for (const auto& [path, bytes] : {std::pair{plain[i].frontPath, plain[i].frontBytes},
+                                          std::pair{plain[i].rearPath, plain[i].rearBytes}})
+            EXPECT_EQ(bytes, path.empty() ? 0 : fs::file_size(path)) << path;
+    }
+    fs::rename(folder, movedAway);
+    for (std::size_t i = 0; i < withHeaders.size(); ++i)
+        EXPECT_EQ(CsvLineFor(withHeaders[i]), fromFiles[i]) << i;
+    return readable;
+}
+
+// The seed clips (damaged, unreadable headers, no or odd sensor blocks,
+// time-lapse, rear-only) and a card of HD clips with the quality letter.
+TEST(CsvScanFacts, LinesFromTheScanAreTheLinesReadFromTheClips) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(cf::WriteSeeds(dir / "seeds", &error)) << error;
+    const int seeds = ExpectScanLinesMatchTheFiles(dir / "seeds", dir / "seeds-gone");
+    EXPECT_GT(seeds, 3);  // and the rest fall back: both kinds of line are covered
+    EXPECT_LT(seeds, 14);
+
+    WriteForgeCard(dir / "card", {ForgeRec("AG_S-210503-070809-000001F.AVI"),
+                                  ForgeRec("T_T_-210503-071009-000003F.AVI"),
+                                  ForgeRec("A___-210503-070909-000002F.AVI", /*front=*/false)});
+    EXPECT_EQ(ExpectScanLinesMatchTheFiles(dir / "card", dir / "card-gone"), 3);
+}
+
 TEST_F(CsvFileTest, FailuresAndCancelLeaveNoFile) {
     const std::string out = (dir_ / "out").string();
     const std::string target = out + "/Dv_20210503_070809.csv";

@@ -8,6 +8,7 @@
 
 #include "app/core/settings_file.h"
 #include "browser/model/browser_model.h"
+#include "platform/scratch_volume.h"
 #include "platform/volumes.h"
 #include "recordings/drive_utils.h"
 #include "recordings/library_fixture.h"
@@ -194,6 +195,48 @@ TEST(BrowserModel, RestoresTheRememberedFolderThenFile) {
     ASSERT_FALSE(selected.empty());
     EXPECT_EQ(tree.ItemPath(selected.back()), (dir / "trips").string());
     SetSettingsDirectory(previous);
+}
+
+// Two cards in two readers: the one mounted last is tried first, then the
+// other, and nothing after the first that opens. The volumes are tmpfs mounts
+// under /media in a mount namespace of this test process (a tmpfs over /media
+// first, so the machine's own /media is neither seen nor touched).
+TEST(BrowserModel, RestoreSourceTriesTheRemovableVolumesFromTheLast) {
+    const auto mountAt = [](const char* source, const std::string& at) {
+        fs::create_directories(at);
+        return ::mount(source, at.c_str(), "tmpfs", 0, "size=1m") == 0;
+    };
+    if (!test::EnterPrivateMountNamespace() || !fs::is_directory("/media") ||
+        !mountAt("none", "/media"))
+        GTEST_SKIP() << "cannot mount a scratch tmpfs here";
+    const bool mounted =
+        mountAt("/dev/trivexa-card-a", "/media/a") && mountAt("/dev/trivexa-card-b", "/media/b");
+    // No remembered folder or file to fall back on.
+    TempDir settings;
+    const std::string previous = SettingsDirectory();
+    SetSettingsDirectory(settings.path().string());
+    std::vector<std::string> tried;
+    MemoryFolderTree tree;
+    BrowserModel model(tree);
+    const auto restore = [&](const std::string& opens) {
+        tried.clear();
+        return model.RestoreSource([&](const std::string& path, SourceKind kind) {
+            EXPECT_EQ(kind, SourceKind::SdCard);
+            tried.push_back(path);
+            return path == opens;
+        });
+    };
+    if (mounted) {
+        EXPECT_FALSE(restore("none"));
+        EXPECT_EQ(tried, (std::vector<std::string>{"/media/b", "/media/a"}));
+        EXPECT_TRUE(restore("/media/b"));
+        EXPECT_EQ(tried, (std::vector<std::string>{"/media/b"}));
+        EXPECT_TRUE(restore("/media/a"));
+        EXPECT_EQ(tried, (std::vector<std::string>{"/media/b", "/media/a"}));
+    }
+    SetSettingsDirectory(previous);
+    ::umount2("/media", MNT_DETACH);
+    ASSERT_TRUE(mounted);
 }
 
 TEST(BrowserModel, RemovingTheCardIsNoticed) {

@@ -260,14 +260,7 @@ void CVidorraDlg::CmdDelete() {
         if (const std::optional<RecordingEntry> row = Row(controller_->CurrentIndex()))
             onScreenKey = KeyPath(*row);
     }
-    if (!controller_->ErrorShown()) {
-        controller_->Stop();
-        controller_->ResetSpeed();
-        controller_->SetVolume(controller_->Volume());
-        controller_->UpdateSpeedLabel();
-        controller_->Pair().Seek(CameraSelector::kBoth, 0);
-        controller_->FanOut(0);
-    }
+    if (!controller_->ErrorShown()) controller_->StopAtStart();
     // The recording on screen may be among those deleted: nothing may hold
     // its files while they are hidden or moved.
     controller_->CloseForTask();
@@ -325,12 +318,7 @@ void CVidorraDlg::DeleteDone(const std::vector<RecordingEntry>& deleted) {
 
 void CVidorraDlg::CmdJoin() {
     if (controller_->CheckEndMargin()) return;
-    controller_->Stop();
-    controller_->ResetSpeed();
-    controller_->SetVolume(controller_->Volume());
-    controller_->UpdateSpeedLabel();
-    controller_->Pair().Seek(CameraSelector::kBoth, 0);
-    controller_->FanOut(0);
+    controller_->StopAtStart();
 
     std::vector<RecordingEntry> selection =
         RunFileSelection(this, true, "FileSelectJoin", {}, browser_->Displayed());

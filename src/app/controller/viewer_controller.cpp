@@ -819,6 +819,15 @@ void ViewerController::CmdStop() {
     EnableButtons();
 }
 
+void ViewerController::StopAtStart() {
+    Stop();
+    ResetSpeed();
+    SetVolume(volume_);
+    UpdateSpeedLabel();
+    pair_.Seek(CameraSelector::kBoth, 0);
+    FanOut(0);
+}
+
 void ViewerController::CmdPrevious() {
     if (openPending_ || CheckEndMargin()) return;
     pair_.SetVolume(CameraSelector::kBoth, 0);

@@ -214,6 +214,9 @@ public:
     // as well when reached another way (play then starts once prepared).
     void Stop();  // the *Stop* step used by the commands
     void CmdStop();
+    // Before a delete or a join: playback stopped at normal speed with the
+    // volume kept, and both pictures back at the start.
+    void StopAtStart();
     void CmdPlayPause();
     void CmdPrevious();
     void CmdNext();

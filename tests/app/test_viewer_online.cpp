@@ -24,6 +24,7 @@
 #include "online/update_dialog.h"
 #include "playback/playback_fixture.h"
 #include "support/local_http_server.h"
+#include "viewer_cards.h"
 #include "viewer_shots.h"
 
 namespace trivexa {
@@ -63,14 +64,8 @@ protected:
                      check ? "on" : "off");
         WriteSetting(online::update_settings::kSection, online::update_settings::kServer, server);
         clipforge::CardSpec spec;
-        spec.clip.video.width = 160;
-        spec.clip.video.height = 96;
-        spec.clip.video.frames = 90;
-        spec.clip.video.gop = 15;
-        spec.clip.video.cacheDir = test::TestDataDir() / "clipforge";
-        clipforge::CardRecording r;
-        r.name = "A___-230715-081500-000001F.AVI";
-        spec.recordings = {r};
+        spec.clip = ClipOf(90);
+        spec.recordings = {Rec("A___-230715-081500-000001F.AVI")};
         spec.dfc = clipforge::DfcSpec{"PL21-XQR", "010203", "230715"};
         std::string error;
         ASSERT_TRUE(clipforge::WriteCard(card.path(), spec, &error)) << error;

@@ -21,6 +21,7 @@
 #include "panels/movie_dialog.h"
 #include "panels/movie_static.h"
 #include "playback/playback_fixture.h"
+#include "viewer_cards.h"
 #include "viewer_shots.h"
 
 namespace trivexa {
@@ -55,14 +56,8 @@ protected:
 
     void StartOnCard() {
         clipforge::CardSpec spec;
-        spec.clip.video.width = 160;
-        spec.clip.video.height = 96;
-        spec.clip.video.frames = 90;
-        spec.clip.video.gop = 15;
-        spec.clip.video.cacheDir = test::TestDataDir() / "clipforge";
-        clipforge::CardRecording r;
-        r.name = "A___-230715-081500-000001F.AVI";
-        spec.recordings = {r};
+        spec.clip = ClipOf(90);
+        spec.recordings = {Rec("A___-230715-081500-000001F.AVI")};
         std::string error;
         ASSERT_TRUE(clipforge::WriteCard(card.path(), spec, &error)) << error;
         StartOn(card.path().string());

@@ -32,6 +32,7 @@
 #include "panels/movie_dialog.h"
 #include "playback/playback_fixture.h"
 #include "settings/setting_dlg.h"
+#include "viewer_cards.h"
 #include "viewer_shots.h"
 
 namespace trivexa {
@@ -42,23 +43,6 @@ using test::WaitUntil;
 
 #define REQUIRE_DISPLAY() \
     if (!HaveDisplay()) GTEST_SKIP() << "no display"
-
-inline clipforge::ClipSpec ClipOf(int frames) {
-    clipforge::ClipSpec c;
-    c.video.width = 160;
-    c.video.height = 96;
-    c.video.frames = frames;
-    c.video.gop = 15;
-    c.video.cacheDir = test::TestDataDir() / "clipforge";
-    return c;
-}
-
-inline clipforge::CardRecording Rec(const std::string& name, int frames = 90) {
-    clipforge::CardRecording r;
-    r.name = name;
-    r.clip = ClipOf(frames);
-    return r;
-}
 
 // Runs `act` on the next message box once it is shown, and remembers its text.
 inline void AnswerNextBox(int button, QString* text = nullptr) {

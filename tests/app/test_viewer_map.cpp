@@ -213,34 +213,13 @@ TEST_F(ViewerMap, MapFollowsPlaybackSeeksOnMarkersAndHides) {
     ASSERT_TRUE(WaitUntil([&] { return C().DataState() == PlayState::kPaused; }));
     Spin(1500);
     const QVariantList hit =
-        Page(
-            "(function () {"
-            "  var size = g_map.getSize();"
-            "  for (var i = 0; i < cplist.markers.length; i++) {"
-            "    var p = g_map.latLngToContainerPoint(cplist.markers[i].marker.getLatLng());"
-            "    var x = p.x, y = p.y - 16;"
-            "    if (x < 20 || y < 20 || x > size.x - 20 || y > size.y - 20) continue;"
-            "    var r = document.getElementById('map_canvas').getBoundingClientRect();"
-            "    var el = document.elementFromPoint(r.left + x, r.top + y);"
-            "    for (var k = 0; k < cplist.markers.length; k++)"
-            "      if (cplist.markers[k].marker.getElement() === el &&"
-            "          Math.abs(cplist.markers[k].ipos - " +
-            QString::number(C().DataPosition()) +
-            ") > 30)"
-            "        return [r.left + x, r.top + y, cplist.markers[k].ipos];"
-            "  }"
-            "  return [];"
-            "})()")
-            .toList();
+        Page(test::ClickableEventMarkerScript(static_cast<int>(C().DataPosition()))).toList();
     ASSERT_EQ(hit.size(), 3) << "no event marker in view";
     QWebEngineView* view = test::ViewOf(MapView());
     ASSERT_NE(view, nullptr);
-    QWidget* input = view->focusProxy() != nullptr ? view->focusProxy() : view;
-    const double zoom = view->zoomFactor();
-    const QPoint at(static_cast<int>(hit[0].toDouble() * zoom),
-                    static_cast<int>(hit[1].toDouble() * zoom));
     const int target = hit[2].toInt();
-    QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, at);
+    const QPoint at =
+        test::ClickPage(view, hit[0].toDouble(), hit[1].toDouble(), view->zoomFactor());
     ASSERT_TRUE(WaitUntil([&] { return std::abs(C().LastFannedOut() - target) <= 1; }, 5000))
         << "no seek to " << target << " after clicking at " << at.x() << "," << at.y() << "; at "
         << C().LastFannedOut();

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QPoint>
 #include <QString>
+#include <QTest>
 #include <QVariant>
 #include <QVariantList>
 #include <QWebEnginePage>
@@ -53,6 +55,39 @@ inline void ExpectTrackMatches(const QVariantList& points,
         EXPECT_DOUBLE_EQ(p.value(1).toDouble(), valid[i]->longitude) << i;
         EXPECT_EQ(p.value(2).toInt(), FrameOrRecordMs(*valid[i])) << i;
     }
+}
+
+// Finds an event marker a user can click: the first whose icon middle (the
+// icon hangs 16 pixels above its point) lies well inside the map and shows
+// that marker on top, leaving out markers within 30 frames of `awayFrom`
+// (negative: none). The script answers [page x, page y, frame], or [].
+inline QString ClickableEventMarkerScript(int awayFrom = -1) {
+    return QStringLiteral(
+               "(function () {"
+               "  var size = g_map.getSize();"
+               "  for (var i = 0; i < cplist.markers.length; i++) {"
+               "    var p = g_map.latLngToContainerPoint(cplist.markers[i].marker.getLatLng());"
+               "    var x = p.x, y = p.y - 16;"
+               "    if (x < 20 || y < 20 || x > size.x - 20 || y > size.y - 20) continue;"
+               "    var r = document.getElementById('map_canvas').getBoundingClientRect();"
+               "    var el = document.elementFromPoint(r.left + x, r.top + y);"
+               "    for (var k = 0; k < cplist.markers.length; k++)"
+               "      if (cplist.markers[k].marker.getElement() === el &&"
+               "          (%1 < 0 || Math.abs(cplist.markers[k].ipos - %1) > 30))"
+               "        return [r.left + x, r.top + y, cplist.markers[k].ipos];"
+               "  }"
+               "  return [];"
+               "})()")
+        .arg(awayFrom);
+}
+
+// Clicks page point (x, y) of `view`, whose page is shown at `zoom`; returns
+// the widget point clicked.
+inline QPoint ClickPage(QWebEngineView* view, double x, double y, double zoom) {
+    QWidget* input = view->focusProxy() != nullptr ? view->focusProxy() : view;
+    const QPoint at(static_cast<int>(x * zoom), static_cast<int>(y * zoom));
+    QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, at);
+    return at;
 }
 
 }  // namespace trivexa::test

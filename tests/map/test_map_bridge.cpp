@@ -339,33 +339,12 @@ TEST_F(MapBridge, ClickingAnEventMarkerAsksToSeekThere) {
     wrap->SetStatus(map::MapPlayStatus::kStopped);
     Spin(1500);  // the map has panned to the marker
 
-    // The topmost event marker at the icon's middle of one that lies well
-    // inside the map (the icon hangs above its point).
-    const QVariantList hit =
-        Page(
-            "(function () {"
-            "  var size = g_map.getSize();"
-            "  for (var i = 0; i < cplist.markers.length; i++) {"
-            "    var p = g_map.latLngToContainerPoint(cplist.markers[i].marker.getLatLng());"
-            "    var x = p.x, y = p.y - 16;"
-            "    if (x < 20 || y < 20 || x > size.x - 20 || y > size.y - 20) continue;"
-            "    var r = document.getElementById('map_canvas').getBoundingClientRect();"
-            "    var el = document.elementFromPoint(r.left + x, r.top + y);"
-            "    for (var k = 0; k < cplist.markers.length; k++)"
-            "      if (cplist.markers[k].marker.getElement() === el)"
-            "        return [r.left + x, r.top + y, cplist.markers[k].ipos];"
-            "  }"
-            "  return [];"
-            "})()")
-            .toList();
+    const QVariantList hit = Page(ClickableEventMarkerScript()).toList();
     ASSERT_EQ(hit.size(), 3) << "no event marker in view";
     QWebEngineView* view = ViewOf(window);
     ASSERT_NE(view, nullptr);
-    QWidget* input = view->focusProxy() != nullptr ? view->focusProxy() : view;
-    const QPoint at(static_cast<int>(hit[0].toDouble() * kZoom),
-                    static_cast<int>(hit[1].toDouble() * kZoom));
     const int before = owner.Count(UM_MAP_SEEK);
-    QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, at);
+    const QPoint at = ClickPage(view, hit[0].toDouble(), hit[1].toDouble(), kZoom);
     ASSERT_TRUE(WaitUntil([&] { return owner.Count(UM_MAP_SEEK) > before; }, 5000))
         << "no seek after clicking at " << at.x() << "," << at.y();
     EXPECT_EQ(owner.Last(UM_MAP_SEEK)->lParam, hit[2].toInt());

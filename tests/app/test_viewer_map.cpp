@@ -62,14 +62,6 @@ clipforge::CardRecording Drive(const std::string& name, bool parked = false) {
     return r;
 }
 
-CInetConnectionAsync::Options FastConnection() {
-    CInetConnectionAsync::Options o = CInetConnectionAsync::DefaultOptions();
-    o.reachabilityInterval = std::chrono::milliseconds(250);
-    o.probeOptions.connectTimeout = std::chrono::milliseconds(1000);
-    o.probeOptions.totalTimeout = std::chrono::milliseconds(1500);
-    return o;
-}
-
 class ViewerMap : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -100,7 +92,7 @@ protected:
         CMapViewWrap::Options options;
         options.modulePath = std::move(modulePath);
         options.profileDirectory = (profile.path() / "map_profile").string();
-        options.connection = FastConnection();
+        options.connection = test::FastConnection();
         window->SetMapOptions(std::move(options));
         ASSERT_TRUE(window->Initialise(card.path().string()));
         window->move(0, 0);

@@ -17,6 +17,7 @@
 #include <QVariant>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -39,6 +40,16 @@
 namespace trivexa::test {
 
 // Runs the event loop until `done` holds or `timeoutMs` pass.
+// A connection that notices a server coming and going within about a second
+// (the defaults wait far longer), so the tests see the map follow it.
+inline CInetConnectionAsync::Options FastConnection() {
+    CInetConnectionAsync::Options o = CInetConnectionAsync::DefaultOptions();
+    o.reachabilityInterval = std::chrono::milliseconds(250);
+    o.probeOptions.connectTimeout = std::chrono::milliseconds(1000);
+    o.probeOptions.totalTimeout = std::chrono::milliseconds(1500);
+    return o;
+}
+
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
     QElapsedTimer timer;
     timer.start();

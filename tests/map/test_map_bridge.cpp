@@ -78,14 +78,6 @@ constexpr int kMapHeight = 393 - 24;
 // The page is shown at this zoom: CSS pixels times this are widget pixels.
 constexpr double kZoom = 0.65;
 
-CInetConnectionAsync::Options FastConnection() {
-    CInetConnectionAsync::Options o = CInetConnectionAsync::DefaultOptions();
-    o.reachabilityInterval = std::chrono::milliseconds(250);
-    o.probeOptions.connectTimeout = std::chrono::milliseconds(1000);
-    o.probeOptions.totalTimeout = std::chrono::milliseconds(1500);
-    return o;
-}
-
 void SaveShot(QWidget* w, const QString& name) {
     QDir().mkpath(QStringLiteral(TRIVEXA_MAP_SHOT_DIR));
     // The browser draws through OpenGL: the screen holds what the user sees.

@@ -167,4 +167,12 @@ bool ReadSensorHeader(const platform::ReadOnlyFile& file, const std::string& pat
     return load.ok;
 }
 
+bool ReadSensorQuality(const platform::ReadOnlyFile& file, const std::string& path, char& quality) {
+    SensorHeader header;
+    if (!ReadSensorHeader(file, path, header, /*withModel=*/false) || header.timeLapse == 0)
+        return false;
+    quality = header.quality;
+    return true;
+}
+
 }  // namespace trivexa

@@ -66,4 +66,10 @@ SensorLoad LoadSensorBlock(const MappedFile& file, std::string_view path, Sensor
 bool ReadSensorHeader(const platform::ReadOnlyFile& file, const std::string& path,
                       SensorHeader& out, bool withModel = true);
 
+// The quality letter of the clip's data header, read without the model.
+// False when there is no header to read: the header read also answers true
+// for a clip without any block, but its decoder always sets the time-lapse
+// letter, so a zero letter says nothing was read.
+bool ReadSensorQuality(const platform::ReadOnlyFile& file, const std::string& path, char& quality);
+
 }  // namespace trivexa

@@ -95,8 +95,8 @@ bool SensorReader::ReadHeader(const std::string& path, SensorHeader& out) {
 }
 
 bool SensorReader::ReadHeaderOf(const platform::ReadOnlyFile& file, const std::string& path,
-                                SensorHeader& out, bool withModel) {
-    return ReadSensorHeader(file, path, out, withModel);
+                                SensorHeader& out) {
+    return ReadSensorHeader(file, path, out);
 }
 
 bool SensorReader::CollectTrack(const std::vector<RecordingEntry>& recordings) {

@@ -53,9 +53,9 @@ public:
     // Header only, for clips the integrity check reports intact.
     static bool ReadHeader(const std::string& path, SensorHeader& out);
     // The same for a clip already checked and opened by the caller (`path`
-    // is its path); see ReadSensorHeader, also for `withModel`.
+    // is its path); see ReadSensorHeader.
     static bool ReadHeaderOf(const platform::ReadOnlyFile& file, const std::string& path,
-                             SensorHeader& out, bool withModel = true);
+                             SensorHeader& out);
     // Rebuilds the process-wide group track (sensor_track.h).
     static bool CollectTrack(const std::vector<RecordingEntry>& recordings);
 

@@ -390,14 +390,7 @@ void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
     if (file == nullptr || out.damaged || !out.video.read || out.video.rate == 0 ||
         out.video.scale == 0)
         return;
-    // The reader answers true for a clip where it finds no block at all; its
-    // header decoder always sets the time-lapse letter, so a zero letter says
-    // there was no header to read. The model is not needed.
-    SensorHeader header;
-    if (ReadSensorHeader(*file, path, header, /*withModel=*/false) && header.timeLapse != 0) {
-        e.dataHeader = DataHeaderScan::kRead;
-        e.dataQuality = header.quality;
-    }
+    if (ReadSensorQuality(*file, path, e.dataQuality)) e.dataHeader = DataHeaderScan::kRead;
 }
 
 bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,

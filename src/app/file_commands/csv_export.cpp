@@ -77,19 +77,6 @@ std::string Megabytes(std::uint64_t bytes) {
 
 namespace {
 
-// The embedded data header of an open clip: the time-lapse letter (zero when
-// there was no header to read) and the quality letter.
-bool ReadQuality(const platform::ReadOnlyFile& file, const std::string& path, CsvClip& clip) {
-    // The reader answers true for a clip where it finds no block at all; its
-    // header decoder always sets the time-lapse letter, so a zero letter says
-    // there was no header to read. The model is never shown here.
-    SensorHeader sensorHeader;
-    if (!ReadSensorHeader(file, path, sensorHeader, /*withModel=*/false)) return false;
-    if (sensorHeader.timeLapse == 0) return false;
-    clip.quality = sensorHeader.quality;
-    return true;
-}
-
 // The facts of an entry the library's scan made: sizes and header fields come
 // from the scan, which had every file open a moment ago. So does the embedded
 // data header when the scan was asked for it; otherwise it is read here, one
@@ -119,7 +106,7 @@ CsvClip CsvClipFromScan(const RecordingEntry& entry) {
     }
     const std::string& path = KeyPath(entry);
     platform::ReadOnlyFile file;
-    clip.readable = file.Open(path) && ReadQuality(file, path, clip);
+    clip.readable = file.Open(path) && ReadSensorQuality(file, path, clip.quality);
     return clip;
 }
 
@@ -155,7 +142,7 @@ CsvClip ReadCsvClip(const RecordingEntry& entry) {
 
     // The embedded data header. The list was collected (every clip checked)
     // by this same export just before, so the clip is not checked again.
-    clip.readable = ReadQuality(file, path, clip);
+    clip.readable = ReadSensorQuality(file, path, clip.quality);
     return clip;
 }
 

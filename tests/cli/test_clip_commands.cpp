@@ -65,5 +65,41 @@ TEST(CliClipCommands, CheckInfoAndRepair) {
     EXPECT_EQ(Cli({"repair", "x"}).exitCode, 2);
 }
 
+TEST(CliClipCommands, RepairNeverReplacesWithoutForceAndFailsCleanlyAtASizeLimit) {
+    TempDir dir;
+    cf::ClipSpec spec = Spec(kRearName);
+    spec.damage.indexLost = true;
+    const Forged damaged = Forge(dir, spec);
+    const std::string clip = ReadFile(damaged.path);
+    const std::filesystem::path out = dir / "fixed.AVI";
+    WriteFile(out, "mine");
+
+    // The clip through a link or another spelling is still the clip.
+    std::filesystem::create_symlink(damaged.path, dir / "link.AVI");
+    for (const std::filesystem::path& target : {dir / "link.AVI", dir / "." / kRearName}) {
+        EXPECT_EQ(Cli({"repair", "--force", damaged.path.string(), target.string()}).exitCode, 1)
+            << target;
+    }
+    EXPECT_TRUE(ReadFile(damaged.path) == clip) << "the clip was changed";
+
+    CommandResult r = Cli({"repair", damaged.path.string(), out.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    EXPECT_TRUE(ReadFile(out) == "mine") << "the existing output was changed";
+    EXPECT_EQ(Cli({"repair", "--force", damaged.path.string(), out.string()}).exitCode, 0);
+    EXPECT_EQ(Cli({"check", out.string()}).out.substr(0, 2), "0 ");
+
+    // A file-size limit below the copy's size: exit 1, not SIGXFSZ, and no
+    // part left beside the output.
+    if (!std::filesystem::exists("/usr/bin/prlimit")) GTEST_SKIP() << "prlimit is not installed";
+    const std::filesystem::path limited = dir / "limited.AVI";
+    r = RunCommand({"/usr/bin/prlimit", "--fsize=4096", BuiltProgram("trivexa-cli").string(),
+                    "repair", damaged.path.string(), limited.string()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(limited));
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().extension(), ".part") << e.path();
+}
+
 }  // namespace
 }  // namespace trivexa

@@ -188,7 +188,8 @@ TEST(CliListing, OddFolderNamesStayOnOneLineAndTheirBytesSurviveJson) {
     // A line break, a tab and a backslash in one folder's name; bytes that
     // are not UTF-8 in another's.
     const fs::path broken = dir / "trip\\nA\nB\tC";
-    const fs::path binary = dir / "raw\\xFF\xFF\xC3(";
+    // A stray byte, a cut sequence, a surrogate and an overlong '/'.
+    const fs::path binary = dir / "raw\\xFF\xFF\xC3(\xED\xA0\x80\xC0\xAF";
     test::Touch(broken / Name("A___", 1, "230715", 'F'), 1);
     test::Touch(binary / Name("A___", 2, "230715", 'F'), 1);
 

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "container/container_test_util.h"
+#include "container/join_test_util.h"
 
 namespace trivexa {
 namespace {
@@ -99,6 +100,32 @@ TEST(CliClipCommands, RepairNeverReplacesWithoutForceAndFailsCleanlyAtASizeLimit
     EXPECT_FALSE(std::filesystem::exists(limited));
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         EXPECT_NE(e.path().extension(), ".part") << e.path();
+}
+
+TEST(CliJson, AJoinIntoAFolderNamedOutsideUtf8ReportsItsOutputsExactly) {
+    TempDir dir;
+    const auto recs = ForgeRecordings(dir / "card", 2);
+    const std::filesystem::path out = dir / "out\xFF";
+    std::filesystem::create_directories(out);
+    const CommandResult r =
+        Cli({"join", "--json", out.string(), recs[0].front, recs[1].front});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    const std::string expected = (out / std::filesystem::path(recs[0].front).filename()).string();
+    ASSERT_TRUE(std::filesystem::exists(expected));
+    // The exact bytes, base64 as RFC 4648 writes them.
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string encoded;
+    for (std::size_t i = 0; i < expected.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, expected.size() - i);
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            v = (v << 8) | (k < n ? static_cast<unsigned char>(expected[i + k]) : 0u);
+        for (std::size_t k = 0; k < 4; ++k)
+            encoded.push_back(k <= n ? kAlphabet[(v >> (18 - 6 * k)) & 0x3F] : '=');
+    }
+    EXPECT_EQ(j["front"]["pathBase64"], encoded) << r.out;
 }
 
 }  // namespace

@@ -83,6 +83,13 @@ float ViewerController::DataFrameInterval() const {
     return pair_.FrameInterval(CameraSelector::kBoth);
 }
 
+void ViewerController::SetTripFrameTiming(TripValues& trip) const {
+    trip.frameInterval = DataFrameInterval();
+    const std::optional<Camera> data = pair_.DataCamera();
+    trip.frameRate = data ? pair_.Player(*data).FrameRate() : 0;
+    trip.frameScale = data ? pair_.Player(*data).FrameScale() : 0;
+}
+
 bool ViewerController::WithinEndMargin() {
     const PlayState state = DataState();
     if (state != PlayState::kPlaying) return false;
@@ -307,7 +314,7 @@ void ViewerController::PlayerReady(int /*camera*/) {
     openTimer_.stop();
     openGate_ = true;
     endLatch_ = false;
-    view_.Trip().frameInterval = DataFrameInterval();
+    SetTripFrameTiming(view_.Trip());
     UpdateSpeedLabel();
     view_.ApplyVideoRectangles();
     view_.ApplyAspectModes();
@@ -430,7 +437,7 @@ void ViewerController::StartBookkeeping() {
         trip.voltageShown = VoltageShownFor(trip.voltageEnabled, entry->frontName, entry->rearName);
         view_.SetRowFacts(row, trip.badgeCode, trip.startTime);
     }
-    trip.frameInterval = DataFrameInterval();
+    SetTripFrameTiming(trip);
     if (hasData) ApplyHeaderFlags(trip, header);
 
     const std::int64_t duration = std::max<std::int64_t>(DataDuration(), 0);

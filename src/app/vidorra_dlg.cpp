@@ -791,7 +791,7 @@ void CVidorraDlg::LeaveViewModes() {
 void CVidorraDlg::Browse() {
     if (controller_->DataState() == PlayState::kPlaying) controller_->PausePair();
     controller_->Stop();
-    ResetTripValues(info_->Values());
+    info_->Reset();
     if (zoomMode_) ToggleZoomMode();
     controller_->SetCsvUnavailable(true);
     ReturnToEmptyState();
@@ -952,6 +952,7 @@ void CVidorraDlg::LayOutBrowser() {
 SourceKind CVidorraDlg::Source() { return browser_ ? browser_->Kind() : SourceKind::None; }
 TripValues& CVidorraDlg::Trip() { return info_->Values(); }
 void CVidorraDlg::RepaintTrip() { info_->update(); }
+void CVidorraDlg::ResetTrip() { info_->Reset(); }
 
 void CVidorraDlg::SetSeekRange(std::int64_t first, std::int64_t end) {
     seekSlider_->SetRange(static_cast<int>(first), static_cast<int>(std::max(first, end - 1)));

@@ -299,7 +299,7 @@ void CVidorraDlg::DeleteDone(const std::vector<RecordingEntry>& deleted) {
     const SourceKind kind = browser_->Kind();
     if (kind != SourceKind::SdCard && kind != SourceKind::Folder) return;
     // The card changed under the lists: read the source again.
-    ResetTripValues(info_->Values());
+    info_->Reset();
     if (zoomMode_) ToggleZoomMode();
     controller_->SetCsvUnavailable(true);
     ReturnToEmptyState();

@@ -135,7 +135,7 @@ void ViewerController::SelectRecording(bool resetSlider, bool clearGraph, bool c
     }
     if (clearGraph) view_.ClearGraph();
     if (clearTrip) {
-        ResetTripValues(view_.Trip());
+        view_.ResetTrip();
         view_.Trip().dataValid = false;
         view_.RepaintTrip();
     }
@@ -418,8 +418,8 @@ void ViewerController::StartBookkeeping() {
              pair_.Player(Camera::Rear).NativeSize(w, h))
         rearHeight = h;
 
+    view_.ResetTrip();
     TripValues& trip = view_.Trip();
-    ResetTripValues(trip);
     char quality = 0;
     SensorHeader header{};
     pair_.WithBothReaders([&](MoviePlayer::Readers front, MoviePlayer::Readers rear) {
@@ -675,7 +675,7 @@ void ViewerController::Reset() {
         events_.clear();
     }
     view_.ClearGraph();
-    ResetTripValues(view_.Trip());
+    view_.ResetTrip();
     view_.Trip().dataValid = false;
     view_.RepaintTrip();
     {
@@ -844,7 +844,7 @@ void ViewerController::CmdPrevious() {
     if (currentIndex_ > 0) {
         --currentIndex_;
         view_.SelectListRow(currentIndex_);
-        ResetTripValues(view_.Trip());
+        view_.ResetTrip();
         view_.SetSeekPosition(0);
         view_.SetGraphCursor(0, 0);
         view_.MapRecordingChanged(currentIndex_);

@@ -880,7 +880,12 @@ void CVidorraDlg::OnCommand(int commandId) {
 // --- MovieStaticOwner
 // -----------------------------------------------------------------------------
 
-void CVidorraDlg::OnPlayerReady(std::uintptr_t, int camera) { controller_->PlayerReady(camera); }
+void CVidorraDlg::OnPlayerReady(std::uintptr_t, int camera) {
+    controller_->PlayerReady(camera);
+    // The player may have made a repaired copy of a damaged clip to play it:
+    // the row's colour follows its repair state at once.
+    if (browser_) browser_->RepaintList();
+}
 void CVidorraDlg::OnPlayerEnded(std::uintptr_t, int camera) { controller_->PlayerEnded(camera); }
 void CVidorraDlg::OnGraphNotify(int) {}
 int CVidorraDlg::PrimaryScreen() const { return controller_ ? controller_->PrimaryScreen() : 0; }

@@ -368,6 +368,8 @@ void CVidorraDlg::OfferRepairedCopiesOnce() {
     offeringRepairedCopies_ = true;
     OfferRepairedCopies(*this);
     offeringRepairedCopies_ = false;
+    // Moved away or deleted, the copies no longer repair their rows.
+    if (browser_) browser_->RepaintList();
 }
 
 bool CVidorraDlg::AskKeepRepairedCopies() {

@@ -115,6 +115,37 @@ TEST_F(SettingDlgTest, ClosingHidesAndShowingAgainKeepsTheStates) {
     EXPECT_EQ(owner.messages[2].lParam, 1);
 }
 
+// The close button lit by the pointer hides with the dialog it closed; shown
+// again with the pointer elsewhere, it is dark.
+TEST_F(SettingDlgTest, CloseButtonIsNotLitWhenTheDialogIsShownAgain) {
+    test::RecordingWindow owner;
+    owner.resize(800, 600);
+    ASSERT_TRUE(test::ShowAndWait(&owner));
+    CSettingDlg dlg(&owner);
+    dlg.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    CSkinButton* close = dlg.CloseButton();
+    ASSERT_NE(close, nullptr);
+    QTest::mouseMove(close, close->rect().center());
+    WAIT_FOR(close->Hovered());
+    SaveShot(&dlg, QStringLiteral("settings_close_lit"));
+    QTest::mouseClick(close, Qt::LeftButton, {}, close->rect().center());
+    WAIT_FOR(!dlg.isVisible());
+    // The pointer goes elsewhere while the dialog is hidden.
+    QTest::mouseMove(&owner, QPoint(5, owner.height() - 5));
+    QTest::qWait(50);
+
+    dlg.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QTest::qWait(50);
+    EXPECT_FALSE(close->Hovered());
+    const StatePicture shown = close->ShownPicture();
+    SaveShot(&dlg, QStringLiteral("settings_close_reopened"));
+    QTest::mouseMove(close, close->rect().center());
+    WAIT_FOR(close->Hovered());
+    EXPECT_NE(close->ShownPicture(), shown) << "the lit picture is the one shown after reopening";
+}
+
 TEST_F(SettingDlgTest, LayoutTextsAndPlace) {
     test::RecordingWindow owner;
     owner.resize(600, 400);

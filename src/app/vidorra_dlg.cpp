@@ -791,7 +791,7 @@ void CVidorraDlg::LeaveViewModes() {
 void CVidorraDlg::Browse() {
     if (controller_->DataState() == PlayState::kPlaying) controller_->PausePair();
     controller_->Stop();
-    ResetTripValues(info_->Values());
+    info_->Reset();
     if (zoomMode_) ToggleZoomMode();
     controller_->SetCsvUnavailable(true);
     ReturnToEmptyState();
@@ -880,7 +880,12 @@ void CVidorraDlg::OnCommand(int commandId) {
 // --- MovieStaticOwner
 // -----------------------------------------------------------------------------
 
-void CVidorraDlg::OnPlayerReady(std::uintptr_t, int camera) { controller_->PlayerReady(camera); }
+void CVidorraDlg::OnPlayerReady(std::uintptr_t, int camera) {
+    controller_->PlayerReady(camera);
+    // The player may have made a repaired copy of a damaged clip to play it:
+    // the row's colour follows its repair state at once.
+    if (browser_) browser_->RepaintList();
+}
 void CVidorraDlg::OnPlayerEnded(std::uintptr_t, int camera) { controller_->PlayerEnded(camera); }
 void CVidorraDlg::OnGraphNotify(int) {}
 int CVidorraDlg::PrimaryScreen() const { return controller_ ? controller_->PrimaryScreen() : 0; }
@@ -952,6 +957,7 @@ void CVidorraDlg::LayOutBrowser() {
 SourceKind CVidorraDlg::Source() { return browser_ ? browser_->Kind() : SourceKind::None; }
 TripValues& CVidorraDlg::Trip() { return info_->Values(); }
 void CVidorraDlg::RepaintTrip() { info_->update(); }
+void CVidorraDlg::ResetTrip() { info_->Reset(); }
 
 void CVidorraDlg::SetSeekRange(std::int64_t first, std::int64_t end) {
     seekSlider_->SetRange(static_cast<int>(first), static_cast<int>(std::max(first, end - 1)));

@@ -148,6 +148,7 @@ public:
     SourceKind Source() override;
     TripValues& Trip() override;
     void RepaintTrip() override;
+    void ResetTrip() override;
     void SetSeekRange(std::int64_t first, std::int64_t end) override;
     void SetSeekPosition(std::int64_t p) override;
     void EnableSeekSlider(bool on) override;

@@ -308,7 +308,7 @@ void CVidorraDlg::DeleteDone(const std::vector<RecordingEntry>& deleted) {
     const SourceKind kind = browser_->Kind();
     if (kind != SourceKind::SdCard && kind != SourceKind::Folder) return;
     // The card changed under the lists: read the source again.
-    ResetTripValues(info_->Values());
+    info_->Reset();
     if (zoomMode_) ToggleZoomMode();
     controller_->SetCsvUnavailable(true);
     ReturnToEmptyState();
@@ -377,6 +377,8 @@ void CVidorraDlg::OfferRepairedCopiesOnce() {
     offeringRepairedCopies_ = true;
     OfferRepairedCopies(*this);
     offeringRepairedCopies_ = false;
+    // Moved away or deleted, the copies no longer repair their rows.
+    if (browser_) browser_->RepaintList();
 }
 
 bool CVidorraDlg::AskKeepRepairedCopies() {

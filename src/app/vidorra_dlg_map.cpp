@@ -3,11 +3,13 @@
 // the page's two reports (UM_MAP_READY, UM_MAP_SEEK) and the map's share of
 // the position fan-out (position, event markers, play state, map or logo).
 #include <QCoreApplication>
+#include <QEvent>
 #include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/core/control_buttons.h"
@@ -140,10 +142,38 @@ void CVidorraDlg::CreateMap() {
     if (noMap_) map_->ShowMapRuntimeNotice();
 }
 
+namespace {
+
+// Holds back the timer events of `target` while it lives: the recording that
+// waits to open at start-up waits for the runtime notice.
+class TimerHold final : public QObject {
+public:
+    explicit TimerHold(QObject* target) : target_(target) { target_->installEventFilter(this); }
+    ~TimerHold() override { target_->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        return watched == target_ && event->type() == QEvent::Timer;
+    }
+
+private:
+    QObject* target_;
+};
+
+}  // namespace
+
 bool CVidorraDlg::ShowMapRuntimeNotice() {
     if (mapNoticeShown_) return false;
     mapNoticeShown_ = true;
-    return ::trivexa::ShowMapRuntimeNotice(false, this);
+    // Start-up stops at the notice: a recording about to open opens once the
+    // notice is closed, so that nothing the open shows or raises comes first.
+    const bool held = controller_->OpenPending() && !controller_->MediaLoaded();
+    bool shown = false;
+    {
+        std::optional<TimerHold> hold;
+        if (held) hold.emplace(controller_.get());
+        shown = ::trivexa::ShowMapRuntimeNotice(false, this);
+    }
+    if (held) controller_->ScheduleOpen();
+    return shown;
 }
 
 void CVidorraDlg::ShutdownMap() {

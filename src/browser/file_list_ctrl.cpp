@@ -1,5 +1,6 @@
 #include "browser/file_list_ctrl.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -120,6 +121,7 @@ CFileListCtrl::CFileListCtrl(QWidget* parent, int controlId)
     viewport()->setAutoFillBackground(true);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CFileListCtrl::OnSelectionChanged);
+    connect(this, &QAbstractItemView::clicked, this, &CFileListCtrl::OnClicked);
 }
 
 QColor CFileListCtrl::BackColour() { return ToColour(kListBackground); }
@@ -172,6 +174,18 @@ void CFileListCtrl::OnSelectionChanged() {
     if (rows.isEmpty()) return;
     selectedRow_ = rows.first().row();
     viewport()->update();
+    emit RowSelected(selectedRow_);
+}
+
+void CFileListCtrl::mousePressEvent(QMouseEvent* event) {
+    selectedAtPress_ = selectedRow_;
+    QListView::mousePressEvent(event);
+}
+
+void CFileListCtrl::OnClicked(const QModelIndex& index) {
+    // A click that changed the selection has been reported already.
+    if (!index.isValid() || index.row() != selectedRow_ || index.row() != selectedAtPress_) return;
+    if (!selectionModel()->isRowSelected(index.row(), QModelIndex())) return;
     emit RowSelected(selectedRow_);
 }
 

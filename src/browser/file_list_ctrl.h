@@ -7,7 +7,10 @@
 //
 // The list reports every change of its selected row (a click, the keyboard
 // or SelectAndFocus) through RowSelected, as the platform's list reports an
-// item that became selected.
+// item that became selected, and a click on the row already selected too:
+// the row may be highlighted while nothing is open (the source dialog was
+// cancelled), and the click must open it (the panel ignores a click on the
+// recording that is open).
 //
 // Callers: the browser panel on the UI thread. The displayed list given to
 // SetRows must outlive the control; after the panel replaced its contents it
@@ -84,9 +87,13 @@ signals:
     // A row became the selected row.
     void RowSelected(int row);
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
 private:
     friend class FileListDelegate;
     void OnSelectionChanged();
+    void OnClicked(const QModelIndex& index);
     // Stores the repair marks a paint looked up into the row's entry.
     void StoreRepairMarks(int row, const RepairMarks& marks) const;
 
@@ -94,6 +101,7 @@ private:
     FileListModel* model_;
     std::recursive_mutex* lock_ = nullptr;
     int selectedRow_ = -1;
+    int selectedAtPress_ = -1;  // the selected row when the button went down
 };
 
 }  // namespace trivexa

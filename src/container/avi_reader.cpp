@@ -158,6 +158,8 @@ std::optional<ClipTiming> ReadTiming(const platform::ReadOnlyFile& file) {
     if (rate == 0) return std::nullopt;
     ClipTiming t;
     t.frameIntervalMs = FrameIntervalMs(scale, rate);
+    t.rate = rate;
+    t.scale = scale;
     t.durationSeconds =
         DurationSeconds(LoadLe32(buf.data() + kTotalFramesOffset), t.frameIntervalMs);
     return t;

@@ -146,6 +146,7 @@ double DurationSeconds(std::uint32_t frames, double frameIntervalMs);
 struct ClipTiming {
     double frameIntervalMs = 0;
     double durationSeconds = 0;
+    std::uint32_t rate = 0, scale = 0;  // the video stream's, as stored
 };
 
 // Timing facts from the first 344 bytes, read with one read. Nothing when the

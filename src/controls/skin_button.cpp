@@ -136,6 +136,11 @@ void CSkinButton::changeEvent(QEvent* event) {
     QAbstractButton::changeEvent(event);
 }
 
+void CSkinButton::hideEvent(QHideEvent* event) {
+    state_.hovered = false;
+    QAbstractButton::hideEvent(event);
+}
+
 // --- CSkinCheckButton ------------------------------------------------------------------
 
 CSkinCheckButton::CSkinCheckButton(QWidget* parent, int commandId)

@@ -69,6 +69,10 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Hidden under the pointer (its window closed by its own click), the
+    // button gets no leave event: it drops its hover light here, or it would
+    // still show it when the window is shown again.
+    void hideEvent(QHideEvent* event) override;
 
 private:
     ButtonState CurrentState() const;

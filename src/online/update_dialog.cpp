@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/core/layout_scale.h"
@@ -25,6 +26,8 @@ namespace {
 constexpr int kUiClose = 0;
 constexpr int kUiUpdateCaption = 106;
 constexpr int kUiRuntimeCaption = 184;
+// How often the notice looks whether a window of the viewer covers it.
+constexpr int kKeepAboveMs = 150;
 
 MsgBoxRect ToBox(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
@@ -34,6 +37,10 @@ QRect ToRect(const MsgBoxRect& r) { return QRect(r.x, r.y, r.width, r.height); }
 
 CUpdateDialog::CUpdateDialog(QWidget* placeNear) : CSkinDialog(nullptr), placeNear_(placeNear) {
     setWindowTitle(QString::fromUtf8(UiString(kUiUpdateCaption)));
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    keepAbove_ = new QTimer(this);
+    keepAbove_->setInterval(kKeepAboveMs);
+    connect(keepAbove_, &QTimer::timeout, this, [this] { KeepAbove(); });
 
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
@@ -119,6 +126,35 @@ void CUpdateDialog::Relayout() {
         move(at.x, at.y);
     }
     update();
+}
+
+bool CUpdateDialog::KeepAbove() {
+    if (!isVisible()) return false;
+    // A message box or a menu the user is answering stays on top.
+    if (QApplication::activePopupWidget() != nullptr) return false;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && modal != this) return false;
+    const QRect r = frameGeometry();
+    const QPoint probes[] = {r.center(), r.topLeft() + QPoint(2, 2), r.topRight() + QPoint(-2, 2),
+                             r.bottomLeft() + QPoint(2, -2), r.bottomRight() + QPoint(-2, -2)};
+    for (const QPoint& at : probes) {
+        QWidget* top = QApplication::topLevelAt(at);
+        if (top != nullptr && top != this) {
+            raise();
+            return true;
+        }
+    }
+    return false;
+}
+
+void CUpdateDialog::showEvent(QShowEvent* event) {
+    CSkinDialog::showEvent(event);
+    keepAbove_->start();
+}
+
+void CUpdateDialog::hideEvent(QHideEvent* event) {
+    keepAbove_->stop();
+    CSkinDialog::hideEvent(event);
 }
 
 bool CUpdateDialog::OpenLink(const QString& href) {

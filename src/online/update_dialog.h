@@ -10,7 +10,11 @@
 // addresses are opened.
 //
 // The dialog belongs to the desktop (no parent window); `placeNear` only
-// chooses the monitor it is centred on (the primary one without).
+// chooses the monitor it is centred on (the primary one without). It stays
+// above the viewer's other windows: asked to by the window manager, and,
+// where there is none to ask, by raising itself again whenever one of them
+// has been raised over it (a message box or menu of the viewer may still
+// cover it).
 //
 // Callers: the main window on UM_UPDATE_AVAILABLE (ShowUpdateNotice) and at
 // the end of its initialisation (ShowMapRuntimeNotice); UI thread only, with a
@@ -26,6 +30,7 @@
 
 class QLabel;
 class QScrollArea;
+class QTimer;
 
 namespace trivexa {
 
@@ -61,11 +66,18 @@ public:
     static QColor LinkBackColour();  // white
     static QColor FaceColour();      // the dialog around the link area
 
+    // Raises the dialog when another window of the viewer covers part of it
+    // (not a modal box nor a popup menu); true when it did.
+    bool KeepAbove();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QPointer<QWidget> placeNear_;
+    QTimer* keepAbove_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QLabel* link_ = nullptr;
     CSkinButton* button_ = nullptr;

@@ -134,6 +134,8 @@ OpenResult MoviePlayer::Open(const std::string& path) {
     // A zero scale gives no usable interval either: the media decides then.
     if (timing && !(timing->frameIntervalMs > 0.0 && std::isfinite(timing->frameIntervalMs)))
         timing.reset();
+    frameRate_ = timing ? timing->rate : 0;
+    frameScale_ = timing ? timing->scale : 0;
     if (timing) {
         frameInterval_ = static_cast<float>(timing->frameIntervalMs);
         displayReader_.SetVideoMsPerFrame(frameInterval_);

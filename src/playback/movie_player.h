@@ -87,6 +87,10 @@ public:
     bool SetKeepAspect(bool keepAspect);
     std::int64_t Duration();
     float FrameInterval() const { return frameInterval_; }
+    // The open clip's frame rate as its header states it (frames per second =
+    // rate / scale); both 0 when the header gave none.
+    std::uint32_t FrameRate() const { return frameRate_; }
+    std::uint32_t FrameScale() const { return frameScale_; }
     bool NativeSize(int& width, int& height);
     bool SetVolume(int volume);
     // needs display
@@ -163,6 +167,7 @@ private:
     QObject* videoWindow_ = nullptr;
     FrameSink* display_ = nullptr;
     float frameInterval_ = 0.0f;  // milliseconds per frame of the open clip
+    std::uint32_t frameRate_ = 0, frameScale_ = 0;
     bool canPlayBackwards_ = false;
     int rateCode_ = 1;
     bool keepAspect_ = true;

@@ -18,6 +18,7 @@
 #include "app/core/control_buttons.h"
 #include "app/core/settings_file.h"
 #include "app/vidorra_dlg.h"
+#include "panels/movie_dialog.h"
 #include "online/core/update_check.h"
 #include "online/core/update_settings.h"
 #include "online/inet_connection_async.h"
@@ -118,6 +119,34 @@ TEST_F(ViewerOnline, NoticeShowsTheNewerFirmwareOfTheCardsRecorder) {
     const QPointer<CUpdateDialog> kept(notice);
     window->Shutdown();
     EXPECT_TRUE(kept.isNull());
+}
+
+// The notice stays above the viewer's own windows: the rear camera's window
+// raised over it (as each recording that opens raises it) goes under it again,
+// without a window manager to keep it on top.
+TEST_F(ViewerOnline, NoticeStaysAboveTheViewersWindows) {
+    const std::map<std::string, std::string> files = {
+        {kPaths.firmware[0].versionFile, "VER:1.3.0.0\r\n"},
+        {kPaths.viewer.versionFile, "VER:2.0.2.0"},
+        {kPaths.gpsData.versionFile, "230715"},
+    };
+    LocalHttpServer server([&](const HttpRequestSeen& r) { return Serve(files, r); });
+    Start(server.Url(), true);
+    ASSERT_TRUE(WaitUntil([&] { return window->UpdateNotice() != nullptr; }, 10000));
+    CUpdateDialog* notice = window->UpdateNotice();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(notice));
+    QWidget& rear = window->SecondaryWindow();
+    ASSERT_TRUE(WaitUntil([&] { return rear.isVisible(); }, 5000));
+    rear.move(notice->frameGeometry().topLeft() - QPoint(20, 20));
+    rear.raise();
+    const QPoint centre = notice->frameGeometry().center();
+    ASSERT_TRUE(rear.frameGeometry().contains(centre)) << "the rear window does not cover it";
+    EXPECT_TRUE(WaitUntil([&] { return QApplication::topLevelAt(centre) == notice; }, 2000))
+        << "the rear camera's window stayed over the notice";
+    QTest::qWait(100);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    EXPECT_TRUE(screen->grabWindow(0).save(ShotPath(QStringLiteral("viewer_notice_above"))));
 }
 
 TEST_F(ViewerOnline, SwitchedOffContactsNothing) {

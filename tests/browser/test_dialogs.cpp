@@ -247,6 +247,48 @@ TEST_F(FileSelectTest, ADamagedRecordingCheckedAloneIsUncheckedAtOnce) {
     EXPECT_FALSE(dlg->OkButton()->isEnabled());
 }
 
+// Select-all follows the click's rule: a damaged recording is not checked
+// even when a repaired copy of it exists (the join could not take it).
+TEST_F(FileSelectTest, SelectAllLeavesADamagedRecordingWithARepairedCopyUnchecked) {
+    auto rows = Recordings(5, 10, 10);
+    rows[2].frontDamaged = 1;
+    auto dlg = Open(FileSelectMode::kJoin, rows);
+    dlg->Model().needsRepair = [](const RecordingEntry&) { return false; };  // copies exist
+    ClickCheck(dlg->List(), 2);
+    EXPECT_EQ(Checks(dlg->List()), ".....");
+    Click(dlg->SelectAllButton());
+    EXPECT_EQ(Checks(dlg->List()), "xx...");
+    EXPECT_EQ(dlg->SizeText()->text(), QStringLiteral("20 MB"));
+    Click(dlg->OkButton());
+    ASSERT_EQ(dlg->result(), QDialog::Accepted);
+    ASSERT_EQ(dlg->Result().size(), 2u);
+    EXPECT_EQ(dlg->Result().back().frontName, rows[1].frontName);
+}
+
+// A recording cut off by a power loss has no expected sizes: the dialog
+// shows and counts its files' sizes on disk, and Delete takes it.
+TEST_F(FileSelectTest, DeleteCountsAPowerLossRecordingBySizeOnDisk) {
+    auto rows = Recordings(2, 3, 2);
+    rows[1].frontExpectedSize = 0;
+    rows[1].rearExpectedSize = 0;
+    rows[1].frontDamaged = 1;
+    rows[1].frontBytes = 7 * kMb;
+    rows[1].rearBytes = 5 * kMb;
+    rows[1].scanned = true;
+    auto dlg = Open(FileSelectMode::kDelete, rows, rows);
+    CSkinListCtrl* list = dlg->List();
+    EXPECT_EQ(list->topLevelItem(1)->text(1), QStringLiteral("7 MB"));
+    EXPECT_EQ(list->topLevelItem(1)->text(2), QStringLiteral("5 MB"));
+    ClickCheck(list, 1);
+    EXPECT_EQ(dlg->SizeText()->text(), QStringLiteral("12 MB"));
+    EXPECT_TRUE(dlg->OkButton()->isEnabled());
+    test::SaveShot(dlg.get(), "file_select_delete_power_loss.png");
+    Click(dlg->OkButton());
+    ASSERT_EQ(dlg->result(), QDialog::Accepted);
+    ASSERT_EQ(dlg->Result().size(), 1u);
+    EXPECT_EQ(dlg->Result().front().frontName, rows[1].frontName);
+}
+
 TEST_F(FileSelectTest, JoinAccepts1024MegabytesAndRefuses1025) {
     auto rows = Recordings(2, 512, 100);
     {

@@ -76,6 +76,10 @@ public:
         v.dataValid = true;
         v.startTime = RecordingDateTime(name);
         v.frameInterval = intervalMs;
+        if (const std::optional<ClipTiming> timing = ReadTiming(clip)) {
+            v.frameRate = timing->rate;
+            v.frameScale = timing->scale;
+        }
         v.timeLapse = IsTimeLapse(name);
         ApplyHeaderFlags(v, reader.Header());
         v.badgeCode = QualityClass(facts.height, reader.Header().quality, 0);

@@ -5,8 +5,10 @@
 // build/tests/settings/.
 #include <gtest/gtest.h>
 
+#include <QCursor>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
 #include <set>
@@ -113,6 +115,37 @@ TEST_F(SettingDlgTest, ClosingHidesAndShowingAgainKeepsTheStates) {
     WAIT_FOR(owner.messages.size() == 3);
     EXPECT_EQ(owner.messages[2].wParam, 4u);
     EXPECT_EQ(owner.messages[2].lParam, 1);
+}
+
+// The close button lit by the pointer hides with the dialog it closed; shown
+// again with the pointer elsewhere, it is dark.
+TEST_F(SettingDlgTest, CloseButtonIsNotLitWhenTheDialogIsShownAgain) {
+    test::RecordingWindow owner;
+    owner.resize(800, 600);
+    ASSERT_TRUE(test::ShowAndWait(&owner));
+    CSettingDlg dlg(&owner);
+    dlg.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    CSkinButton* close = dlg.CloseButton();
+    ASSERT_NE(close, nullptr);
+    QTest::mouseMove(close, close->rect().center());
+    WAIT_FOR(close->Hovered());
+    EXPECT_EQ(close->ShownPicture(), StatePicture::kHot);
+    SaveShot(&dlg, QStringLiteral("settings_close_lit"));
+    QTest::mouseClick(close, Qt::LeftButton, {}, close->rect().center());
+    WAIT_FOR(!dlg.isVisible());
+    // The pointer goes off every window of the program while the dialog is
+    // hidden: nothing tells the button it has left.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCursor::setPos(screen.bottomRight() - QPoint(5, 5));
+    QTest::qWait(100);
+
+    dlg.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QTest::qWait(50);
+    EXPECT_FALSE(close->Hovered());
+    EXPECT_EQ(close->ShownPicture(), StatePicture::kNormal);
+    SaveShot(&dlg, QStringLiteral("settings_close_reopened"));
 }
 
 TEST_F(SettingDlgTest, LayoutTextsAndPlace) {

@@ -21,7 +21,7 @@ namespace {
 using detail::SetError;
 
 // Bump when the card's contents change, so older demo cards are replaced.
-constexpr int kDemoVersion = 2;
+constexpr int kDemoVersion = 3;
 
 // Karasuma-dori runs straight north from Kyoto Station; the street of the
 // pictures is laid along it, Z metres north of the Shiokoji crossing.
@@ -175,7 +175,9 @@ std::vector<SensorSample> Records(const DriveTrace& trace, const DrivePlan& plan
         s.accelY = static_cast<int>(std::lround(jitter(22)));
         // The road's small bumps grow with speed.
         s.accelZ = static_cast<int>(std::lround(-1000 + jitter(10 + 4 * trace.speed[k])));
-        s.axis = 'X';
+        // The recorder names an axis only in the records of a shock; every
+        // other record carries no axis letter.
+        s.axis = 'N';
         s.voltageTenths = plan.parked ? 124 : 141;
         s.mic = 'R';
         s.levels = static_cast<uint8_t>(((i / 50) % 4) << 4 | ((i / 70) % 3));

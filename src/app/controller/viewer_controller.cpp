@@ -83,6 +83,13 @@ float ViewerController::DataFrameInterval() const {
     return pair_.FrameInterval(CameraSelector::kBoth);
 }
 
+void ViewerController::SetTripFrameTiming(TripValues& trip) const {
+    trip.frameInterval = DataFrameInterval();
+    const std::optional<Camera> data = pair_.DataCamera();
+    trip.frameRate = data ? pair_.Player(*data).FrameRate() : 0;
+    trip.frameScale = data ? pair_.Player(*data).FrameScale() : 0;
+}
+
 bool ViewerController::WithinEndMargin() {
     const PlayState state = DataState();
     if (state != PlayState::kPlaying) return false;
@@ -128,7 +135,7 @@ void ViewerController::SelectRecording(bool resetSlider, bool clearGraph, bool c
     }
     if (clearGraph) view_.ClearGraph();
     if (clearTrip) {
-        ResetTripValues(view_.Trip());
+        view_.ResetTrip();
         view_.Trip().dataValid = false;
         view_.RepaintTrip();
     }
@@ -307,7 +314,7 @@ void ViewerController::PlayerReady(int /*camera*/) {
     openTimer_.stop();
     openGate_ = true;
     endLatch_ = false;
-    view_.Trip().frameInterval = DataFrameInterval();
+    SetTripFrameTiming(view_.Trip());
     UpdateSpeedLabel();
     view_.ApplyVideoRectangles();
     view_.ApplyAspectModes();
@@ -411,8 +418,8 @@ void ViewerController::StartBookkeeping() {
              pair_.Player(Camera::Rear).NativeSize(w, h))
         rearHeight = h;
 
+    view_.ResetTrip();
     TripValues& trip = view_.Trip();
-    ResetTripValues(trip);
     char quality = 0;
     SensorHeader header{};
     pair_.WithBothReaders([&](MoviePlayer::Readers front, MoviePlayer::Readers rear) {
@@ -430,7 +437,7 @@ void ViewerController::StartBookkeeping() {
         trip.voltageShown = VoltageShownFor(trip.voltageEnabled, entry->frontName, entry->rearName);
         view_.SetRowFacts(row, trip.badgeCode, trip.startTime);
     }
-    trip.frameInterval = DataFrameInterval();
+    SetTripFrameTiming(trip);
     if (hasData) ApplyHeaderFlags(trip, header);
 
     const std::int64_t duration = std::max<std::int64_t>(DataDuration(), 0);
@@ -668,7 +675,7 @@ void ViewerController::Reset() {
         events_.clear();
     }
     view_.ClearGraph();
-    ResetTripValues(view_.Trip());
+    view_.ResetTrip();
     view_.Trip().dataValid = false;
     view_.RepaintTrip();
     {
@@ -837,7 +844,7 @@ void ViewerController::CmdPrevious() {
     if (currentIndex_ > 0) {
         --currentIndex_;
         view_.SelectListRow(currentIndex_);
-        ResetTripValues(view_.Trip());
+        view_.ResetTrip();
         view_.SetSeekPosition(0);
         view_.SetGraphCursor(0, 0);
         view_.MapRecordingChanged(currentIndex_);

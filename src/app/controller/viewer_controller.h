@@ -81,6 +81,9 @@ public:
     // --- the panels and the seek slider ---------------------------------------------
     virtual TripValues& Trip() = 0;
     virtual void RepaintTrip() = 0;
+    // Every trip value back to its reset value through the panel, so that its
+    // axis buttons and the graph's lines follow their flags.
+    virtual void ResetTrip() { ResetTripValues(Trip()); }
     virtual void SetSeekRange(std::int64_t first, std::int64_t end) = 0;
     virtual void SetSeekPosition(std::int64_t p) = 0;
     virtual void EnableSeekSlider(bool on) = 0;
@@ -174,6 +177,9 @@ public:
     std::int64_t DataPosition();
     std::int64_t DataDuration();
     float DataFrameInterval() const;
+    // The data camera's frame interval and stated frame rate into the trip
+    // panel's values (its time of a frame is exact from the rate).
+    void SetTripFrameTiming(TripValues& trip) const;
     bool WithinEndMargin();
     // Within the end margin, also setting `endLatch` and closing menus; or the
     // latch already set. Commands that check the margin are then ignored.

@@ -11,7 +11,10 @@
 namespace trivexa {
 
 inline constexpr int kUiStringCount = 186;       // ids 0..185 hold texts
-inline constexpr int kUiSlotsPerLanguage = 260;  // slots 186..259 stay empty
+inline constexpr int kUiSlotsPerLanguage = 260;  // slots 186..259: see below
+// Slots from 186 hold the detail lines of the error boxes (the reason under
+// the message, in the language of the box); their ids are named where they
+// are used (app/file_commands/file_tasks.h). The other slots stay empty.
 inline constexpr int kUiLanguageCount = 2;
 
 // Ids with a role in code beyond a plain caption.

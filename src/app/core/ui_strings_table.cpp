@@ -1,5 +1,7 @@
 // Generated from the UI text table; every text exactly as the viewer shows it.
 // Ids that share a text point at one stored string.
+#include <iterator>
+
 #include "app/core/ui_strings.h"
 
 namespace trivexa {
@@ -185,12 +187,27 @@ constexpr unsigned char kTextOfId[kUiStringCount] = {
     148, 149, 150, 151, 152, 153, 21,  154, 155, 156, 155, 155, 155, 157, 158,
 };
 
+// The detail lines of the error boxes, ids 186 on.
+constexpr const char* kDetailTexts[] = {
+    "ファイルが見つかりません。",                            // 186
+    "同じ番号の削除済みファイルがSDカードに残っています。",  // 187
+    "書き込みが禁止されているため変更できません。",          // 188
+    "ごみ箱に移動できませんでした。",                        // 189
+    "ファイル名を変更できませんでした。",                    // 190
+};
+constexpr int kDetailFirst = kUiStringCount;
+constexpr int kDetailCount = static_cast<int>(std::size(kDetailTexts));
+static_assert(kDetailFirst + kDetailCount <= kUiSlotsPerLanguage);
+
 }  // namespace
 
 const char* UiStringTable(int language, int id) {
     // Both language columns hold the same texts; the language index only
     // selects the column, as a translated column would be selected.
-    if (language < 0 || language >= kUiLanguageCount || id < 0 || id >= kUiStringCount) return "";
+    if (language < 0 || language >= kUiLanguageCount || id < 0) return "";
+    if (id >= kDetailFirst && id < kDetailFirst + kDetailCount)
+        return kDetailTexts[id - kDetailFirst];
+    if (id >= kUiStringCount) return "";
     return kTexts[kTextOfId[id]];
 }
 

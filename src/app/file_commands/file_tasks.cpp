@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "app/core/ui_strings.h"
 #include "app/file_commands/join_texts.h"
 #include "platform/files.h"
 #include "recordings/drive_utils.h"
@@ -64,20 +65,38 @@ TaskOutcome CsvTask::Run(TaskListener& listener) {
 
 // ---- Delete -----------------------------------------------------------------
 
-bool DeleteOneRecording(const RecordingEntry& entry, std::string& why) {
+namespace {
+
+// Why the files of `entry` that are still there were not deleted, from what
+// can be seen afterwards: a folder that cannot be written (a read-only card),
+// on the card a hidden file of the same name in the way, else the step that
+// failed.
+int DeleteFailureReason(const RecordingEntry& entry) {
+    std::vector<std::string> left;
+    for (const std::string* path : {&entry.frontPath, &entry.rearPath})
+        if (Exists(*path)) left.push_back(*path);
+    for (const std::string& path : left)
+        if (!platform::IsWritableFolder(std::string(ParentOf(path)))) return kUiDetailReadOnly;
     const std::string& key = KeyPath(entry);
+    if (!(IsCardPath(key) && IsRecordingName(key))) return kUiDetailNotToTrash;
+    for (const std::string& path : left) {
+        const std::size_t dot = path.rfind('.');
+        if (dot != std::string::npos && Exists(path.substr(0, dot + 1) + "DMY"))
+            return kUiDetailHiddenCopyThere;
+    }
+    return kUiDetailNotHidden;
+}
+
+}  // namespace
+
+bool DeleteOneRecording(const RecordingEntry& entry, std::string& why) {
+    const std::string name(FileNameOf(KeyPath(entry)));
     if (!Exists(entry.frontPath) && !Exists(entry.rearPath)) {
-        why = std::string(FileNameOf(key)) + " no longer exists";
+        why = name + "\n" + UiString(kUiDetailNoLongerThere);
         return false;
     }
     if (DeleteRecording(entry.frontPath, entry.rearPath)) return true;
-    const std::string name(FileNameOf(key));
-    if (IsCardPath(key) && IsRecordingName(key)) {
-        why =
-            name + " cannot be hidden: a deleted recording of the same number is still on the card";
-    } else {
-        why = name + " cannot be moved to the trash";
-    }
+    why = name + "\n" + UiString(DeleteFailureReason(entry));
     return false;
 }
 

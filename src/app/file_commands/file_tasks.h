@@ -30,6 +30,13 @@ enum class TaskOutcome { kDone, kFailed, kCancelled };
 // UI strings shown with the caption "ERROR" when a task fails, in order.
 inline constexpr int kUiJoinFailed = 92;
 inline constexpr int kUiDeleteFailed = 94;
+// The reasons a recording was not deleted, shown under UI string 94 after
+// the recording's file name.
+inline constexpr int kUiDetailNoLongerThere = 186;
+inline constexpr int kUiDetailHiddenCopyThere = 187;  // its DMY is still on the card
+inline constexpr int kUiDetailReadOnly = 188;         // the folder cannot be written
+inline constexpr int kUiDetailNotToTrash = 189;
+inline constexpr int kUiDetailNotHidden = 190;  // the rename on the card failed otherwise
 
 // Why a task failed: the UI strings the user sees and one line of detail (a
 // file name, what the system said) shown under the first of them.

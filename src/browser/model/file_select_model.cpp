@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <limits>
 
 #include "recordings/recording_name.h"
 
@@ -34,6 +35,16 @@ bool ExtensionHasAvi(std::string_view path) {
 }
 
 bool IsDamaged(const RecordingEntry& e) { return e.frontDamaged == 1 || e.rearDamaged == 1; }
+
+// The size a file counts with: its expected size, or, when the integrity
+// check gave none (a clip cut off by a power loss has no sizes in its
+// header), its size on disk as the scan found it.
+std::int64_t CountedSize(std::int64_t expected, std::uint64_t onDisk) {
+    if (expected > 0) return expected;
+    if (expected < 0) return 0;  // a placeholder
+    return static_cast<std::int64_t>(
+        std::min<std::uint64_t>(onDisk, std::numeric_limits<std::int64_t>::max()));
+}
 
 bool At(const std::vector<bool>& v, int i) {
     return i >= 0 && static_cast<std::size_t>(i) < v.size() && v[static_cast<std::size_t>(i)];
@@ -132,12 +143,14 @@ SelectionSizes ComputeSizes(FileSelectMode mode, const std::vector<RecordingEntr
     for (std::size_t i = 0; i < shown.size() && i < checked.size(); ++i) {
         if (!checked[i]) continue;
         const RecordingEntry& e = shown[i];
-        if (e.frontExpectedSize > 0) {
-            z.frontBytes += e.frontExpectedSize;
+        const std::int64_t front = CountedSize(e.frontExpectedSize, e.frontBytes);
+        const std::int64_t rear = CountedSize(e.rearExpectedSize, e.rearBytes);
+        if (front > 0) {
+            z.frontBytes += front;
             ++z.frontFiles;
         }
-        if (e.rearExpectedSize > 0) {
-            z.rearBytes += e.rearExpectedSize;
+        if (rear > 0) {
+            z.rearBytes += rear;
             ++z.rearFiles;
         }
     }
@@ -185,14 +198,20 @@ void FileSelectModel::Refill(bool showAll, bool selectAll) {
     Fill(showAll);
     if (selectAll) checked_.assign(shown_.size(), true);
     if (!IsJoin()) return;
-    RecomputeRun();
-    // Every row checked at once would also check damaged recordings and rows
-    // beyond a gap, which the join cannot take: keep the run alone.
-    if (selectAll) {
-        JoinRows rows = RowsForRun();
-        KeepOnlyRun(rows, run_);
-        checked_ = rows.checked;
+    if (!selectAll) {
+        RecomputeRun();
+        return;
     }
+    // Every row checked at once would also check damaged recordings and rows
+    // beyond a gap, which the join cannot take. A click on a damaged row is
+    // refused even when a repaired copy exists, so select-all leaves it
+    // unchecked too and keeps the run before it alone.
+    JoinRows rows = RowsForRun();
+    for (int i = 0; i < RowCount(); ++i)
+        if (At(rows.damaged, i)) Set(rows.checked, i, false);
+    run_ = FindJoinRun(rows);
+    KeepOnlyRun(rows, run_);
+    checked_ = rows.checked;
 }
 
 std::string FileSelectModel::NameText(int row) const {
@@ -202,12 +221,14 @@ std::string FileSelectModel::NameText(int row) const {
 
 std::string FileSelectModel::FrontSizeText(int row) const {
     if (row < 0 || row >= RowCount()) return {};
-    return MegabyteText(shown_[static_cast<std::size_t>(row)].frontExpectedSize);
+    const RecordingEntry& e = shown_[static_cast<std::size_t>(row)];
+    return MegabyteText(CountedSize(e.frontExpectedSize, e.frontBytes));
 }
 
 std::string FileSelectModel::RearSizeText(int row) const {
     if (row < 0 || row >= RowCount()) return {};
-    return MegabyteText(shown_[static_cast<std::size_t>(row)].rearExpectedSize);
+    const RecordingEntry& e = shown_[static_cast<std::size_t>(row)];
+    return MegabyteText(CountedSize(e.rearExpectedSize, e.rearBytes));
 }
 
 bool FileSelectModel::Checked(int row) const { return At(checked_, row); }

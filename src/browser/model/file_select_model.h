@@ -81,6 +81,8 @@ struct SelectionSizes {
     std::string rearText;   // size text 1010 (join only)
 };
 
+// A file counts with its expected size, or with its size on disk when it has
+// none (a clip cut off by a power loss), so such a recording can be deleted.
 SelectionSizes ComputeSizes(FileSelectMode mode, const std::vector<RecordingEntry>& shown,
                             const std::vector<bool>& checked);
 

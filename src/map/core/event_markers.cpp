@@ -1,6 +1,9 @@
 #include "map/core/event_markers.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "map/core/map_script.h"
 #include "map/core/track_array.h"
@@ -97,7 +100,11 @@ std::vector<EventMarker> EventMarkers(const GraphEventList& events, const Sensor
         m.levelz = Finite(accel.z);
         m.ifile = 0;
         m.igrid = igrid;
-        m.ipos = FrameOrRecordMs(accel);
+        // Where a click seeks: the frame that starts the event's run, as the
+        // graph's jumps do; the entry's own frame number lies one frame
+        // before the first frame that shows its record.
+        m.ipos = static_cast<int>(
+            std::clamp<std::int64_t>(it->frame, 0, std::numeric_limits<std::int32_t>::max()));
         m.latitude = position->latitude;
         m.longitude = position->longitude;
         m.valid = position->valid ? 1 : 0;

@@ -48,7 +48,7 @@ struct EventMarker {
     double levelx = 0.0, levely = 0.0, levelz = 0.0;
     int ifile = 0;
     int igrid = 0;
-    int ipos = 0;  // the event's frame number (where a click seeks to)
+    int ipos = 0;  // the frame that starts the event (where a click seeks to)
     double latitude = 0.0, longitude = 0.0;
     int valid = 0;
     double speed = 0.0;

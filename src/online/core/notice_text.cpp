@@ -79,6 +79,14 @@ std::size_t CodePointAt(std::string_view text, std::size_t at, std::uint32_t& cp
     return length;
 }
 
+// The characters that change the direction of the text around them (marks,
+// embeddings, overrides, isolates): one from the server would show the rest
+// of the notice mirrored.
+bool IsBidiControl(std::uint32_t cp) {
+    return cp == 0x200E || cp == 0x200F || (cp >= 0x202A && cp <= 0x202E) ||
+           (cp >= 0x2066 && cp <= 0x2069);
+}
+
 // Writes `text` escaped for an attribute value or for shown text. Shown text
 // keeps its runs of blanks as wide as they were and may break inside long
 // runs of other characters; with kShownLines its line breaks become <br>.
@@ -112,7 +120,7 @@ void AppendEscaped(std::string& out, std::string_view text, Escape how) {
             run = 0;
             continue;
         }
-        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) continue;
+        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || IsBidiControl(cp)) continue;
         blankBefore = false;
         if (cp >= 0x3000) {
             // Lines may break around ideographs and kana anyway.

@@ -64,8 +64,10 @@ bool IsOpenableLink(std::string_view url);
 std::size_t ShownLength(const NoticeText& pieces);
 
 // Rich text for a label: every text piece escaped (&, <, >, quotes), line
-// breaks as <br>, runs of blanks kept, control characters and bytes that are
-// no UTF-8 left out or replaced; every link piece with an openable address as
+// breaks as <br>, runs of blanks kept, control characters (C0, C1 and the
+// bidirectional marks, embeddings, overrides and isolates U+200E, U+200F,
+// U+202A-U+202E, U+2066-U+2069) and bytes that are no UTF-8 left out or
+// replaced; every link piece with an openable address as
 // an anchor to it, any other address as plain text.
 std::string NoticeMarkup(const NoticeText& pieces);
 

@@ -136,17 +136,47 @@ std::optional<SystemTime> SystemTimeOf(std::uint64_t ticks) {
     return t;
 }
 
+// Offsets from here on lie past the calendar's end whatever the start (and
+// their ticks still fit 63 bits).
+constexpr std::int64_t kLatestOffsetMs = 900'000'000'000'000;
+
+std::optional<std::int64_t> FrameOffsetMs(const TripValues& v) {
+    if (v.frame < 0) return std::nullopt;
+    if (v.frameRate != 0 && v.frameScale != 0) {
+        // frame x scale / rate seconds of video, times 14.985 for a
+        // time-lapse frame: in integers, so that a frame that starts a second
+        // shows that second (single precision lands a hair before it on
+        // many frames). floor(q x p / r) = (q / r) x p + floor((q % r) x p / r).
+        const std::uint64_t perFrame = v.timeLapse ? kTimeLapseThousandths : 1000u;
+        const std::uint64_t q = static_cast<std::uint64_t>(v.frame) * v.frameScale;
+        const std::uint64_t whole = q / v.frameRate;
+        if (whole >= static_cast<std::uint64_t>(kLatestOffsetMs) / perFrame) return std::nullopt;
+        const std::uint64_t ms = whole * perFrame + (q % v.frameRate) * perFrame / v.frameRate;
+        return static_cast<std::int64_t>(ms);
+    }
+    // No rate in the header: the interval the media gave, in double
+    // precision, rounded to a tenth of a millisecond before it is cut to
+    // whole milliseconds so that the interval's own rounding does not move a
+    // frame into the second before it.
+    const double factor = v.timeLapse ? kTimeLapseThousandths / 1000.0 : 1.0;
+    const double ms = static_cast<double>(v.frame) * static_cast<double>(v.frameInterval) * factor;
+    if (!std::isfinite(ms) || ms <= -static_cast<double>(kLatestOffsetMs) ||
+        ms >= static_cast<double>(kLatestOffsetMs))
+        return std::nullopt;
+    return static_cast<std::int64_t>(std::floor(std::round(ms * 10.0) / 10.0));
+}
+
 std::optional<std::string> FrameDateText(const TripValues& v) {
     if (!v.dataValid || v.frame < 0) return std::nullopt;
     const std::optional<std::uint64_t> start = FileTimeOf(v.startTime);
     if (!start) return std::nullopt;
-    // The frame's offset in ticks, computed in single precision as the
-    // recorder's tools do.
-    const float factor = v.timeLapse ? kTimeLapseFactor : 1.0f;
-    const float offset = static_cast<float>(v.frame) * v.frameInterval * 10000.0f * factor;
-    if (!std::isfinite(offset) || offset <= -9.0e18f || offset >= 9.0e18f) return std::nullopt;
-    const std::int64_t delta = static_cast<std::int64_t>(offset);
+    const std::optional<std::int64_t> offsetMs = FrameOffsetMs(v);
+    if (!offsetMs) return std::nullopt;
+    const std::int64_t delta = *offsetMs * 10'000;
     if (delta < 0 && static_cast<std::uint64_t>(-delta) > *start) return std::nullopt;
+    if (delta > 0 &&
+        static_cast<std::uint64_t>(delta) > std::numeric_limits<std::uint64_t>::max() - *start)
+        return std::nullopt;
     const std::uint64_t t = *start + static_cast<std::uint64_t>(delta);
     if (t == 0) return std::nullopt;
     const std::optional<SystemTime> shown = SystemTimeOf(t);

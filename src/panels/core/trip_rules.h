@@ -31,10 +31,13 @@ inline constexpr int kNoBadge = 0;
 // The values the panel shows; the main window writes them (Parts of the
 // recording's life: prepared, position fan-out, speed changes).
 struct TripValues {
-    bool dataValid = false;                           // a recording is prepared
-    SystemTime startTime{};                           // from the recording's file name
-    int frame = kNoFrame;                             // current frame
-    float frameInterval = 0;                          // ms per frame of the data camera
+    bool dataValid = false;   // a recording is prepared
+    SystemTime startTime{};   // from the recording's file name
+    int frame = kNoFrame;     // current frame
+    float frameInterval = 0;  // ms per frame of the data camera
+    // The data camera's frame rate as its stream header states it (frames
+    // per second = rate / scale); 0 when the header gave none.
+    std::uint32_t frameRate = 0, frameScale = 0;
     bool timeLapse = false;                           // a time-lapse recording
     double x = kNoAccel, y = kNoAccel, z = kNoAccel;  // G
     double speed = kNoSpeedValue;                     // km/h
@@ -74,6 +77,12 @@ std::optional<std::uint64_t> FileTimeOf(const SystemTime& t);
 std::optional<SystemTime> SystemTimeOf(std::uint64_t ticks);
 // Factor of the frame time of time-lapse recordings.
 inline constexpr float kTimeLapseFactor = 14.985f;
+inline constexpr std::uint32_t kTimeLapseThousandths = 14985;
+// Whole milliseconds of real time from the start of the recording to the
+// frame: exact from the stream's rate and scale when they are known (a
+// time-lapse frame covers 14.985 frame intervals), else from the frame
+// interval. Nothing for a frame below 0 or an interval that is no number.
+std::optional<std::int64_t> FrameOffsetMs(const TripValues& v);
 // "%04d/%02d/%02d %02d:%02d:%02d" of the frame, years from 2050 shown 35
 // years earlier; nothing (the placeholder is drawn) without valid data, for a
 // frame below 0 or a time that cannot be shown.

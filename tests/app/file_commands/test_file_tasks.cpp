@@ -6,9 +6,10 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "app/core/ui_strings.h"
 #include "app/file_commands/file_tasks.h"
-#include "forge_card.h"
 #include "container/join_test_util.h"
+#include "forge_card.h"
 #include "platform/files.h"
 #include "platform/scratch_volume.h"
 #include "recordings/drive_utils.h"
@@ -119,6 +120,8 @@ TEST_F(DeleteTaskTest, ADmyAlreadyThereOrAVanishedRecordingFailsWithUiString94) 
     ASSERT_EQ(RunTask(task, listener), TaskOutcome::kFailed);
     EXPECT_EQ(task.Failure().messages, std::vector<int>{kUiDeleteFailed});
     EXPECT_NE(task.Failure().detail.find(list_[2].frontName), std::string::npos);
+    EXPECT_NE(task.Failure().detail.find(UiString(kUiDetailHiddenCopyThere)), std::string::npos)
+        << task.Failure().detail;
     // The last checked went first and stays deleted; the failed one and the
     // one before it are untouched.
     EXPECT_EQ(task.Deleted().size(), 1u);
@@ -134,8 +137,22 @@ TEST_F(DeleteTaskTest, ADmyAlreadyThereOrAVanishedRecordingFailsWithUiString94) 
     DeleteTask gone({list_[0]}, "");
     RecordingListener l2;
     ASSERT_EQ(RunTask(gone, l2), TaskOutcome::kFailed);
-    EXPECT_NE(gone.Failure().detail.find("no longer exists"), std::string::npos);
+    EXPECT_NE(gone.Failure().detail.find(UiString(kUiDetailNoLongerThere)), std::string::npos);
     EXPECT_NE(gone.Failure().detail.find(list_[0].frontName), std::string::npos);
+}
+
+// A read-only card: the detail says so, in the box's language, and does not
+// claim a hidden file of the same number is in the way.
+TEST_F(DeleteTaskTest, AReadOnlyCardIsReportedAsSuchNotAsAHiddenFileInTheWay) {
+    ASSERT_EQ(::mount("tmpfs", card_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    DeleteTask task({list_[1]}, "");
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kFailed);
+    EXPECT_EQ(task.Failure().messages, std::vector<int>{kUiDeleteFailed});
+    const std::string& detail = task.Failure().detail;
+    EXPECT_EQ(detail, list_[1].frontName + "\n" + UiString(kUiDetailReadOnly));
+    EXPECT_EQ(detail.find(UiString(kUiDetailHiddenCopyThere)), std::string::npos);
+    EXPECT_TRUE(fs::exists(list_[1].frontPath));
 }
 
 TEST_F(DeleteTaskTest, CancelStopsBeforeTheNextRecording) {

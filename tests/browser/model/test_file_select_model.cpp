@@ -185,6 +185,31 @@ TEST(FileSelectModel, OffersAtMost1500AndTheRowsOfItsMode) {
     EXPECT_EQ(del.RowCount(), 3);
 }
 
+// A clip cut off by a power loss has no expected size: it counts, and shows,
+// with its size on disk, so its recording can be deleted.
+TEST(FileSelectModel, AFileWithoutExpectedSizeCountsItsSizeOnDisk) {
+    RecordingEntry cut = Entry("A__S-240518-151000-000108F.AVI", 0, 0);
+    cut.frontDamaged = true;
+    cut.frontBytes = 7 * kMb;
+    cut.rearBytes = 5 * kMb;
+    FileSelectModel del(FileSelectMode::kDelete);
+    del.SetDisplayed({cut, Entry("A___-230715-081522-000001F.AVI", 3 * kMb, 2 * kMb)});
+    del.Fill(false);
+    EXPECT_EQ(del.FrontSizeText(0), "7 MB");
+    EXPECT_EQ(del.RearSizeText(0), "5 MB");
+    del.OnRowChecked(0, true);
+    EXPECT_EQ(del.Sizes().totalText, "12 MB");
+    EXPECT_TRUE(del.Sizes().okEnabled);
+    // An expected size wins over the size on disk; a placeholder counts 0.
+    RecordingEntry both = Entry("A___-230715-081522-000002F.AVI", 3 * kMb, 0);
+    both.frontBytes = 9 * kMb;
+    both.rearExpectedSize = -1;
+    both.rearBytes = 4 * kMb;
+    const SelectionSizes z = ComputeSizes(FileSelectMode::kDelete, {both}, {true});
+    EXPECT_EQ(z.totalText, "3 MB");
+    EXPECT_EQ(z.frontFiles + z.rearFiles, 1);
+}
+
 TEST(FileSelectModel, SelectAllInJoinModeChecksOnlyTheFirstRun) {
     std::vector<RecordingEntry> rows;
     for (int i = 0; i < 6; ++i)
@@ -198,6 +223,16 @@ TEST(FileSelectModel, SelectAllInJoinModeChecksOnlyTheFirstRun) {
     EXPECT_EQ(model.CheckedRows(), (std::vector<bool>{true, true, true, false, false, false}));
     EXPECT_EQ(model.Run(), (JoinRun{0, 3}));
     EXPECT_EQ(model.Result().size(), 3u);
+    // A damaged recording with a repaired copy ends the run as well: a click
+    // on it is refused, and so is select-all's check.
+    FileSelectModel repaired(FileSelectMode::kJoin);
+    repaired.needsRepair = [](const RecordingEntry&) { return false; };
+    repaired.SetDisplayed(rows);
+    repaired.Refill(false, true);
+    EXPECT_EQ(repaired.CheckedRows(), (std::vector<bool>{true, true, true, false, false, false}));
+    EXPECT_EQ(repaired.Run(), (JoinRun{0, 3}));
+    repaired.OnRowChecked(3, true);
+    EXPECT_FALSE(repaired.Checked(3));
     // Colours: damaged yellow on pink, joined magenta on yellow, others none.
     ASSERT_TRUE(model.RowColoursFor(3).has_value());
     EXPECT_EQ(model.RowColoursFor(3)->background, 0xEEBACBu);

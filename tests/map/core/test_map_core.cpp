@@ -148,10 +148,15 @@ struct Recording {
     }
 };
 
-GraphEvent Event(int entry, EventCategory category) {
+// An event of the list: it starts on the first frame that shows its entry,
+// one after the entry's own frame number (the frame map steps to an entry
+// on the frame after the one it reaches).
+GraphEvent Event(const Recording& r, int entry, EventCategory category) {
     GraphEvent e;
     e.entry = entry;
     e.category = category;
+    if (entry >= 0 && static_cast<std::size_t>(entry) < r.accels.size())
+        e.frame = r.accels[static_cast<std::size_t>(entry)].frame.value_or(0) + 1;
     return e;
 }
 
@@ -160,17 +165,19 @@ TEST(EventMarkerCalls, LastEventFirstWithTwelveArguments) {
     const int shock = r.Add(35.1, 139.1, 30, -0.8);
     const int manual = r.Add(35.2, 139.2, 60);
     const int overspeed = r.Add(35.3, 139.3, 90);
-    const GraphEventList events = {Event(shock, EventCategory::ShockY),
-                                   Event(manual, EventCategory::Manual),
-                                   Event(overspeed, EventCategory::Overspeed)};
+    const GraphEventList events = {Event(r, shock, EventCategory::ShockY),
+                                   Event(r, manual, EventCategory::Manual),
+                                   Event(r, overspeed, EventCategory::Overspeed)};
     const std::vector<EventMarker> markers = EventMarkers(events, r.View(), kAllSeries, 4);
     ASSERT_EQ(markers.size(), 3u);
     EXPECT_EQ(AddCrashPosCall(markers[0]),
-              "cplist.AddCrashPos(8,0.100000,0.000000,-1.000000,0,4,90,35.300000,139.300000,1,"
+              "cplist.AddCrashPos(8,0.100000,0.000000,-1.000000,0,4,91,35.300000,139.300000,1,"
               "42.500000,0.000000)");
     EXPECT_EQ(markers[1].icon, static_cast<int>(MarkerIcon::kManual));
     EXPECT_EQ(markers[2].icon, static_cast<int>(MarkerIcon::kShockBraking));
-    EXPECT_EQ(markers[2].ipos, 30);
+    // A click seeks where the graph's jump goes: the first frame that
+    // shows the event's record, not the frame before it.
+    EXPECT_EQ(markers[2].ipos, 31);
 
     // Overspeed switched off: its marker goes, the others stay.
     SeriesFlags listed = kAllSeries;
@@ -188,19 +195,19 @@ TEST(EventMarkerCalls, PositionsThatAreNoPlaceAndMissingLinks) {
     r.accels[static_cast<std::size_t>(wild)].x = kNaN;  // a level that is no number
     GraphEventList events;
     for (int e : {first, zero, marker, notANumber, wild})
-        events.push_back(Event(e, EventCategory::Manual));
+        events.push_back(Event(r, e, EventCategory::Manual));
     std::vector<EventMarker> markers = EventMarkers(events, r.View(), kAllSeries, 0);
     ASSERT_EQ(markers.size(), 2u);
-    EXPECT_EQ(markers[0].ipos, 50);
+    EXPECT_EQ(markers[0].ipos, 51);
     EXPECT_EQ(markers[0].levelx, 0.0);  // sent as 0: the page refuses "nan"
-    EXPECT_EQ(markers[1].ipos, 10);
+    EXPECT_EQ(markers[1].ipos, 11);
 
     // A missing position link ends the walk; so does an entry outside the list.
     r.accels[static_cast<std::size_t>(notANumber)].positionLink = sensor::kNoLink;
     markers = EventMarkers(events, r.View(), kAllSeries, 0);
     ASSERT_EQ(markers.size(), 1u);
-    EXPECT_EQ(markers[0].ipos, 50);
-    events.push_back(Event(99, EventCategory::Manual));
+    EXPECT_EQ(markers[0].ipos, 51);
+    events.push_back(Event(r, 99, EventCategory::Manual));
     EXPECT_TRUE(EventMarkers(events, r.View(), kAllSeries, 0).empty());
     EXPECT_TRUE(EventMarkers({}, r.View(), kAllSeries, 0).empty());
 }

@@ -85,6 +85,17 @@ TEST(NoticeText, LinesBlanksAndOddCharacters) {
               "v\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD"
               "\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(markup("\xC2\x85\xE7\x89\x88"), "\xE7\x89\x88") << "C1 controls go, kanji stay";
+    // Direction controls go too: one U+202E would mirror the rest of the
+    // notice: marks, embeddings, overrides and isolates. Their neighbours
+    // U+200D and U+206A stay.
+    for (const char* bidi : {"\xE2\x80\x8E", "\xE2\x80\x8F", "\xE2\x80\xAA", "\xE2\x80\xAB",
+                             "\xE2\x80\xAC", "\xE2\x80\xAD", "\xE2\x80\xAE", "\xE2\x81\xA6",
+                             "\xE2\x81\xA7", "\xE2\x81\xA8", "\xE2\x81\xA9"})
+        EXPECT_EQ(markup(std::string("1.2") + bidi + " 1.3"), "1.2 1.3") << bidi;
+    EXPECT_EQ(markup("a\xE2\x80\x8D\xE2\x81\xAA"), "a\xE2\x80\x8D\xE2\x81\xAA");
+    const std::string page = "http://h/\xE2\x80\xAEp.html";
+    EXPECT_EQ(NoticeMarkup({{Kind::kLink, page}}),
+              "<a href=\"http://h/p.html\">http://h/p.html</a>");
     // Ideographs break lines anyway: a long Japanese line stays as it is.
     std::string kanji;
     for (int i = 0; i < 100; ++i) kanji += "\xE7\x89\x88";

@@ -82,6 +82,63 @@ TEST(TripDate, FrameDateTexts) {
     EXPECT_EQ(FrameDateText(invalid), std::nullopt);
 }
 
+// Every frame shows the second of real time it lies in, as the recorder's
+// stamp on the picture does: the interval the player holds is single
+// precision, and a frame that starts a second must not show the one before.
+TEST(TripDate, EveryFrameShowsTheSecondItLiesIn) {
+    const SystemTime start = At(2024, 5, 18, 14, 0, 0);
+    auto text = [](int seconds) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "2024/05/18 %02d:%02d:%02d", 14 + seconds / 3600,
+                      seconds / 60 % 60, seconds % 60);
+        return std::string(buffer);
+    };
+    const struct {
+        std::uint32_t rate, scale;
+        bool timeLapse;
+        int frames;
+        int numerator, denominator;  // real seconds of frame f: f x num / den
+    } clips[] = {
+        {30, 1, false, 901, 1, 30},      // 30 s at 30 fps and the frame after
+        {55, 2, false, 826, 2, 55},      // the rear camera's 27.5 fps
+        {14985, 1000, true, 240, 1, 1},  // time-lapse: a picture a second
+        {30000, 1001, false, 1800, 1001, 30000},
+    };
+    for (const auto& c : clips) {
+        TripValues v =
+            Prepared(start, 0, static_cast<float>(1000.0 * c.scale / c.rate), c.timeLapse);
+        v.frameRate = c.rate;
+        v.frameScale = c.scale;
+        int wrong = 0;
+        for (int f = 0; f < c.frames; ++f) {
+            v.frame = f;
+            const int seconds =
+                static_cast<int>(static_cast<long long>(f) * c.numerator / c.denominator);
+            const auto shown = FrameDateText(v);
+            if (shown != text(seconds)) {
+                ++wrong;
+                ADD_FAILURE() << c.rate << "/" << c.scale << " frame " << f << ": "
+                              << shown.value_or("(none)") << ", not " << text(seconds);
+                if (wrong > 5) break;
+            }
+        }
+    }
+    // Whole milliseconds, cut toward zero.
+    TripValues v = Prepared(start, 1, 1000.0f / 30.0f);
+    v.frameRate = 30;
+    v.frameScale = 1;
+    EXPECT_EQ(FrameOffsetMs(v), 33);
+    v.frame = 2;
+    EXPECT_EQ(FrameOffsetMs(v), 66);
+    // Offsets past any calendar are no time at all.
+    v.frameRate = 1;
+    v.frameScale = 0xFFFFFFFFu;
+    v.frame = 0x7FFFFFFF;
+    v.timeLapse = true;
+    EXPECT_EQ(FrameOffsetMs(v), std::nullopt);
+    EXPECT_EQ(FrameDateText(v), std::nullopt);
+}
+
 TEST(TripReadouts, Accelerations) {
     const struct {
         double g;

@@ -243,9 +243,13 @@ TEST(JoinTask, OutputFolderRules) {
 
     ScratchVolume volume(8 << 20);
     TRIVEXA_REQUIRE_MOUNTED(volume);
-    // Expected sizes that add up to exactly the free space: too little.
+    // Expected sizes that add up to exactly the free space: too little. A
+    // clip counts at most its real size, so the volume is first filled up to
+    // a few kilobytes, less than the clips hold.
+    WriteFile(volume.root() / "filler", std::string(FreeBytes(volume.root().string()) - 8192, 'f'));
     const std::uint64_t free = FreeBytes(volume.root().string());
     ASSERT_GT(free, 1000u);
+    ASSERT_LT(free, fs::file_size(recs[0].front));
     selection[0].frontExpectedSize = static_cast<std::int64_t>(free) - 1000;
     selection[0].rearExpectedSize = 600;
     selection[1].frontExpectedSize = 400;
@@ -258,6 +262,7 @@ TEST(JoinTask, OutputFolderRules) {
     EXPECT_EQ(CheckJoin(selection, volume.root().string()).check, JoinCheck::kReady);
 
     // The recorder's card is never written to.
+    fs::remove(volume.root() / "filler");
     fs::create_directories(volume.root() / "Normal" / "Front");
     fs::create_directories(volume.root() / "joined");
     EXPECT_EQ(CheckJoin(selection, (volume.root() / "joined").string()).check, JoinCheck::kOnCard);

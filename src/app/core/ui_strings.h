@@ -10,8 +10,8 @@
 
 namespace trivexa {
 
-inline constexpr int kUiStringCount = 186;       // ids 0..185 hold texts
-inline constexpr int kUiSlotsPerLanguage = 260;  // slots 186..259 stay empty
+inline constexpr int kUiStringCount = 188;       // ids 0..187 hold texts
+inline constexpr int kUiSlotsPerLanguage = 260;  // slots 188..259 stay empty
 inline constexpr int kUiLanguageCount = 2;
 
 // Ids with a role in code beyond a plain caption.
@@ -20,6 +20,11 @@ enum UiStringId : int {
     kUiConfirmTitle = 104,  // the usual title of confirmation boxes
     kUiFontFace = 112,      // face name of the fonts the windows create
     kUiInstallCodec = 113,  // no decoder for the stream
+    // A join's source is damaged (shown under UI string 92 with its path).
+    kUiJoinSourceDamaged = 186,
+    // A join removed an earlier file under an output name it wrote nothing
+    // under (shown with the path under UI string 44).
+    kUiJoinRemovedOutput = 187,
 };
 
 // Text of `id` in the column `language`; "" for an empty slot or an id outside

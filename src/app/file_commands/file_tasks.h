@@ -30,6 +30,8 @@ enum class TaskOutcome { kDone, kFailed, kCancelled };
 // UI strings shown with the caption "ERROR" when a task fails, in order.
 inline constexpr int kUiJoinFailed = 92;
 inline constexpr int kUiDeleteFailed = 94;
+// "No rear camera video data": a join wrote no rear output.
+inline constexpr int kUiNoRearVideo = 148;
 
 // Why a task failed: the UI strings the user sees and one line of detail (a
 // file name, what the system said) shown under the first of them.
@@ -70,6 +72,9 @@ public:
 
     TaskOutcome Outcome() const { return outcome_; }
     const TaskFailure& Failure() const { return failure_; }
+    // Lines shown under the completion message after a success (what was
+    // written); empty for tasks that have nothing to add.
+    virtual std::string DoneDetail() const { return {}; }
 
 protected:
     // The work, on the worker thread. Sets failure_ when it fails.
@@ -152,6 +157,11 @@ bool DeleteOneRecording(const RecordingEntry& entry, std::string& why);
 
 // ---- Join ------------------------------------------------------------------
 
+// The detail line under UI string 92 for a failed join: a damaged source in
+// the table's words (UI string kUiJoinSourceDamaged) under its path, any
+// other failure as CoreErrorText words it.
+std::string JoinFailureDetail(const CoreError& error);
+
 // Where a join may write, checked on the UI thread before the task starts.
 enum class JoinCheck {
     kReady,
@@ -194,6 +204,10 @@ public:
     const JoinSummary& Summary() const { return summary_; }
     const std::vector<RecordingEntry>& Selection() const { return selection_; }
     const JoinPlan& Plan() const { return plan_; }
+    // The outputs written, one path a line; without a rear output, UI string
+    // 148 in its place, and a file removed from the rear name (UI string
+    // kUiJoinRemovedOutput and its path).
+    std::string DoneDetail() const override;
 
 protected:
     TaskOutcome Run(TaskListener& listener) override;

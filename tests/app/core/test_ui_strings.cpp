@@ -46,7 +46,7 @@ TEST_F(UiStringsTest, EveryIdHasATextAndSharedIdsAgree) {
     // Ids of different roles keep different texts.
     EXPECT_STRNE(UiString(21), UiString(178));
     // Empty slots and ids outside the table give "", never garbage.
-    EXPECT_STREQ(UiStringTable(0, 186), "");
+    EXPECT_STREQ(UiStringTable(0, kUiStringCount), "");
     EXPECT_STREQ(UiStringTable(1, 259), "");
     EXPECT_STREQ(UiStringTable(2, 0), "");
     EXPECT_STREQ(UiStringTable(0, -1), "");

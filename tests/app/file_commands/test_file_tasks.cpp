@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "app/core/ui_strings.h"
 #include "app/file_commands/file_tasks.h"
 #include "forge_card.h"
 #include "container/join_test_util.h"
@@ -299,6 +300,56 @@ TEST(JoinTask, AFailedOrCancelledJoinLeavesNoOutput) {
     EXPECT_EQ(l2.WaitFinished(), TaskOutcome::kCancelled);
     cancelled.Wait();
     EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// The completion message says what a join wrote: the outputs' paths, or in
+// place of the rear one UI string 148 and the earlier rear output it removed.
+// A damaged source fails the join with its path and the table's advice to
+// repair it first.
+TEST(JoinTask, SaysWhatWasWrittenAndNamesADamagedSource) {
+    TempDir dir;
+    const auto recs = ForgeRecordings(dir / "src", 3, [](cf::ClipSpec&, int) {});
+    fs::create_directories(dir / "out");
+    auto firstTwo = Entries({recs[0], recs[1]});
+    JoinCheckResult check = CheckJoin(firstTwo, (dir / "out").string());
+    ASSERT_EQ(check.check, JoinCheck::kReady) << JoinCheckDetail(check);
+    JoinTask first(firstTwo, check.plan, false);
+    RecordingListener l1;
+    ASSERT_EQ(RunTask(first, l1), TaskOutcome::kDone) << first.Failure().detail;
+    EXPECT_EQ(first.DoneDetail(), check.plan.frontOutput + "\n" + check.plan.rearOutput);
+
+    fs::remove(recs[2].rear);
+    const auto all = Entries(recs);
+    ASSERT_TRUE(all[2].rearPath.empty());
+    check = CheckJoin(all, (dir / "out").string());
+    ASSERT_EQ(check.check, JoinCheck::kReady);
+    ASSERT_TRUE(check.OutputsExist());  // the window asks once, for both names
+    JoinTask second(all, check.plan, /*replaceExisting=*/true);
+    RecordingListener l2;
+    ASSERT_EQ(RunTask(second, l2), TaskOutcome::kDone) << second.Failure().detail;
+    EXPECT_EQ(second.DoneDetail(), check.plan.frontOutput + "\n" + UiString(kUiNoRearVideo) +
+                                       "\n" + UiString(kUiJoinRemovedOutput) + "\n" +
+                                       check.plan.rearOutput);
+    EXPECT_FALSE(fs::exists(check.plan.rearOutput));
+
+    // One entry too many in the second front clip's index.
+    {
+        std::string b = ReadFile(recs[1].front);
+        const std::size_t at = recs[1].frontReport.idx1Offset + 4;
+        const std::uint32_t v = Le32At(b, at) + 16;
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        WriteFile(recs[1].front, b);
+    }
+    fs::create_directories(dir / "out2");
+    check = CheckJoin(firstTwo, (dir / "out2").string());
+    ASSERT_EQ(check.check, JoinCheck::kReady);
+    JoinTask damaged(firstTwo, check.plan, false);
+    RecordingListener l3;
+    EXPECT_EQ(RunTask(damaged, l3), TaskOutcome::kFailed);
+    EXPECT_EQ(damaged.Failure().messages, std::vector<int>{kUiJoinFailed});
+    EXPECT_EQ(damaged.Failure().detail, recs[1].front + "\n" + UiString(kUiJoinSourceDamaged));
+    EXPECT_EQ(damaged.DoneDetail(), "");
+    EXPECT_TRUE(fs::is_empty(dir / "out2"));
 }
 
 // ---- CSV --------------------------------------------------------------------

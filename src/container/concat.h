@@ -168,7 +168,7 @@ struct JoinPlan {
     // Sum over both cameras of each clip's expected size, each at most the
     // clip's real size.
     std::uint64_t requiredBytes = 0;
-    std::uint64_t freeBytes = 0;      // available to the user on the folder's volume
+    std::uint64_t freeBytes = 0;  // available to the user on the folder's volume
 };
 
 enum class JoinPrepareResult {

@@ -90,13 +90,14 @@ TEST(CliJoinTest, ASecondJoinAndTheRefusals) {
     EXPECT_EQ(j["front"]["path"], front);
     EXPECT_TRUE(j["rear"].is_null());
     EXPECT_EQ(j["removed"], rear);
-    EXPECT_EQ(Listing(dir / "out"), (std::vector<std::string>{fs::path(front).filename().string()}));
+    EXPECT_EQ(Listing(dir / "out"),
+              (std::vector<std::string>{fs::path(front).filename().string()}));
     EXPECT_EQ(CountVideoPackets(front), 20 + 25 + 30);
     // Text output: the written path on standard output, the removal on error.
     fs::create_directories(dir / "again");
     WriteFile(dir / "again" / fs::path(rear).filename(), "an earlier rear clip");
-    r = RunCommand({cli, "join", "--force", (dir / "again").string(), recs[0].front,
-                    recs[2].front});
+    r = RunCommand(
+        {cli, "join", "--force", (dir / "again").string(), recs[0].front, recs[2].front});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, (dir / "again" / fs::path(front).filename()).string() + "\n");
     EXPECT_NE(r.err.find("removed " + (dir / "again" / fs::path(rear).filename()).string()),
@@ -112,8 +113,8 @@ TEST(CliJoinTest, ASecondJoinAndTheRefusals) {
         WriteFile(recs[1].front, b);
     }
     fs::create_directories(dir / "damaged");
-    r = RunCommand({cli, "join", "--force", (dir / "damaged").string(), recs[0].front,
-                    recs[1].front});
+    r = RunCommand(
+        {cli, "join", "--force", (dir / "damaged").string(), recs[0].front, recs[1].front});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(recs[1].front + " is damaged; repair it first"), std::string::npos)
         << r.err;

@@ -31,7 +31,7 @@ enum class TaskOutcome { kDone, kFailed, kCancelled };
 inline constexpr int kUiJoinFailed = 92;
 inline constexpr int kUiDeleteFailed = 94;
 // "No rear camera video data": a join wrote no rear output.
-inline constexpr int kUiNoRearVideo = 148;
+inline constexpr int kUiNoRearVideo = 171;
 
 // Why a task failed: the UI strings the user sees and one line of detail (a
 // file name, what the system said) shown under the first of them.

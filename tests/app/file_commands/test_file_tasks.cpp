@@ -8,8 +8,8 @@
 
 #include "app/core/ui_strings.h"
 #include "app/file_commands/file_tasks.h"
-#include "forge_card.h"
 #include "container/join_test_util.h"
+#include "forge_card.h"
 #include "platform/files.h"
 #include "platform/scratch_volume.h"
 #include "recordings/drive_utils.h"
@@ -303,7 +303,7 @@ TEST(JoinTask, AFailedOrCancelledJoinLeavesNoOutput) {
 }
 
 // The completion message says what a join wrote: the outputs' paths, or in
-// place of the rear one UI string 148 and the earlier rear output it removed.
+// place of the rear one UI string 171 and the earlier rear output it removed.
 // A damaged source fails the join with its path and the table's advice to
 // repair it first.
 TEST(JoinTask, SaysWhatWasWrittenAndNamesADamagedSource) {
@@ -327,8 +327,8 @@ TEST(JoinTask, SaysWhatWasWrittenAndNamesADamagedSource) {
     JoinTask second(all, check.plan, /*replaceExisting=*/true);
     RecordingListener l2;
     ASSERT_EQ(RunTask(second, l2), TaskOutcome::kDone) << second.Failure().detail;
-    EXPECT_EQ(second.DoneDetail(), check.plan.frontOutput + "\n" + UiString(kUiNoRearVideo) +
-                                       "\n" + UiString(kUiJoinRemovedOutput) + "\n" +
+    EXPECT_EQ(second.DoneDetail(), check.plan.frontOutput + "\n" + UiString(kUiNoRearVideo) + "\n" +
+                                       UiString(kUiJoinRemovedOutput) + "\n" +
                                        check.plan.rearOutput);
     EXPECT_FALSE(fs::exists(check.plan.rearOutput));
 

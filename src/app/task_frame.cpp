@@ -145,7 +145,7 @@ void CTaskFrame::OnTaskDone() {
     }
     if (completionMessage_) {
         completionMessage_ = false;
-        owner_.ShowTaskMessage(kUiComplete, kUiCompleteCaption, {});
+        owner_.ShowTaskMessage(kUiComplete, kUiCompleteCaption, task->DoneDetail());
     }
     owner_.SetControlsEnabled(true);
     if (resetToStart_) {

@@ -3,6 +3,10 @@
 // named after the first recording's files. Each RECORDING is the front or
 // rear clip of a recording; its partner is found as the browser pairs them.
 // Progress goes to standard error; Ctrl-C cancels and leaves no output behind.
+// Existing outputs are replaced only with --force; when no rear clip is
+// written, --force also removes a file under the rear output name, so an
+// earlier join's rear clip never pairs with the new front clip. A damaged
+// recording is refused (repair it first).
 #include <atomic>
 #include <csignal>
 #include <iostream>
@@ -75,7 +79,9 @@ int RunJoin(const std::vector<std::string>& args) {
                                 {"indexEntries", summary.frontIndexEntries},
                                 {"sensorRecords", summary.frontSensorRecords}}},
                               {"rear", nullptr},
-                              {"rearNote", CoreErrorText(summary.rearNote)}};
+                              {"rearNote", CoreErrorText(summary.rearNote)},
+                              {"removed", nullptr}};
+        if (!summary.removedOutput.empty()) out["removed"] = summary.removedOutput;
         if (summary.rearWritten) {
             out["rear"] = {{"path", plan.rearOutput},
                            {"size", summary.rearBytes},
@@ -89,6 +95,9 @@ int RunJoin(const std::vector<std::string>& args) {
         if (summary.rearNote)
             std::cerr << "trivexa-cli: no rear clip written: " << CoreErrorText(summary.rearNote)
                       << '\n';
+        if (!summary.removedOutput.empty())
+            std::cerr << "trivexa-cli: removed " << summary.removedOutput
+                      << " (an earlier output under this join's rear name)\n";
     }
     return kOk;
 }

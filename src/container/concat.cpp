@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <new>
+#include <system_error>
 #include <utility>
 
+#include "container/integrity.h"
 #include "container/mapped_file.h"
 #include "platform/files.h"
 #include "platform/output_file.h"
@@ -34,9 +37,11 @@ bool Cancelled(const std::atomic<bool>* cancel) {
 
 bool IsFrontName(std::string_view path) { return IsRecordingName(path, CameraFilter::Front); }
 
-// A clip can take part in a join only when its movi list lies inside the file
-// and it has an index: without one, its chunks would be copied but never be
-// found by a player. Such a clip is damaged and is repaired first.
+// A clip can take part in a join only when the integrity check calls it
+// intact and what the reader took from it agrees: its movi list inside the
+// file and every index entry leading to a chunk of that list (entries read
+// from past the index would be copied into the joined index as chunk
+// positions). A damaged clip is repaired first.
 bool CheckJoinable(const ClipInfo& info, const std::string& path, CoreError& error) {
     const std::uint64_t moviSize = info.MoviListSize();
     const std::uint64_t moviEnd = MoviFourccOffset(info.layout) + moviSize;
@@ -48,7 +53,30 @@ bool CheckJoinable(const ClipInfo& info, const std::string& path, CoreError& err
         error = {CoreErrorCode::kNoIndex, path};
         return false;
     }
+    const bool wholeIndex = info.indexEntries.size() == info.indexSize / kIndexEntrySize;
+    const bool entriesInMovi =
+        std::all_of(info.indexEntries.begin(), info.indexEntries.end(),
+                    [&](const IndexEntry& e) { return IndexEntryInMovi(e, moviSize); });
+    if (info.indexEntries.empty() || !wholeIndex || !entriesInMovi) {
+        error = {CoreErrorCode::kDamagedClip, path};
+        return false;
+    }
     return true;
+}
+
+// Why an intact clip gave no ClipInfo: a front clip's trailer whose count
+// places the sensor block before the start of the file, or a read failure.
+CoreErrorCode WhyUnread(const std::string& path) {
+    if (!IsFrontName(path)) return CoreErrorCode::kCannotRead;
+    MappedFile file;
+    if (!file.Open(path) || file.Size() < sensor::kTrailerSize) return CoreErrorCode::kCannotRead;
+    const std::vector<std::byte> last =
+        file.ReadWindow(file.Size() - sensor::kTrailerSize, sensor::kTrailerSize);
+    if (last.size() < sensor::kTrailerSize) return CoreErrorCode::kCannotRead;
+    const sensor::Trailer trailer = sensor::ReadTrailer(last);
+    return sensor::BlockStartByTrailer(trailer.slotCount, file.Size())
+               ? CoreErrorCode::kCannotRead
+               : CoreErrorCode::kDamagedSensorBlock;
 }
 
 std::optional<ClipInfo> ReadForJoin(const std::string& path, std::uintptr_t owner,
@@ -57,13 +85,30 @@ std::optional<ClipInfo> ReadForJoin(const std::string& path, std::uintptr_t owne
         error = {CoreErrorCode::kNoClip, {}};
         return std::nullopt;
     }
+    switch (CheckClip(path)) {
+        case ClipCheck::kUnreadable:
+            error = {CoreErrorCode::kCannotRead, path};
+            return std::nullopt;
+        case ClipCheck::kDamaged:
+            error = {CoreErrorCode::kDamagedClip, path};
+            return std::nullopt;
+        case ClipCheck::kIntact:
+            break;
+    }
     std::optional<ClipInfo> info = ReadClipInfo(path, owner);
     if (!info) {
-        error = {CoreErrorCode::kCannotRead, path};
+        error = {WhyUnread(path), path};
         return std::nullopt;
     }
     if (!CheckJoinable(*info, path, error)) return std::nullopt;
     return info;
+}
+
+// A damaged clip fails the join whichever camera it belongs to; a rear clip
+// that is only missing or unreadable drops the rear output instead.
+bool FailsTheJoin(const CoreError& error) {
+    return error.code == CoreErrorCode::kDamagedClip ||
+           error.code == CoreErrorCode::kDamagedMoviList || error.code == CoreErrorCode::kNoIndex;
 }
 
 // Frees what an appended clip no longer needs once it is merged: its entries
@@ -74,6 +119,29 @@ void ReleaseMerged(ClipInfo& info) {
 }
 
 void ReleaseAll(std::vector<ClipInfo>& clips) { std::vector<ClipInfo>().swap(clips); }
+
+// `output` would be the file `source` (same device and inode, or the same
+// path once links and dots are resolved).
+bool IsSource(const std::string& output, const std::string& source) {
+    if (output.empty() || source.empty()) return false;
+    if (platform::SameFile(output, source)) return true;
+    std::error_code ec1, ec2;
+    const std::filesystem::path a = std::filesystem::weakly_canonical(output, ec1);
+    const std::filesystem::path b = std::filesystem::weakly_canonical(source, ec2);
+    return !ec1 && !ec2 && a == b;
+}
+
+// Something, even a dangling link, holds `path`.
+bool Occupied(const std::string& path) {
+    return !path.empty() && (platform::PathExists(path) || platform::IsSymlink(path));
+}
+
+// Removes a file (or link) under an output name; never a folder.
+bool RemoveOutput(const std::string& path) {
+    if (platform::IsDirectory(path) && !platform::IsSymlink(path)) return false;
+    std::error_code ec;
+    return std::filesystem::remove(path, ec) && !ec;
+}
 
 // Copies [offset, offset + length) of `source` to the end of `out` in steps
 // of at most kJoinCopyStep, checking for cancel between steps: by descriptor
@@ -301,6 +369,11 @@ bool JoinBegin(JoinJob& job, const std::string& frontPath, const std::string& re
     CoreError rearError;
     job.firstRear = ReadForJoin(rearPath, job.owner, rearError);
     if (!job.firstRear) {
+        if (FailsTheJoin(rearError)) {
+            job.error = rearError;
+            job.firstFront.reset();
+            return false;
+        }
         job.rearValid = false;
         job.rearNote =
             rearPath.empty() ? CoreError{CoreErrorCode::kFirstWithoutRear, {}} : rearError;
@@ -327,6 +400,10 @@ bool JoinAppend(JoinJob& job, const std::string& frontPath, const std::string& r
     CoreError rearError;
     std::optional<ClipInfo> rear = ReadForJoin(rearPath, job.owner, rearError);
     if (!rear) {
+        if (FailsTheJoin(rearError)) {
+            job.error = rearError;
+            return false;
+        }
         job.rearValid = false;
         job.rearNote = rearPath.empty() ? CoreError{CoreErrorCode::kWithoutRear, {}} : rearError;
         return true;
@@ -421,7 +498,7 @@ JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
     // Writing over a recording of the selection would replace it; refuse.
     for (const RecordingEntry& e : selection) {
         for (const std::string* out : {&frontOutput, &rearOutput}) {
-            if (platform::SameFile(*out, e.frontPath) || platform::SameFile(*out, e.rearPath))
+            if (IsSource(*out, e.frontPath) || IsSource(*out, e.rearPath))
                 return failWith(CoreErrorCode::kOutputIsSource, *out);
         }
     }
@@ -495,16 +572,29 @@ JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
     }
     // Both outputs are complete: only now do they appear under their names.
     if (cancel.load()) return cancelled();
+    // The join owns both output names. Without a rear clip to write, a file
+    // under the rear name (an earlier join's rear clip) would pair with the
+    // new front clip: with replacing agreed it goes before the front clip
+    // takes its name; without, the join fails as for any taken name.
+    if (!job.rearValid && Occupied(rearOutput)) {
+        if (!options.replaceExisting) return failWith(CoreErrorCode::kAlreadyExists, rearOutput);
+        if (!RemoveOutput(rearOutput)) return failWith(CoreErrorCode::kCannotRemove, rearOutput);
+        sum.removedOutput = rearOutput;
+    }
     if (!front.Commit(options.replaceExisting))
         return failWith(
             options.replaceExisting ? CoreErrorCode::kCannotRename : CoreErrorCode::kAlreadyExists,
             frontOutput);
     sum.frontWritten = true;
     if (job.rearValid) {
-        if (!rear.Commit(options.replaceExisting))
+        if (!rear.Commit(options.replaceExisting)) {
+            // The new front clip must not stay beside whatever holds the rear
+            // name: a failed join leaves no output of its own.
+            if (RemoveOutput(frontOutput)) sum.frontWritten = false;
             return failWith(options.replaceExisting ? CoreErrorCode::kCannotRename
                                                     : CoreErrorCode::kAlreadyExists,
                             rearOutput);
+        }
         sum.rearWritten = true;
     }
     if (options.bytesProgress) options.bytesProgress(totalBytes, totalBytes);
@@ -528,6 +618,17 @@ std::size_t MarkJoinedEntries(std::vector<RecordingEntry>& displayed,
     return marked;
 }
 
+namespace {
+// The room one source takes in a join: its expected size (0 when the check
+// did not compute one), which is what the file should hold, but never more
+// than the file holds (a damaged count in a clip's trailer claims hundreds
+// of gigabytes), nor anything for a missing file.
+std::uint64_t SpaceFor(const std::string& path, std::int64_t expectedSize) {
+    if (path.empty() || expectedSize <= 0) return 0;
+    return std::min(static_cast<std::uint64_t>(expectedSize), platform::RegularFileSize(path));
+}
+}  // namespace
+
 JoinPrepareResult PrepareJoin(const std::vector<RecordingEntry>& selection,
                               const std::string& outputFolder, JoinPlan& plan) {
     plan = JoinPlan{};
@@ -543,13 +644,11 @@ JoinPrepareResult PrepareJoin(const std::vector<RecordingEntry>& selection,
     plan.rearOutputExists = !plan.rearOutput.empty() && platform::PathExists(plan.rearOutput);
     for (const RecordingEntry& e : selection) {
         for (const std::string* out : {&plan.frontOutput, &plan.rearOutput}) {
-            if (platform::SameFile(*out, e.frontPath) || platform::SameFile(*out, e.rearPath))
+            if (IsSource(*out, e.frontPath) || IsSource(*out, e.rearPath))
                 return JoinPrepareResult::kOutputIsSource;
         }
-        plan.requiredBytes +=
-            static_cast<std::uint64_t>(std::max<std::int64_t>(e.frontExpectedSize, 0));
-        plan.requiredBytes +=
-            static_cast<std::uint64_t>(std::max<std::int64_t>(e.rearExpectedSize, 0));
+        plan.requiredBytes += SpaceFor(e.frontPath, e.frontExpectedSize);
+        plan.requiredBytes += SpaceFor(e.rearPath, e.rearExpectedSize);
     }
     plan.freeBytes = FreeBytes(folder);
     if (plan.requiredBytes >= plan.freeBytes) return JoinPrepareResult::kNotEnoughSpace;

@@ -61,12 +61,14 @@ struct JoinJob {
 using JoinBytesFn = std::function<void(std::uint64_t bytes)>;
 
 // Reads the first front and rear clips. False when the front clip cannot be
-// read; a missing or unreadable rear clip only clears rearValid.
+// read or either clip is damaged; a missing or unreadable rear clip only
+// clears rearValid.
 bool JoinBegin(JoinJob& job, const std::string& frontPath, const std::string& rearPath);
 
 // Reads the next front clip and appends it to the front accumulator (failure
 // of either fails the call). With rearValid set, reads and appends the rear
-// clip; any failure there only clears rearValid.
+// clip; a damaged rear clip fails the call, any other failure there only
+// clears rearValid.
 bool JoinAppend(JoinJob& job, const std::string& frontPath, const std::string& rearPath);
 
 // Appends `next` to the accumulator: source list, shifted index, (front)
@@ -112,11 +114,18 @@ struct JoinSummary {
     std::size_t frontIndexEntries = 0;
     std::size_t rearIndexEntries = 0;
     std::uint32_t frontSensorRecords = 0;
+    // A file the join removed from an output name it owns but wrote nothing
+    // under (the rear name, when no rear clip was written and replacing was
+    // agreed); empty when none.
+    std::string removedOutput;
 };
 
 struct JoinOptions {
     // Replace an existing output file (the user agreed); otherwise a file that
     // appears under an output name fails the join instead of being replaced.
+    // Both output names belong to the join: with replacing agreed, a file
+    // under the rear name is removed when no rear clip is written, so an
+    // earlier join's rear clip never pairs with this join's front clip.
     bool replaceExisting = false;
     // Copy chunk data through mapped windows instead of reading the sources
     // by descriptor (the kernel's file-to-file copy where it is fastest, else
@@ -129,8 +138,12 @@ struct JoinOptions {
 };
 
 // Joins the selection in its order into `frontOutput` and (when every rear
-// clip is readable) `rearOutput`. Nothing is written before every clip has been read and
-// merged; an output that would be one of the recordings joined fails the join.
+// clip is readable) `rearOutput`. Nothing is written before every clip has
+// been read, checked and merged; an output that would be one of the
+// recordings joined fails the join. Every clip must pass the integrity check
+// (CheckClip intact, every index entry inside its movi list): a damaged clip
+// of either camera fails the join (kDamagedClip, its path), while a missing
+// or unreadable rear clip only drops the rear output.
 // Marking the joined entries in the displayed list is the caller's (it owns
 // that list).
 JoinResult JoinRecordings(const std::vector<RecordingEntry>& selection,
@@ -152,8 +165,10 @@ struct JoinPlan {
     std::string rearOutput;          // folder + "/" + file name of the first rear path
     bool frontOutputExists = false;  // the user must agree to replace it
     bool rearOutputExists = false;
-    std::uint64_t requiredBytes = 0;  // sum of the expected sizes of both cameras
-    std::uint64_t freeBytes = 0;      // available to the user on the folder's volume
+    // Sum over both cameras of each clip's expected size, each at most the
+    // clip's real size.
+    std::uint64_t requiredBytes = 0;
+    std::uint64_t freeBytes = 0;  // available to the user on the folder's volume
 };
 
 enum class JoinPrepareResult {

@@ -75,26 +75,56 @@ ClipCheck CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::p
     if (moviSize == 0 || moviSize >= size) return ClipCheck::kDamaged;
 
     const std::uint64_t indexAt = MoviFourccOffset(layout) + moviSize;
-    std::array<std::byte, kChunkHeaderSize> chunk{};
-    if (!readAt(indexAt, chunk) || LoadLe32(chunk.data()) != kIndexChunk)
+    // The chunk header and, when the file holds it, the first entry.
+    std::array<std::byte, kChunkHeaderSize + kIndexEntrySize> chunk{};
+    const std::int64_t chunkGot = file.ReadAt(indexAt, chunk);
+    if (chunkGot < static_cast<std::int64_t>(kChunkHeaderSize) ||
+        LoadLe32(chunk.data()) != kIndexChunk)
         return ClipCheck::kDamaged;
     const std::uint32_t indexSize = LoadLe32(chunk.data() + 4);
     if (indexSize == 0 || indexSize >= size) return ClipCheck::kDamaged;
+    const std::uint64_t indexEnd = indexAt + kChunkHeaderSize + indexSize;
 
     if (expectedSize != nullptr) {
-        std::uint64_t expected = indexAt + kChunkHeaderSize + indexSize;
+        std::uint64_t expected = indexEnd;
         std::array<std::byte, sensor::kTrailerSize> trailer{};
         if (size >= sensor::kTrailerSize && readAt(size - sensor::kTrailerSize, trailer)) {
             const sensor::Trailer facts = sensor::ReadTrailer(trailer);
-            if (facts.present) expected += sensor::BlockSize(facts.slotCount);
+            // A count whose block cannot fit in the file is no size the file
+            // should have (0xFFFFFFFF would claim some 558 GB).
+            if (facts.present && sensor::BlockStartByTrailer(facts.slotCount, size))
+                expected += sensor::BlockSize(facts.slotCount);
         }
         *expectedSize = expected;
     }
 
-    // The index chunk, cut to the end of the file, lies inside the file (its
-    // header was just read there), so it is readable: at least one entry makes
-    // the clip intact.
-    return indexSize >= kIndexEntrySize ? ClipCheck::kIntact : ClipCheck::kDamaged;
+    if (indexSize < kIndexEntrySize) return ClipCheck::kDamaged;
+    // An index that runs past the end of the file lost entries.
+    if (indexEnd > size) return ClipCheck::kDamaged;
+    // Its first and last entries must lead to chunks of the movi list: a size
+    // field that claims more entries than were written reaches into what
+    // follows the index (the sensor block), and a player would take those
+    // bytes for chunk positions.
+    if (chunkGot < static_cast<std::int64_t>(chunk.size())) return ClipCheck::kUnreadable;
+    const auto entryAt = [](const std::byte* p) {
+        return IndexEntry{LoadLe32(p), LoadLe32(p + 4), LoadLe32(p + 8), LoadLe32(p + 12)};
+    };
+    if (!IndexEntryInMovi(entryAt(chunk.data() + kChunkHeaderSize), moviSize))
+        return ClipCheck::kDamaged;
+    const std::uint64_t entries = indexSize / kIndexEntrySize;
+    if (entries > 1) {
+        std::array<std::byte, kIndexEntrySize> last{};
+        if (!readAt(indexAt + kChunkHeaderSize + (entries - 1) * kIndexEntrySize, last))
+            return ClipCheck::kUnreadable;
+        if (!IndexEntryInMovi(entryAt(last.data()), moviSize)) return ClipCheck::kDamaged;
+    }
+    return ClipCheck::kIntact;
+}
+
+bool IndexEntryInMovi(const IndexEntry& entry, std::uint64_t moviListSize) {
+    if (entry.chunkId != kVideoChunk && entry.chunkId != kAudioChunk) return false;
+    return entry.offset >= 4 &&
+           std::uint64_t{entry.offset} + kChunkHeaderSize + entry.size <= moviListSize;
 }
 
 bool RepairFolderPath(std::string_view fileName, std::filesystem::path& out) {

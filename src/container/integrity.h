@@ -24,8 +24,14 @@ enum class ClipCheck : int { kIntact = 0, kDamaged = 1, kUnreadable = 2 };
 // Intact, damaged (sizes or index lost), or cannot be opened or read. When
 // `expectedSize` is given and the clip has an index chunk it receives the size
 // the file should have: idx1 offset + 8 + idx1 size, plus the sensor block
-// when the last 28 bytes begin with "CSMEND". Called by the recording library
-// for every listed clip and before playback, from any thread.
+// when the last 28 bytes begin with "CSMEND" and the block their count gives
+// fits in the file. Called by the recording library for every listed clip and
+// before playback, from any thread.
+//
+// An index is only taken as intact when it can be used: the idx1 chunk ends
+// inside the file, and its first and last entries name a chunk inside the
+// movi list (IndexEntryInMovi). An index whose size field claims more than the
+// index holds reaches into the sensor block, whose bytes are no entries.
 ClipCheck CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSize = nullptr);
 
 // The same check on a clip the caller has already opened (the recording
@@ -34,6 +40,11 @@ ClipCheck CheckClip(const std::filesystem::path& path, std::uint64_t* expectedSi
 // check reads anyway (read = false when the file is too short for them).
 ClipCheck CheckClip(const platform::ReadOnlyFile& file, const std::filesystem::path& path,
                     std::uint64_t* expectedSize = nullptr, ClipVideoFacts* video = nullptr);
+
+// True when `entry` names a video ("00dc") or audio ("01wb") chunk that lies
+// inside a movi list of `moviListSize` bytes: its offset (from the movi fourcc)
+// at least 4, its header and data not past the end of the list.
+bool IndexEntryInMovi(const IndexEntry& entry, std::uint64_t moviListSize);
 
 namespace repair {
 // The scan walks the file in windows this far apart, each this long.

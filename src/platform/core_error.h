@@ -45,6 +45,10 @@ enum class CoreErrorCode {
     kFirstWithoutRear,
     kWithoutRear,
     kNoRearOutput,
+    // Join sources and outputs (detail: a path).
+    kDamagedClip,         // the integrity check calls the clip damaged: repair it first
+    kDamagedSensorBlock,  // the sensor block's record count does not fit the file
+    kCannotRemove,        // an earlier output under a name the join replaces
 };
 
 struct CoreError {

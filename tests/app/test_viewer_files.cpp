@@ -323,7 +323,12 @@ TEST_F(ViewerFiles, JoinWritesClipsFfprobeAccepts) {
     WatchCompletion(&seen, QStringLiteral("join_task_bar"));
     Click(button::kJoin);
     ASSERT_TRUE(WaitUntil([&] { return seen.seen && !window->Tasks().Busy(); }, 20000));
-    EXPECT_EQ(seen.message, UiText(44));
+    // The completion message names what was written.
+    EXPECT_EQ(
+        seen.message,
+        UiText(44) + "\n\n" +
+            QString::fromStdString((out.path() / "A___-230715-081500-000001F.AVI").string() + "\n" +
+                                   (out.path() / "A___-230715-081500-000001R.AVI").string()));
     ExpectDisabledDuringTask(seen);
 
     for (const char* name : {"A___-230715-081500-000001F.AVI", "A___-230715-081500-000001R.AVI"}) {
@@ -344,6 +349,55 @@ TEST_F(ViewerFiles, JoinWritesClipsFfprobeAccepts) {
     // The recording on screen opens again, at its start.
     ASSERT_TRUE(WaitLoaded());
     EXPECT_EQ(C().DataPosition(), 0);
+    EXPECT_TRUE(Enabled(button::kJoin));
+}
+
+// Recordings 1-2 joined into a folder, then 1-3 into the same folder where 3
+// has no rear clip: one question covers both names, the front output is
+// replaced (270 frames), the rear output of the first join is removed rather
+// than left to pair with it, and the completion message says so.
+TEST_F(ViewerFiles, ASecondJoinLeavesNoEarlierRearOutputBesideTheNewFront) {
+    clipforge::CardRecording third = Rec("A___-230715-081700-000003F.AVI", 90);
+    third.rear = false;
+    Start({Rec("A___-230715-081500-000001F.AVI", 90), Rec("A___-230715-081600-000002F.AVI", 90),
+           third});
+    ASSERT_TRUE(WaitLoaded());
+    // The chooser starts in this test's folder, not one an earlier test
+    // remembered and removed.
+    WriteSetting("FOLDERPATH", "CONNECT_FOLDER", out.path().string());
+    const fs::path front = out.path() / "A___-230715-081500-000001F.AVI";
+    const fs::path rear = out.path() / "A___-230715-081500-000001R.AVI";
+
+    SelectInNextFileDialog(QStringLiteral("FileSelectJoin"), {0, 1},
+                           QStringLiteral("file_select_join_first"));
+    ChooseFolderNext(out.path());
+    ControlsSeen first;
+    WatchCompletion(&first);
+    Click(button::kJoin);
+    ASSERT_TRUE(WaitUntil([&] { return first.seen && !window->Tasks().Busy(); }, 20000));
+    ASSERT_TRUE(fs::exists(front) && fs::exists(rear)) << first.message.toStdString();
+    ASSERT_TRUE(WaitLoaded());
+
+    SelectInNextFileDialog(QStringLiteral("FileSelectJoin"), {0, 1, 2},
+                           QStringLiteral("file_select_join_second"));
+    ChooseFolderNext(out.path());
+    QString question;
+    AnswerNextBox(1, &question);
+    Click(button::kJoin);
+    EXPECT_EQ(question, UiText(90));
+    ControlsSeen second;
+    WatchCompletion(&second, QStringLiteral("join_second_done"));
+    ASSERT_TRUE(WaitUntil([&] { return second.seen && !window->Tasks().Busy(); }, 20000));
+    EXPECT_EQ(second.message, UiText(44) + "\n\n" + QString::fromStdString(front.string()) + "\n" +
+                                  UiText(kUiNoRearVideo) + "\n" + UiText(kUiJoinRemovedOutput) +
+                                  "\n" + QString::fromStdString(rear.string()));
+    EXPECT_FALSE(fs::exists(rear));
+    const test::CommandResult probe = test::RunCommand(
+        {"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+         "stream=nb_read_frames", "-of", "csv=p=0", front.string()});
+    ASSERT_EQ(probe.exitCode, 0) << probe.err;
+    EXPECT_EQ(std::stoi(probe.out), 270);
+    ASSERT_TRUE(WaitLoaded());
     EXPECT_TRUE(Enabled(button::kJoin));
 }
 

@@ -94,6 +94,75 @@ TEST(CheckClip, AnswersForEachKindOfDamage) {
     EXPECT_EQ(expected, 0u);
 }
 
+// An idx1 size field that claims more than the index holds reaches into the
+// sensor block (or past the end of the file): those bytes are no entries, so
+// the clip is damaged, and so is a clip whose index really holds such an
+// entry (as a join that copied them would write). The expected size never
+// counts a sensor block that cannot fit in the file.
+TEST(CheckClip, AnIndexReachingPastItsEntriesIsDamaged) {
+    TempDir dir;
+    const Forged clip = Forge(dir, Spec(kFrontName));
+    const std::string intact = ReadFile(clip.path);
+    const std::uint64_t idx = clip.report.idx1Offset;
+    const auto entries = static_cast<std::uint32_t>(clip.report.index.size());
+    ASSERT_GT(idx, 0u);
+    ASSERT_GT(clip.report.sensorOffset, idx);
+    const std::filesystem::path p = dir / "A___-230715-081522-000002F.AVI";
+    std::uint64_t expected = 0;
+
+    struct Case {
+        const char* what;
+        std::uint32_t sizeField;
+    };
+    const std::uint32_t pastTheEnd = static_cast<std::uint32_t>(intact.size() - 64);
+    for (const Case& c : {Case{"one entry too many", 16 * (entries + 1)},
+                          Case{"two entries too many", 16 * (entries + 2)},
+                          Case{"chunk past the end of the file", pastTheEnd}}) {
+        WriteFile(p, intact);
+        PatchLe32(p, idx + 4, c.sizeField);
+        EXPECT_EQ(Check(p), ClipCheck::kDamaged) << c.what;
+    }
+    // One entry fewer than written is an index that ends early: still usable.
+    WriteFile(p, intact);
+    PatchLe32(p, idx + 4, 16 * (entries - 1));
+    EXPECT_EQ(Check(p), ClipCheck::kIntact);
+
+    // The sensor header's first 16 bytes written into the index as its last
+    // entry, the sizes adjusted to match: a consistent file, a useless entry.
+    {
+        std::string b = intact;
+        const std::string header = b.substr(clip.report.sensorOffset, 16);
+        b.insert(clip.report.sensorOffset, header);
+        for (auto [at, delta] : {std::pair<std::uint64_t, std::uint32_t>{idx + 4, 16}, {4, 16}}) {
+            std::uint32_t v = 0;
+            for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+            v += delta;
+            for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+        WriteFile(p, b);
+        EXPECT_EQ(Check(p, &expected), ClipCheck::kDamaged);
+        EXPECT_EQ(expected, b.size()) << "sizes, index and sensor block add up";
+    }
+    // An entry pointing past the movi list, first or last.
+    for (std::uint64_t entry : {std::uint64_t{0}, std::uint64_t{entries - 1}}) {
+        WriteFile(p, intact);
+        PatchLe32(p, idx + 8 + 16 * entry + 8, clip.report.moviListSize);
+        EXPECT_EQ(Check(p), ClipCheck::kDamaged) << "entry " << entry;
+    }
+
+    // A trailer count of 0xFFFFFFFF places the sensor block before the start
+    // of the file: the expected size leaves it out instead of claiming
+    // hundreds of gigabytes.
+    WriteFile(p, intact);
+    {
+        std::string b = intact;
+        for (int i = 0; i < 4; ++i) b[b.size() - 28 + 16 + i] = '\xFF';
+        WriteFile(p, b);
+    }
+    EXPECT_EQ(Check(p, &expected), ClipCheck::kIntact);
+    EXPECT_EQ(expected, clip.report.sensorOffset);
+}
+
 // A full-layout clip put together byte by byte, to pin the scan rules down
 // independently of any writer.
 struct Handmade {

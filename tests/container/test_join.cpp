@@ -8,6 +8,7 @@
 
 #include "container/avi_reader.h"
 #include "container/concat.h"
+#include "container/integrity.h"
 #include "container/join_test_util.h"
 #include "platform/scratch_volume.h"
 
@@ -393,8 +394,153 @@ TEST_F(JoinTest, MixedLayoutsAndDamagedClipsAreRefused) {
     sel.push_back(Selection(lost)[0]);
     EXPECT_EQ(JoinRecordings(sel, (o / "f.AVI").string(), "", cancel, {}, {}, &summary),
               JoinResult::kFailed);
-    EXPECT_EQ(summary.error, (CoreError{CoreErrorCode::kNoIndex, sel.back().frontPath}));
+    EXPECT_EQ(summary.error, (CoreError{CoreErrorCode::kDamagedClip, sel.back().frontPath}));
     EXPECT_TRUE(Listing(o).empty());
+}
+
+// Overwrites 4 bytes of a file (little- or big-endian).
+void Patch32(const std::string& path, std::uint64_t at, std::uint32_t v, bool bigEndian = false) {
+    std::string b = ReadFile(path);
+    for (int i = 0; i < 4; ++i)
+        b.at(at + i) = static_cast<char>((v >> (8 * (bigEndian ? 3 - i : i))) & 0xFF);
+    WriteFile(path, b);
+}
+
+// A clip the integrity check calls damaged is refused, whichever camera and
+// wherever in the selection, naming the clip: an index size field larger
+// than the file, or one entry too many (the reader would take sensor block
+// bytes for entries and the join would copy them into its index).
+TEST_F(JoinTest, ClipsTheCheckCallsDamagedAreRefusedByName) {
+    auto recs = ForgeRecordings(dir / "card", 2);
+    const fs::path o = out();
+    const std::string frontOut = (o / fs::path(recs[0].front).filename()).string();
+    const std::string rearOut = (o / fs::path(recs[0].rear).filename()).string();
+    struct Case {
+        const char* what;
+        std::string path;
+        const cf::ClipReport* report;
+        bool pastTheFile;
+    };
+    const std::vector<Case> cases = {
+        {"second front, size field past the file", recs[1].front, &recs[1].frontReport, true},
+        {"second front, one entry too many", recs[1].front, &recs[1].frontReport, false},
+        {"first front, one entry too many", recs[0].front, &recs[0].frontReport, false},
+        {"second rear, one entry too many", recs[1].rear, &recs[1].rearReport, false},
+        {"first rear, size field past the file", recs[0].rear, &recs[0].rearReport, true},
+    };
+    for (const Case& c : cases) {
+        const std::string saved = ReadFile(c.path);
+        const std::uint32_t field =
+            c.pastTheFile ? static_cast<std::uint32_t>(saved.size() + 4096)
+                          : static_cast<std::uint32_t>(16 * (c.report->index.size() + 1));
+        Patch32(c.path, c.report->idx1Offset + 4, field);
+        ASSERT_EQ(CheckClip(c.path), ClipCheck::kDamaged) << c.what;
+        std::atomic<bool> cancel{false};
+        JoinSummary summary;
+        JoinOptions replace;
+        replace.replaceExisting = true;
+        EXPECT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel, {}, replace, &summary),
+                  JoinResult::kFailed)
+            << c.what;
+        EXPECT_EQ(summary.error, (CoreError{CoreErrorCode::kDamagedClip, c.path})) << c.what;
+        EXPECT_TRUE(Listing(o).empty()) << c.what;
+        WriteFile(c.path, saved);
+    }
+    // Mended, the same recordings join, and the joined clip is intact.
+    std::atomic<bool> cancel{false};
+    ASSERT_EQ(JoinRecordings(Selection(recs), frontOut, rearOut, cancel), JoinResult::kDone);
+    EXPECT_EQ(CheckClip(frontOut), ClipCheck::kIntact);
+    EXPECT_EQ(CheckClip(rearOut), ClipCheck::kIntact);
+}
+
+// A trailer whose record count is 0xFFFFFFFF: the space a join needs never
+// exceeds what the clips hold (it used to claim some 558 GB), and the join
+// refuses the clip for its damaged sensor block rather than for space.
+TEST_F(JoinTest, ACorruptTrailerCountClaimsNoSpaceAndIsRefusedForItsSensorData) {
+    auto recs = ForgeRecordings(dir / "card", 2);
+    const std::string bad = recs[1].front;
+    Patch32(bad, fs::file_size(bad) - 28 + 16, 0xFFFFFFFFu, /*bigEndian=*/true);
+    std::uint64_t total = 0;
+    for (const auto& r : recs) total += fs::file_size(r.front) + fs::file_size(r.rear);
+    // The expected sizes as the recording library takes them from the check.
+    std::vector<RecordingEntry> sel = Selection(recs);
+    for (RecordingEntry& e : sel) {
+        std::uint64_t front = 0, rear = 0;
+        EXPECT_EQ(CheckClip(e.frontPath, &front), ClipCheck::kIntact);
+        EXPECT_EQ(CheckClip(e.rearPath, &rear), ClipCheck::kIntact);
+        e.frontExpectedSize = static_cast<std::int64_t>(front);
+        e.rearExpectedSize = static_cast<std::int64_t>(rear);
+    }
+
+    JoinPlan plan;
+    ASSERT_EQ(PrepareJoin(sel, out().string(), plan), JoinPrepareResult::kReady)
+        << plan.requiredBytes << " bytes needed";
+    EXPECT_LE(plan.requiredBytes, total);
+    // Whatever an entry claims, a clip counts at most its own size.
+    sel[1].frontExpectedSize = std::int64_t{1} << 40;
+    ASSERT_EQ(PrepareJoin(sel, out().string(), plan), JoinPrepareResult::kReady);
+    EXPECT_LE(plan.requiredBytes, total);
+
+    std::atomic<bool> cancel{false};
+    JoinSummary summary;
+    EXPECT_EQ(JoinRecordings(sel, plan.frontOutput, plan.rearOutput, cancel, {}, {}, &summary),
+              JoinResult::kFailed);
+    EXPECT_EQ(summary.error, (CoreError{CoreErrorCode::kDamagedSensorBlock, bad}));
+    EXPECT_TRUE(Listing(out()).empty());
+}
+
+// A join owns both output names. Recordings 1-2 joined, then 1-3 into the
+// same folder where 3 has no rear clip: with replacing agreed the front
+// output is replaced and the earlier rear output removed (and said so), so
+// no rear clip of the first join pairs with the front clip of the second;
+// without it, nothing changes.
+TEST_F(JoinTest, ASecondJoinWithoutARearClipLeavesNoEarlierRearOutput) {
+    auto recs = ForgeRecordings(dir / "card", 3);
+    const fs::path o = out();
+    const std::string frontOut = (o / fs::path(recs[0].front).filename()).string();
+    const std::string rearOut = (o / fs::path(recs[0].rear).filename()).string();
+    std::atomic<bool> cancel{false};
+    auto first = Selection(recs);
+    first.pop_back();
+    ASSERT_EQ(JoinRecordings(first, frontOut, rearOut, cancel), JoinResult::kDone);
+    const std::string firstFront = ReadFile(frontOut), firstRear = ReadFile(rearOut);
+
+    auto second = Selection(recs);
+    fs::remove(recs[2].rear);
+    second[2].rearPath.clear();
+    second[2].rearName.clear();
+    JoinPlan plan;
+    ASSERT_EQ(PrepareJoin(second, o.string(), plan), JoinPrepareResult::kReady);
+    EXPECT_TRUE(plan.frontOutputExists);
+    EXPECT_TRUE(plan.rearOutputExists);
+
+    JoinSummary summary;
+    EXPECT_EQ(JoinRecordings(second, frontOut, rearOut, cancel, {}, {}, &summary),
+              JoinResult::kFailed);
+    EXPECT_EQ(summary.error.code, CoreErrorCode::kAlreadyExists);
+    EXPECT_TRUE(ReadFile(frontOut) == firstFront);
+    EXPECT_TRUE(ReadFile(rearOut) == firstRear);
+
+    JoinOptions replace;
+    replace.replaceExisting = true;
+    ASSERT_EQ(JoinRecordings(second, frontOut, rearOut, cancel, {}, replace, &summary),
+              JoinResult::kDone)
+        << summary.error.detail;
+    EXPECT_TRUE(summary.frontWritten);
+    EXPECT_FALSE(summary.rearWritten);
+    EXPECT_EQ(summary.removedOutput, rearOut);
+    EXPECT_EQ(Listing(o), (std::vector<std::string>{fs::path(frontOut).filename().string()}));
+    EXPECT_EQ(CountVideoPackets(frontOut), 20 + 25 + 30);
+
+    // A folder under the rear name is never removed: the join fails before
+    // the front output changes.
+    const std::string secondFront = ReadFile(frontOut);
+    fs::create_directories(rearOut);
+    EXPECT_EQ(JoinRecordings(second, frontOut, rearOut, cancel, {}, replace, &summary),
+              JoinResult::kFailed);
+    EXPECT_EQ(summary.error, (CoreError{CoreErrorCode::kCannotRemove, rearOut}));
+    EXPECT_TRUE(ReadFile(frontOut) == secondFront);
+    EXPECT_TRUE(fs::is_directory(rearOut));
 }
 
 // The merge arithmetic on its own: movi sizes 1000 and 2000 with one entry
@@ -500,10 +646,16 @@ TEST_F(JoinTest, PreparationNamesOutputsAndChecksSpace) {
     EXPECT_EQ(PrepareJoin(sel, o.string(), plan), JoinPrepareResult::kReady);
     EXPECT_TRUE(plan.frontOutputExists);
 
-    // Required space beyond the free space fails. The margin keeps the case
-    // true while other programs free space on the same disk between the reads.
-    sel[1].frontExpectedSize = static_cast<std::int64_t>(plan.freeBytes) + (std::int64_t{1} << 30);
-    EXPECT_EQ(PrepareJoin(sel, o.string(), plan), JoinPrepareResult::kNotEnoughSpace);
+    // Required space beyond the free space fails: a volume smaller than the
+    // clips. (An expected size beyond a clip's real size counts as the real
+    // size: the join never copies more than the clips hold.)
+    {
+        ScratchVolume small(fs::file_size(recs[0].front) / 2);
+        if (small.mounted()) {
+            EXPECT_EQ(PrepareJoin(sel, small.root().string(), plan),
+                      JoinPrepareResult::kNotEnoughSpace);
+        }
+    }
 
     // Joining into the recordings' own folder would replace the first clip.
     EXPECT_EQ(PrepareJoin(Selection(recs), (dir / "card" / "Front").string(), plan),

@@ -23,6 +23,11 @@ enum UiStringId : int {
     kUiConfirmTitle = 104,  // the usual title of confirmation boxes
     kUiFontFace = 112,      // face name of the fonts the windows create
     kUiInstallCodec = 113,  // no decoder for the stream
+    // A join's source is damaged (shown under UI string 92 with its path).
+    kUiJoinSourceDamaged = 191,
+    // A join removed an earlier file under an output name it wrote nothing
+    // under (shown with the path under UI string 44).
+    kUiJoinRemovedOutput = 192,
 };
 
 // Text of `id` in the column `language`; "" for an empty slot or an id outside

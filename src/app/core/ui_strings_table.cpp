@@ -194,6 +194,8 @@ constexpr const char* kDetailTexts[] = {
     "書き込みが禁止されているため変更できません。",          // 188
     "ごみ箱に移動できませんでした。",                        // 189
     "ファイル名を変更できませんでした。",                    // 190
+    "ファイルが破損しています。修復してから結合してください。",  // 191
+    "同名のファイルを削除しました：",                            // 192
 };
 constexpr int kDetailFirst = kUiStringCount;
 constexpr int kDetailCount = static_cast<int>(std::size(kDetailTexts));

@@ -222,8 +222,28 @@ TaskOutcome JoinTask::Run(TaskListener& listener) {
     }
     if (result == JoinResult::kCancelled) return TaskOutcome::kCancelled;
     failure_.messages = {kUiJoinFailed};
-    failure_.detail = CoreErrorText(summary_.error);
+    failure_.detail = JoinFailureDetail(summary_.error);
     return TaskOutcome::kFailed;
+}
+
+std::string JoinFailureDetail(const CoreError& error) {
+    if (error.code == CoreErrorCode::kDamagedClip)
+        return error.detail + "\n" + UiString(kUiJoinSourceDamaged);
+    return CoreErrorText(error);
+}
+
+std::string JoinTask::DoneDetail() const {
+    if (Outcome() != TaskOutcome::kDone) return {};
+    std::string lines;
+    if (summary_.frontWritten) lines += plan_.frontOutput;
+    if (summary_.rearWritten) {
+        lines += "\n" + plan_.rearOutput;
+    } else {
+        lines += "\n" + std::string(UiString(kUiNoRearVideo));
+    }
+    if (!summary_.removedOutput.empty())
+        lines += "\n" + std::string(UiString(kUiJoinRemovedOutput)) + "\n" + summary_.removedOutput;
+    return lines;
 }
 
 }  // namespace trivexa

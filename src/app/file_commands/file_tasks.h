@@ -37,6 +37,8 @@ inline constexpr int kUiDetailHiddenCopyThere = 187;  // its DMY is still on the
 inline constexpr int kUiDetailReadOnly = 188;         // the folder cannot be written
 inline constexpr int kUiDetailNotToTrash = 189;
 inline constexpr int kUiDetailNotHidden = 190;  // the rename on the card failed otherwise
+// "No rear camera video data": a join wrote no rear output.
+inline constexpr int kUiNoRearVideo = 171;
 
 // Why a task failed: the UI strings the user sees and one line of detail (a
 // file name, what the system said) shown under the first of them.
@@ -77,6 +79,9 @@ public:
 
     TaskOutcome Outcome() const { return outcome_; }
     const TaskFailure& Failure() const { return failure_; }
+    // Lines shown under the completion message after a success (what was
+    // written); empty for tasks that have nothing to add.
+    virtual std::string DoneDetail() const { return {}; }
 
 protected:
     // The work, on the worker thread. Sets failure_ when it fails.
@@ -159,6 +164,11 @@ bool DeleteOneRecording(const RecordingEntry& entry, std::string& why);
 
 // ---- Join ------------------------------------------------------------------
 
+// The detail line under UI string 92 for a failed join: a damaged source in
+// the table's words (UI string kUiJoinSourceDamaged) under its path, any
+// other failure as CoreErrorText words it.
+std::string JoinFailureDetail(const CoreError& error);
+
 // Where a join may write, checked on the UI thread before the task starts.
 enum class JoinCheck {
     kReady,
@@ -201,6 +211,10 @@ public:
     const JoinSummary& Summary() const { return summary_; }
     const std::vector<RecordingEntry>& Selection() const { return selection_; }
     const JoinPlan& Plan() const { return plan_; }
+    // The outputs written, one path a line; without a rear output, UI string
+    // 148 in its place, and a file removed from the rear name (UI string
+    // kUiJoinRemovedOutput and its path).
+    std::string DoneDetail() const override;
 
 protected:
     TaskOutcome Run(TaskListener& listener) override;

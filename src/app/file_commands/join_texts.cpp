@@ -71,6 +71,14 @@ std::string CoreErrorText(const CoreError& error) {
             return "a recording without a rear clip";
         case CoreErrorCode::kNoRearOutput:
             return "no rear output path";
+        case CoreErrorCode::kDamagedClip:
+            return d +
+                   " is damaged; repair it first (trivexa-cli repair, or open it in the viewer)";
+        case CoreErrorCode::kDamagedSensorBlock:
+            return "the sensor data at the end of " + d +
+                   " is damaged (its record count does not fit the file)";
+        case CoreErrorCode::kCannotRemove:
+            return "cannot remove " + d + ", an earlier output under this join's name";
     }
     return "error";
 }

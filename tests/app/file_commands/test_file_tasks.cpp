@@ -260,9 +260,13 @@ TEST(JoinTask, OutputFolderRules) {
 
     ScratchVolume volume(8 << 20);
     TRIVEXA_REQUIRE_MOUNTED(volume);
-    // Expected sizes that add up to exactly the free space: too little.
+    // Expected sizes that add up to exactly the free space: too little. A
+    // clip counts at most its real size, so the volume is first filled up to
+    // a few kilobytes, less than the clips hold.
+    WriteFile(volume.root() / "filler", std::string(FreeBytes(volume.root().string()) - 8192, 'f'));
     const std::uint64_t free = FreeBytes(volume.root().string());
     ASSERT_GT(free, 1000u);
+    ASSERT_LT(free, fs::file_size(recs[0].front));
     selection[0].frontExpectedSize = static_cast<std::int64_t>(free) - 1000;
     selection[0].rearExpectedSize = 600;
     selection[1].frontExpectedSize = 400;
@@ -275,6 +279,7 @@ TEST(JoinTask, OutputFolderRules) {
     EXPECT_EQ(CheckJoin(selection, volume.root().string()).check, JoinCheck::kReady);
 
     // The recorder's card is never written to.
+    fs::remove(volume.root() / "filler");
     fs::create_directories(volume.root() / "Normal" / "Front");
     fs::create_directories(volume.root() / "joined");
     EXPECT_EQ(CheckJoin(selection, (volume.root() / "joined").string()).check, JoinCheck::kOnCard);
@@ -311,6 +316,56 @@ TEST(JoinTask, AFailedOrCancelledJoinLeavesNoOutput) {
     EXPECT_EQ(l2.WaitFinished(), TaskOutcome::kCancelled);
     cancelled.Wait();
     EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// The completion message says what a join wrote: the outputs' paths, or in
+// place of the rear one UI string 171 and the earlier rear output it removed.
+// A damaged source fails the join with its path and the table's advice to
+// repair it first.
+TEST(JoinTask, SaysWhatWasWrittenAndNamesADamagedSource) {
+    TempDir dir;
+    const auto recs = ForgeRecordings(dir / "src", 3, [](cf::ClipSpec&, int) {});
+    fs::create_directories(dir / "out");
+    auto firstTwo = Entries({recs[0], recs[1]});
+    JoinCheckResult check = CheckJoin(firstTwo, (dir / "out").string());
+    ASSERT_EQ(check.check, JoinCheck::kReady) << JoinCheckDetail(check);
+    JoinTask first(firstTwo, check.plan, false);
+    RecordingListener l1;
+    ASSERT_EQ(RunTask(first, l1), TaskOutcome::kDone) << first.Failure().detail;
+    EXPECT_EQ(first.DoneDetail(), check.plan.frontOutput + "\n" + check.plan.rearOutput);
+
+    fs::remove(recs[2].rear);
+    const auto all = Entries(recs);
+    ASSERT_TRUE(all[2].rearPath.empty());
+    check = CheckJoin(all, (dir / "out").string());
+    ASSERT_EQ(check.check, JoinCheck::kReady);
+    ASSERT_TRUE(check.OutputsExist());  // the window asks once, for both names
+    JoinTask second(all, check.plan, /*replaceExisting=*/true);
+    RecordingListener l2;
+    ASSERT_EQ(RunTask(second, l2), TaskOutcome::kDone) << second.Failure().detail;
+    EXPECT_EQ(second.DoneDetail(), check.plan.frontOutput + "\n" + UiString(kUiNoRearVideo) + "\n" +
+                                       UiString(kUiJoinRemovedOutput) + "\n" +
+                                       check.plan.rearOutput);
+    EXPECT_FALSE(fs::exists(check.plan.rearOutput));
+
+    // One entry too many in the second front clip's index.
+    {
+        std::string b = ReadFile(recs[1].front);
+        const std::size_t at = recs[1].frontReport.idx1Offset + 4;
+        const std::uint32_t v = Le32At(b, at) + 16;
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        WriteFile(recs[1].front, b);
+    }
+    fs::create_directories(dir / "out2");
+    check = CheckJoin(firstTwo, (dir / "out2").string());
+    ASSERT_EQ(check.check, JoinCheck::kReady);
+    JoinTask damaged(firstTwo, check.plan, false);
+    RecordingListener l3;
+    EXPECT_EQ(RunTask(damaged, l3), TaskOutcome::kFailed);
+    EXPECT_EQ(damaged.Failure().messages, std::vector<int>{kUiJoinFailed});
+    EXPECT_EQ(damaged.Failure().detail, recs[1].front + "\n" + UiString(kUiJoinSourceDamaged));
+    EXPECT_EQ(damaged.DoneDetail(), "");
+    EXPECT_TRUE(fs::is_empty(dir / "out2"));
 }
 
 // ---- CSV --------------------------------------------------------------------

@@ -16,7 +16,7 @@ TEST(JoinTexts, EveryCodeHasItsOwnLineWithItsDetail) {
     EXPECT_EQ(CoreErrorText({CoreErrorCode::kTooManySensorRecords, "66000"}),
               "the joined clip would hold 66000 sensor records; at most 65535 fit");
     std::set<std::string> lines;
-    const auto last = static_cast<int>(CoreErrorCode::kNoRearOutput);
+    const auto last = static_cast<int>(CoreErrorCode::kCannotRemove);
     for (int c = 1; c <= last; ++c) {
         const std::string line = CoreErrorText({static_cast<CoreErrorCode>(c), "DETAIL"});
         EXPECT_FALSE(line.empty()) << c;

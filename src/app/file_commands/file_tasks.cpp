@@ -1,6 +1,7 @@
 #include "app/file_commands/file_tasks.h"
 
 #include <chrono>
+#include <optional>
 
 #include "app/file_commands/join_texts.h"
 #include "platform/files.h"
@@ -64,15 +65,23 @@ TaskOutcome CsvTask::Run(TaskListener& listener) {
 
 // ---- Delete -----------------------------------------------------------------
 
-bool DeleteOneRecording(const RecordingEntry& entry, std::string& why) {
+bool DeleteOneRecording(const RecordingEntry& entry, std::string& why,
+                        const SourceBounds* bounds) {
     const std::string& key = KeyPath(entry);
+    if (bounds) {
+        for (const std::string* path : {&entry.frontPath, &entry.rearPath}) {
+            if (path->empty() || bounds->Contains(*path)) continue;
+            why = std::string(FileNameOf(*path)) + " lies outside the source and is not deleted";
+            return false;
+        }
+    }
     if (!Exists(entry.frontPath) && !Exists(entry.rearPath)) {
         why = std::string(FileNameOf(key)) + " no longer exists";
         return false;
     }
     if (DeleteRecording(entry.frontPath, entry.rearPath)) return true;
     const std::string name(FileNameOf(key));
-    if (IsCardPath(key) && IsRecordingName(key)) {
+    if (IsCardPath(key) && IsRecordingFileName(key)) {
         why =
             name + " cannot be hidden: a deleted recording of the same number is still on the card";
     } else {
@@ -81,9 +90,16 @@ bool DeleteOneRecording(const RecordingEntry& entry, std::string& why) {
     return false;
 }
 
+std::vector<RecordingEntry> DeleteTask::DeletedSoFar() const {
+    std::lock_guard hold(deletedLock_);
+    return deleted_;
+}
+
 TaskOutcome DeleteTask::Run(TaskListener& listener) {
     const int n = static_cast<int>(entries_.size());
     if (n == 0) return TaskOutcome::kCancelled;
+    std::optional<SourceBounds> bounds;
+    if (!sourceRoot_.empty()) bounds.emplace(sourceRoot_);
     for (int i = n - 1; i >= 0; --i) {
         if (CancelFlag().load()) return TaskOutcome::kCancelled;
         const RecordingEntry& entry = entries_[static_cast<std::size_t>(i)];
@@ -92,12 +108,15 @@ TaskOutcome DeleteTask::Run(TaskListener& listener) {
             if (CancelFlag().load()) return TaskOutcome::kCancelled;
         }
         std::string why;
-        if (!DeleteOneRecording(entry, why)) {
+        if (!DeleteOneRecording(entry, why, bounds ? &*bounds : nullptr)) {
             failure_.messages = {kUiDeleteFailed};
             failure_.detail = why;
             return TaskOutcome::kFailed;
         }
-        deleted_.push_back(entry);
+        {
+            std::lock_guard hold(deletedLock_);
+            deleted_.push_back(entry);
+        }
         listener.TaskProgress(n - i - 1, n);
     }
     listener.TaskProgress(n, n);

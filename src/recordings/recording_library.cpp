@@ -398,12 +398,14 @@ struct ClipSlot {
 void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
               const std::string& openedPath, const ClipSlot& out, const SourceBounds* bounds) {
     if (path.empty()) return;
+    const bool listed = opened != nullptr && opened->IsOpen() && path == openedPath;
     // A file outside the source (its camera folder a link leading out) is
-    // not this source's: it counts as missing.
-    if (bounds && !bounds->Contains(path)) return;
+    // not this source's: it counts as missing. The clip the scan listed and
+    // opened came from a listing within the source already.
+    if (bounds && !listed && !bounds->Contains(path)) return;
     platform::ReadOnlyFile own;
     const platform::ReadOnlyFile* file = nullptr;
-    if (opened != nullptr && opened->IsOpen() && path == openedPath) {
+    if (listed) {
         file = opened;
     } else if (own.Open(path)) {
         file = &own;

@@ -121,6 +121,7 @@ void CTaskFrame::OnProgress(int done, int total) {
     bar_->SetPos(TaskPercent(done, total));
     // Kept above windows that came up meanwhile (a message box, the map).
     bar_->raise();
+    owner_.TaskProgressed(*task_);
 }
 
 void CTaskFrame::OnTaskSucceeded() {
@@ -136,6 +137,7 @@ void CTaskFrame::OnTaskDone() {
     if (task_ == nullptr) return;
     std::unique_ptr<FileTask> task = std::move(task_);
     task->Wait();
+    if (task->Outcome() != TaskOutcome::kDone) owner_.TaskStopped(*task);
 
     if (task->Outcome() == TaskOutcome::kFailed) {
         completionMessage_ = false;

@@ -40,6 +40,14 @@ public:
     // source), recordings joined (remember the folder, open the current row
     // again). `task` is the finished task; its results may be read.
     virtual void TaskSucceeded(const FileTask& task) = 0;
+    // The worker reported progress: what it finished so far may show at once
+    // (a delete's rows leave the list). `task` is still running.
+    virtual void TaskProgressed(const FileTask& /*task*/) {}
+    // The task failed or was cancelled part-way, before its end is shown:
+    // what it did up to then is taken over (a delete's rows leave the list,
+    // and the current row, when deleted, is no row any more, so nothing
+    // deleted is reopened). `task` has ended.
+    virtual void TaskStopped(const FileTask& /*task*/) {}
     // A message box: `text` UI string id, caption UI string id or -1 for
     // "ERROR"; `detail` (may be empty) is shown under the text.
     virtual void ShowTaskMessage(int text, int caption, const std::string& detail) = 0;

@@ -806,7 +806,7 @@ void CVidorraDlg::Browse() {
         std::error_code ec;
         if (!path.empty() && std::filesystem::exists(path, ec)) {
             if (kind == SourceKind::File &&
-                !IsRecordingName(std::filesystem::path(path).filename().string())) {
+                !IsRecordingFileName(std::filesystem::path(path).filename().string())) {
                 ShowError(96);
             } else {
                 while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))

@@ -303,6 +303,8 @@ private:
         explicit TaskHooks(CVidorraDlg& dlg) : dlg_(dlg) {}
         void SetControlsEnabled(bool enabled) override;
         void TaskSucceeded(const FileTask& task) override;
+        void TaskProgressed(const FileTask& task) override;
+        void TaskStopped(const FileTask& task) override;
         void ShowTaskMessage(int text, int caption, const std::string& detail) override;
         void ResetToStart() override;
         void RestorePosition(std::int64_t position) override;
@@ -326,6 +328,11 @@ private:
     void TaskControls(bool enabled);
     void TaskSucceeded(const FileTask& task);
     void DeleteDone(const std::vector<RecordingEntry>& deleted);
+    // The rows of recordings already deleted leave the list; the current
+    // row follows its recording, or is none when that was deleted.
+    void RemoveDeletedRows(const std::vector<RecordingEntry>& deleted);
+    // A delete failed or was cancelled part-way.
+    void DeleteStopped(const std::vector<RecordingEntry>& deleted);
     void ShowMessageWithDetail(int text, int caption, const std::string& detail);
     // Closes the current recording before a task; the position to restore.
     std::int64_t CloseForTask();

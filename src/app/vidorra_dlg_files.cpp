@@ -44,6 +44,14 @@ constexpr int kErrorCaption = -1;
 
 void CVidorraDlg::TaskHooks::SetControlsEnabled(bool enabled) { dlg_.TaskControls(enabled); }
 void CVidorraDlg::TaskHooks::TaskSucceeded(const FileTask& task) { dlg_.TaskSucceeded(task); }
+void CVidorraDlg::TaskHooks::TaskProgressed(const FileTask& task) {
+    if (task.Kind() == TaskKind::kDelete)
+        dlg_.RemoveDeletedRows(static_cast<const DeleteTask&>(task).DeletedSoFar());
+}
+void CVidorraDlg::TaskHooks::TaskStopped(const FileTask& task) {
+    if (task.Kind() == TaskKind::kDelete)
+        dlg_.DeleteStopped(static_cast<const DeleteTask&>(task).Deleted());
+}
 void CVidorraDlg::TaskHooks::ShowTaskMessage(int text, int caption, const std::string& detail) {
     dlg_.ShowMessageWithDetail(text, caption, detail);
 }
@@ -293,11 +301,44 @@ void CVidorraDlg::CmdDelete() {
         reselect();
         return;
     }
-    // A delete that fails or is cancelled leaves the list as it was: the
-    // recording on screen opens again. After a success the source is read
-    // again and its first row opens instead.
+    // Rows leave the list as their recordings go. A delete that fails or is
+    // cancelled part-way opens the recording on screen again when it is
+    // still there; after a success the source is read again and its first
+    // row opens instead. Nothing outside the source is deleted.
     taskFrame_->SetRestorePosition(0);
-    taskFrame_->Start(std::make_unique<DeleteTask>(std::move(chosen), onScreenKey));
+    auto task = std::make_unique<DeleteTask>(std::move(chosen), onScreenKey);
+    if (browser_->Kind() != SourceKind::File) task->SetSourceRoot(browser_->SourcePath());
+    taskFrame_->Start(std::move(task));
+}
+
+void CVidorraDlg::RemoveDeletedRows(const std::vector<RecordingEntry>& deleted) {
+    if (deleted.empty()) return;
+    bool currentGone = false;
+    {
+        std::lock_guard hold(ListMutex());
+        const std::vector<RecordingEntry>& rows = browser_->Displayed();
+        const int current = controller_->CurrentIndex();
+        const std::string currentKey =
+            current >= 0 && current < static_cast<int>(rows.size()) ? KeyPath(rows[current]) : "";
+        browser_->RemoveEntries(deleted);
+        const int row = currentKey.empty() ? -1 : RowOfKeyPath(browser_->Displayed(), currentKey);
+        controller_->SetCurrentIndex(row);
+        currentGone = !currentKey.empty() && row < 0;
+        // The list reports the selection back; being the current row
+        // already, it opens nothing.
+        if (row >= 0) browser_->SelectRow(row, 0);
+    }
+    // The recording on screen was deleted: nothing of it stays on screen and
+    // nothing reopens it; the window shows the empty state over the rows
+    // that are left.
+    if (currentGone) {
+        ReturnToEmptyState();
+        controller_->Reset();
+    }
+}
+
+void CVidorraDlg::DeleteStopped(const std::vector<RecordingEntry>& deleted) {
+    RemoveDeletedRows(deleted);
 }
 
 void CVidorraDlg::DeleteDone(const std::vector<RecordingEntry>& deleted) {

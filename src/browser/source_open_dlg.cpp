@@ -169,7 +169,7 @@ void CSourceOpenDlg::OnFileBrowse() {
     dialog.selectFile(QStringLiteral("*.avi"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const std::string path = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
-    if (!IsRecordingName(path, CameraFilter::Any)) {
+    if (!IsRecordingFileName(path, CameraFilter::Any)) {
         CMsgBox(this).Show(UiString(kUiOpenFailed), "ERROR", 0);
         return;
     }

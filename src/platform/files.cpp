@@ -175,6 +175,14 @@ bool IsSymlink(const std::string& path) {
     return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+std::string ResolvedPath(const std::string& path) {
+    if (path.empty()) return {};
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    if (ec || resolved.empty()) return {};
+    return resolved.string();
+}
+
 std::string TempDirectory() {
     std::error_code ec;
     std::string dir = std::filesystem::temp_directory_path(ec).string();

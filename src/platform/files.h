@@ -58,6 +58,12 @@ bool IsRegularFile(const std::string& path);
 // True when `path` itself is a symbolic link (dangling or not).
 bool IsSymlink(const std::string& path);
 
+// `path` made absolute with every symbolic link on it followed and every "."
+// and ".." taken out. When the path does not exist (yet), its deepest existing
+// part is resolved so and the rest appended as written. Empty when it cannot
+// be resolved (a link loop, a folder that cannot be searched).
+std::string ResolvedPath(const std::string& path);
+
 // True when `folder` is a folder this process may create files in (false on
 // a read-only mount or without write permission).
 bool IsWritableFolder(const std::string& folder);

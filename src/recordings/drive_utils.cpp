@@ -108,57 +108,123 @@ void ShellDeleteAndWait(const std::string& path) {
     }
 }
 
-bool HideOnCard(const std::string& path) {
-    const std::string normalised = WithForwardSlashes(path);
-    const std::string dir(ParentOf(normalised));
-    const std::string parent(ParentOf(dir));
-    std::string base = dir;
-    if (platform::IsDirectory(dir) && platform::IsDirectory(parent)) {
-        for (const CardLayoutRow& row : kCardLayout) {
-            if (dir.find(row.subPath) != std::string::npos) {
-                base = parent;
-                break;
-            }
-        }
-    }
+namespace {
 
-    const std::string_view name = FileNameOf(normalised);
-    const std::string_view prefix = name.substr(0, std::min(name.size(), kNamePrefixLength));
-    const int number = SequenceNumber(name);
-    const std::size_t first = IsParking(name) ? kParkingFront : kNormalFront;
+// The other camera's file of the recording file `path`, as the library pairs
+// them ('/' separators).
+std::string OwnPartner(const std::string& path) {
+    return IsRecordingFileName(path, CameraFilter::Front) ? FrontToRearPath(path)
+                                                          : RearToFrontPath(path);
+}
+
+// Whether `path` lies directly in one of the card's camera folders
+// (".../Normal/Front", ".../Parking/Rear", ...), compared folder by folder.
+bool InCardCameraFolder(const std::string& path) {
+    const std::string_view dir = ParentOf(path);
+    const std::string_view camera = LastComponent(dir);
+    const std::string_view top = LastComponent(ParentOf(dir));
+    for (const CardLayoutRow& row : kCardLayout) {
+        if (camera == row.cameraFolder && top == row.topFolder) return true;
+    }
+    return false;
+}
+
+enum class HideStep { kHidden, kMissing, kFailed };
+
+// Hides one recording file: the hidden attribute, then the rename to the
+// same name with the hidden extension (the name is a recording file name,
+// so it ends in the live extension).
+HideStep HideFile(const std::string& live) {
+    if (!platform::IsRegularFile(live)) return HideStep::kMissing;
+    const CardLayoutRow& row = kCardLayout[kNormalFront];
+    const std::string hidden =
+        live.substr(0, live.size() - row.liveExtension.size()) + std::string(row.hiddenExtension);
+    if (Exists(hidden)) return HideStep::kFailed;
+    if (!platform::SetHiddenAttribute(live)) return HideStep::kFailed;
+    // A file left under its live name is not deleted; say so.
+    if (!platform::RenameNoReplace(live, hidden)) return HideStep::kFailed;
+    return HideStep::kHidden;
+}
+
+}  // namespace
+
+SourceBounds::SourceBounds(const std::string& root)
+    : root_(StripTrailingSeparators(platform::ResolvedPath(WithForwardSlashes(root)))) {}
+
+bool SourceBounds::Within(const std::string& resolved) const {
+    if (root_.empty() || resolved.empty()) return false;
+    if (resolved.compare(0, root_.size(), root_) != 0) return false;
+    return resolved.size() == root_.size() || root_.back() == '/' || resolved[root_.size()] == '/';
+}
+
+bool SourceBounds::Contains(const std::string& path) const {
+    if (root_.empty() || path.empty()) return false;
+    const std::string p(StripTrailingSeparators(WithForwardSlashes(path)));
+    const std::string_view name = FileNameOf(p);
+    if (name.empty() || name == "." || name == ".." || platform::IsSymlink(p)) {
+        // A link is followed to where it leads; one leading nowhere is out.
+        if (platform::IsSymlink(p) && !platform::PathExists(p)) return false;
+        return Within(std::string(StripTrailingSeparators(platform::ResolvedPath(p))));
+    }
+    // Not a link itself: it lies where its folder does.
+    const std::string folder(ParentOf(p));
+    auto it = folders_.find(folder);
+    if (it == folders_.end()) {
+        const std::string resolved(
+            StripTrailingSeparators(platform::ResolvedPath(folder.empty() ? "." : folder)));
+        it = folders_.emplace(folder, resolved).first;
+    }
+    if (it->second.empty()) return false;
+    return Within(JoinPath(it->second, name));
+}
+
+bool SourceBounds::Admits(const std::string& folder, std::string_view name, bool isSymlink) const {
+    return !isSymlink || Contains(JoinPath(folder, name));
+}
+
+bool HideOnCard(const std::string& path) {
+    const std::string own = WithForwardSlashes(path);
+    // Only a file the recorder wrote into its folders is hidden for it to
+    // reuse; its partner is derived from its own path, never from a name
+    // rebuilt elsewhere.
+    if (!IsRecordingFileName(own) || !InCardCameraFolder(own)) return false;
+    const bool isFront = IsRecordingFileName(own, CameraFilter::Front);
+    const std::string partner = OwnPartner(own);
+    const std::string& front = isFront ? own : partner;
+    const std::string& rear = isFront ? partner : own;
 
     bool hidAny = false;
-    for (std::size_t i = first; i < first + 2; ++i) {
-        const CardLayoutRow& row = kCardLayout[i];
-        const std::string live = CardFilePath(base, row.cameraFolder, prefix, number,
-                                              row.cameraLetter, row.liveExtension);
-        if (!platform::IsRegularFile(live)) continue;
-        const std::string hidden = CardFilePath(base, row.cameraFolder, prefix, number,
-                                                row.cameraLetter, row.hiddenExtension);
-        if (Exists(hidden)) return false;
-        if (!platform::SetHiddenAttribute(live)) return false;
-        // A file left under its live name is not deleted; say so.
-        if (!platform::RenameNoReplace(live, hidden)) return false;
-        hidAny = true;
+    for (const std::string* live : {&front, &rear}) {
+        switch (HideFile(*live)) {
+            case HideStep::kFailed:
+                return false;
+            case HideStep::kHidden:
+                hidAny = true;
+                break;
+            case HideStep::kMissing:
+                break;
+        }
     }
-    // Nothing found under the card layout means nothing was deleted.
+    // Nothing found means nothing was deleted.
     return hidAny;
 }
 
 bool DeleteRecording(const std::string& frontPath, const std::string& rearPath) {
-    if (!frontPath.empty()) {
-        const bool frontIsRecording = IsRecordingName(frontPath);
-        if (frontIsRecording && IsCardPath(frontPath)) return HideOnCard(frontPath);
-        bool ok = true;
-        if (Exists(frontPath)) ok = ShellDelete(frontPath);
-        if (frontIsRecording && !rearPath.empty() && Exists(rearPath)) {
-            ok = ok && ShellDelete(rearPath);
-        }
-        return ok;
+    if (frontPath.empty() && rearPath.empty()) return false;
+    const std::string& key = frontPath.empty() ? rearPath : frontPath;
+    const bool keyIsRecording = IsRecordingFileName(key);
+    // A row's second path is its key file's own partner; anything else is
+    // not one recording, and deleting it could touch another row's file.
+    if (keyIsRecording && !frontPath.empty() && !rearPath.empty() &&
+        WithForwardSlashes(rearPath) != OwnPartner(WithForwardSlashes(frontPath))) {
+        return false;
     }
-    if (rearPath.empty()) return false;
-    if (IsRecordingName(rearPath) && IsCardPath(rearPath)) return HideOnCard(rearPath);
-    return Exists(rearPath) ? ShellDelete(rearPath) : true;
+    if (keyIsRecording && IsCardPath(key)) return HideOnCard(key);
+    if (frontPath.empty()) return Exists(rearPath) ? ShellDelete(rearPath) : true;
+    bool ok = true;
+    if (Exists(frontPath)) ok = ShellDelete(frontPath);
+    if (keyIsRecording && !rearPath.empty() && Exists(rearPath)) ok = ok && ShellDelete(rearPath);
+    return ok;
 }
 
 std::string BrowseStartFolder(const std::string& rememberedFolder) {

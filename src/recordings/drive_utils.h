@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace trivexa {
 
@@ -51,15 +52,49 @@ bool ShellDelete(const std::string& path);
 // it is gone. Gives up when the move fails instead of waiting for ever.
 void ShellDeleteAndWait(const std::string& path);
 
-// Deletes a recording on the card given either camera's file: renames the
-// front then the rear file of the recording to ".DMY" and marks them hidden.
-// False when a ".DMY" file of the recording already exists or the hidden
-// attribute cannot be set.
+// Deletes a recording on the card given either camera's file: marks hidden
+// and renames to ".DMY" that file and its own partner (the other camera's
+// file of the same name in the partner camera folder), front first. Nothing
+// else is touched: the path must be a recording file (IsRecordingFileName)
+// in one of the card's camera folders. False when it is not, when neither
+// file exists, when a ".DMY" name is taken or the hidden attribute cannot be
+// set (a front file hidden before that stays hidden).
 bool HideOnCard(const std::string& path);
 
-// Deletes one recording: hidden on the card, to the trash elsewhere. Either
-// path may be empty (a recording of one camera); both empty is a failure.
+// Deletes one recording, given the paths its row holds: hidden on the card,
+// to the trash elsewhere. Either path may be empty (a recording of one
+// camera); both empty is a failure. Only the row's own files are touched: a
+// row whose rear path is not the front file's own partner is refused.
 bool DeleteRecording(const std::string& frontPath, const std::string& rearPath);
+
+// The folder a source is read from (a card's root, a chosen folder). Scans
+// and commands stay inside it: a path lies inside when, with every symbolic
+// link on it followed, it is the root or lies below it. So a link leading out
+// of the source (to "/", to another user's folder) is never followed, while a
+// link from one folder of the source to another of the same source is. A
+// dangling link leads nowhere and counts as outside.
+//
+// Each folder a path is checked in is resolved once and remembered; make a
+// new object for each scan, so that a folder replaced meanwhile is looked at
+// again. One thread at a time.
+class SourceBounds {
+public:
+    // A root that cannot be resolved holds nothing.
+    explicit SourceBounds(const std::string& root);
+    // The resolved root (empty when it could not be resolved).
+    const std::string& Root() const { return root_; }
+    // Whether `path` (which need not exist) lies inside.
+    bool Contains(const std::string& path) const;
+    // Whether the entry `name` listed in `folder`, itself inside, may be
+    // followed: only a symbolic link needs resolving.
+    bool Admits(const std::string& folder, std::string_view name, bool isSymlink) const;
+
+private:
+    bool Within(const std::string& resolved) const;
+
+    std::string root_;
+    mutable std::unordered_map<std::string, std::string> folders_;
+};
 
 // First folder the folder chooser shows: the remembered folder when there is
 // one, else the start-up directory.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_set>
 
@@ -36,7 +37,8 @@ std::atomic<std::int32_t> g_serial{0};
 // MakeEntry for a scan that already holds the listed clip open (defined below).
 bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,
                      std::vector<RecordingEntry>& entries, const platform::ReadOnlyFile* opened,
-                     const std::string& openedPath, bool withDataHeader = false);
+                     const std::string& openedPath, bool withDataHeader = false,
+                     const SourceBounds* bounds = nullptr);
 bool OpenPlayable(const std::string& path, platform::ReadOnlyFile& file);
 std::atomic<int> g_groupLimit{200};
 
@@ -51,6 +53,24 @@ std::string DateText(std::string_view name) {
     auto rest = name.substr(kDatePos);
     return std::string(rest.substr(0, rest.find('-')));
 }
+
+// The bounds a listing or scan keeps to: the caller's, else `own`, made for
+// `folder` on first use.
+class BoundsOf {
+public:
+    BoundsOf(const SourceBounds* given, const std::string& folder) : given_(given), folder_(folder) {}
+    const SourceBounds& operator*() {
+        if (given_) return *given_;
+        if (!own_) own_.emplace(folder_);
+        return *own_;
+    }
+    const SourceBounds* get() { return &**this; }
+
+private:
+    const SourceBounds* given_;
+    const std::string& folder_;
+    std::optional<SourceBounds> own_;
+};
 
 FileListing MakeListing(const std::string& folder, platform::DirEntry&& e) {
     FileListing l;
@@ -85,12 +105,12 @@ private:
 
 // The front and rear paths a recording file stands for (no duplicate test).
 bool PairPathsOf(const std::string& path, PairPaths& out) {
-    if (IsRecordingName(path, CameraFilter::Front)) {
+    if (IsRecordingFileName(path, CameraFilter::Front)) {
         out.front = path;
         out.rear = FrontToRearPath(path);
         return true;
     }
-    if (IsRecordingName(path, CameraFilter::Rear)) {
+    if (IsRecordingFileName(path, CameraFilter::Rear)) {
         out.rear = path;
         out.front = RearToFrontPath(path);
         return true;
@@ -101,11 +121,13 @@ bool PairPathsOf(const std::string& path, PairPaths& out) {
 // ResolvePair + MakeEntry through the index; counts the pair as found.
 // Returns whether a pair was resolved.
 bool AddPair(const std::string& path, std::vector<RecordingEntry>& entries, PairIndex& index,
-             std::size_t limit, int* found) {
+             std::size_t limit, int* found, const SourceBounds& bounds) {
     PairPaths p;
     if (!PairPathsOf(path, p) || index.Taken(p)) return false;
     if (found) ++*found;
-    if (entries.size() < limit && MakeEntry(p.front, p.rear, entries)) index.Add(entries.back());
+    if (entries.size() < limit &&
+        MakeEntryOpened(p.front, p.rear, entries, nullptr, {}, false, &bounds))
+        index.Add(entries.back());
     return true;
 }
 
@@ -113,7 +135,7 @@ bool AddPair(const std::string& path, std::vector<RecordingEntry>& entries, Pair
 // name of either camera and a file the players can open. The cheap name tests
 // come first so that only candidates are opened.
 bool IsCandidateFile(const FileListing& l) {
-    return !l.isFolder && HasAviExtension(l.path) && IsRecordingName(l.path, CameraFilter::Any);
+    return !l.isFolder && HasAviExtension(l.path) && IsRecordingFileName(l.path, CameraFilter::Any);
 }
 
 void ExpandWithAncestors(FolderTree& tree, TreeNode node) {
@@ -156,22 +178,24 @@ private:
 };
 
 // Front-form recording files of a group folder in group order.
-bool GroupFiles(const std::string& folder, std::vector<FileListing>& files) {
+bool GroupFiles(const std::string& folder, std::vector<FileListing>& files,
+                const SourceBounds* bounds) {
     std::vector<FileListing> listing;
-    if (!ListFrontForms(folder, listing)) return false;
+    if (!ListFrontForms(folder, listing, bounds)) return false;
     SortByNameNumber(listing);
     for (auto& l : listing) {
-        if (!l.isFolder && HasAviExtension(l.path) && IsRecordingName(l.path, CameraFilter::Front))
+        if (!l.isFolder && HasAviExtension(l.path) &&
+            IsRecordingFileName(l.path, CameraFilter::Front))
             files.push_back(std::move(l));
     }
     return true;
 }
 
 // Trigger categories of the recording files directly inside `folder`.
-TriggerFlags FlagsOfFolderFiles(const std::string& folder) {
+TriggerFlags FlagsOfFolderFiles(const std::string& folder, const SourceBounds* bounds) {
     TriggerFlags flags = 0;
     std::vector<FileListing> listing;
-    if (!ListFolder(folder, listing)) return 0;
+    if (!ListFolder(folder, listing, bounds)) return 0;
     for (const auto& l : listing) {
         if (!IsCandidateFile(l)) continue;
         TriggerFlags mine = 0;
@@ -192,11 +216,11 @@ std::string FolderIdentity(const std::string& folder) {
 
 bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries, PairIndex& index,
                  std::set<std::string>& visited, int& fileCounter, int depth,
-                 bool withDataHeaders) {
+                 bool withDataHeaders, const SourceBounds& bounds) {
     // A folder met again through a link loop would list its recordings twice.
     if (!visited.insert(FolderIdentity(folder)).second) return true;
     std::vector<FileListing> listing;
-    if (!ListFolder(folder, listing)) return false;
+    if (!ListFolder(folder, listing, &bounds)) return false;
     SortListing(listing);
     for (const auto& l : listing) {
         if (l.isFolder) {
@@ -208,7 +232,8 @@ bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries
             entries.clear();
             const int before = fileCounter;
             const bool ok =
-                CollectInto(l.path, aside, index, visited, fileCounter, depth + 1, withDataHeaders);
+                CollectInto(l.path, aside, index, visited, fileCounter, depth + 1, withDataHeaders,
+                            bounds);
             if (ok && fileCounter != before) SortRecordings(aside);
             entries = std::move(aside);
             if (!ok) return false;
@@ -220,22 +245,23 @@ bool CollectInto(const std::string& folder, std::vector<RecordingEntry>& entries
         if (!PairPathsOf(l.path, p) || index.Taken(p)) continue;
         platform::ReadOnlyFile clip;
         if (!OpenPlayable(l.path, clip)) continue;
-        if (MakeEntryOpened(p.front, p.rear, entries, &clip, l.path, withDataHeaders))
+        if (MakeEntryOpened(p.front, p.rear, entries, &clip, l.path, withDataHeaders, &bounds))
             index.Add(entries.back());
     }
     return true;
 }
 
 bool ListTreeInto(const std::string& folder, std::vector<FileListing>& out,
-                  std::set<std::string>& visited, int depth) {
+                  std::set<std::string>& visited, int depth, const SourceBounds& bounds) {
     if (!visited.insert(FolderIdentity(folder)).second) return true;  // seen: a link loop
     std::vector<platform::DirEntry> dir;
     if (!platform::ListDirectory(folder, dir)) return false;
     for (auto& e : dir) {
+        if (!bounds.Admits(folder, e.name, e.isSymlink)) continue;
         if (e.isFolder) {
             // Unreadable or too deep subfolders are left out, not fatal.
             if (depth < kMaxListDepth)
-                ListTreeInto(JoinPath(folder, e.name), out, visited, depth + 1);
+                ListTreeInto(JoinPath(folder, e.name), out, visited, depth + 1, bounds);
             continue;
         }
         if (e.isHidden) continue;
@@ -255,24 +281,31 @@ int GroupSizeLimit() { return g_groupLimit.load(); }
 
 // ---- Listings --------------------------------------------------------------
 
-bool ListFolder(const std::string& folder, std::vector<FileListing>& out) {
+bool ListFolder(const std::string& folder, std::vector<FileListing>& out,
+                const SourceBounds* bounds) {
+    BoundsOf within(bounds, folder);
+    if (!(*within).Contains(folder)) return false;
     std::vector<platform::DirEntry> dir;
     if (!platform::ListDirectory(folder, dir)) return false;
     for (auto& e : dir) {
-        if (e.isHidden) continue;
+        if (e.isHidden || !(*within).Admits(folder, e.name, e.isSymlink)) continue;
         out.push_back(MakeListing(folder, std::move(e)));
     }
     return true;
 }
 
-bool ListTree(const std::string& folder, std::vector<FileListing>& out) {
+bool ListTree(const std::string& folder, std::vector<FileListing>& out,
+              const SourceBounds* bounds) {
+    BoundsOf within(bounds, folder);
+    if (!(*within).Contains(folder)) return false;
     std::set<std::string> visited;
-    return ListTreeInto(folder, out, visited, 0);
+    return ListTreeInto(folder, out, visited, 0, *within);
 }
 
-bool ListFrontForms(const std::string& folder, std::vector<FileListing>& out) {
+bool ListFrontForms(const std::string& folder, std::vector<FileListing>& out,
+                    const SourceBounds* bounds) {
     std::vector<FileListing> all;
-    if (!ListTree(folder, all)) return false;
+    if (!ListTree(folder, all, bounds)) return false;
     std::unordered_set<std::string> seen;
     for (const auto& l : out) seen.insert(l.path);
     for (auto& l : all) {
@@ -310,14 +343,15 @@ void SortByNameNumber(std::vector<FileListing>& listing) {
     listing = std::move(sorted);
 }
 
-FolderContents IsRecordingFolder(const std::string& folder, std::vector<FileListing>* listing) {
+FolderContents IsRecordingFolder(const std::string& folder, std::vector<FileListing>* listing,
+                                 const SourceBounds* bounds) {
     std::vector<FileListing> local;
     std::vector<FileListing>& l = listing ? *listing : local;
     l.clear();
-    if (!ListFolder(folder, l)) return FolderContents::CannotList;
+    if (!ListFolder(folder, l, bounds)) return FolderContents::CannotList;
     for (const auto& e : l) {
         if (e.isFolder && e.name == kFrontFolder) return FolderContents::Recordings;
-        if (!e.isFolder && IsRecordingName(e.path, CameraFilter::Front))
+        if (!e.isFolder && IsRecordingFileName(e.path, CameraFilter::Front))
             return FolderContents::Recordings;
     }
     return FolderContents::NoRecordings;
@@ -362,11 +396,16 @@ struct ClipSlot {
 // when that fails is it looked up, since an unreadable clip is still present.
 // The file's size and header fields are kept for the CSV summary.
 void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
-              const std::string& openedPath, const ClipSlot& out) {
+              const std::string& openedPath, const ClipSlot& out, const SourceBounds* bounds) {
     if (path.empty()) return;
+    const bool listed = opened != nullptr && opened->IsOpen() && path == openedPath;
+    // A file outside the source (its camera folder a link leading out) is
+    // not this source's: it counts as missing. The clip the scan listed and
+    // opened came from a listing within the source already.
+    if (bounds && !listed && !bounds->Contains(path)) return;
     platform::ReadOnlyFile own;
     const platform::ReadOnlyFile* file = nullptr;
-    if (opened != nullptr && opened->IsOpen() && path == openedPath) {
+    if (listed) {
         file = opened;
     } else if (own.Open(path)) {
         file = &own;
@@ -395,16 +434,19 @@ void FillClip(const std::string& path, const platform::ReadOnlyFile* opened,
 
 bool MakeEntryOpened(const std::string& frontPath, const std::string& rearPath,
                      std::vector<RecordingEntry>& entries, const platform::ReadOnlyFile* opened,
-                     const std::string& openedPath, bool withDataHeader) {
+                     const std::string& openedPath, bool withDataHeader,
+                     const SourceBounds* bounds) {
     if (!HasAviExtension(frontPath)) return false;
     RecordingEntry e;
     // The key clip is the front one when it is there, else the rear one.
     FillClip(frontPath, opened, openedPath,
              {e.frontPath, e.frontName, e.frontDamaged, e.frontExpectedSize, e.frontBytes,
-              e.frontVideo, withDataHeader ? &e : nullptr});
+              e.frontVideo, withDataHeader ? &e : nullptr},
+             bounds);
     FillClip(rearPath, opened, openedPath,
              {e.rearPath, e.rearName, e.rearDamaged, e.rearExpectedSize, e.rearBytes, e.rearVideo,
-              withDataHeader && e.frontPath.empty() ? &e : nullptr});
+              withDataHeader && e.frontPath.empty() ? &e : nullptr},
+             bounds);
     e.scanned = true;
     e.serial = g_serial.fetch_add(1);
     e.parking = IsParking(KeyName(e));
@@ -492,12 +534,33 @@ void RemoveEntries(std::vector<RecordingEntry>& list, const std::vector<Recordin
     std::erase_if(list, [&gone](const RecordingEntry& e) { return gone.count(KeyPath(e)) != 0; });
 }
 
+int RowOfKeyPath(const std::vector<RecordingEntry>& list, const std::string& keyPath) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (KeyPath(list[i]) == keyPath) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 // ---- Scans -----------------------------------------------------------------
 
 bool ScanFolder(const std::string& folder, std::string* outPath, TreeNode parent,
                 ScanTarget& target, int depth) {
+    // Without the caller's bounds the scan keeps to the folder it was given
+    // (a group node's folder does not exist: then to its parent).
+    std::optional<SourceBounds> own;
+    if (target.bounds == nullptr) {
+        own.emplace(platform::PathExists(folder) ? folder : std::string(ParentOf(folder)));
+        target.bounds = &*own;
+    }
+    struct Restore {
+        ScanTarget& target;
+        bool owned;
+        ~Restore() {
+            if (owned) target.bounds = nullptr;
+        }
+    } restore{target, own.has_value()};
     std::vector<FileListing> listing;
-    const FolderContents contents = IsRecordingFolder(folder, &listing);
+    const FolderContents contents = IsRecordingFolder(folder, &listing, target.bounds);
     std::string chosen = folder;
     bool ok = false;
     if (contents == FolderContents::NoRecordings) {
@@ -541,7 +604,7 @@ bool ScanSubfolders(const std::string& folder, std::vector<FileListing>& listing
                 if (LastComponent(out) == kFrontFolder) {
                     MakePlaceholder(PartnerPath(out, "Front", "Rear", "F.AVI", "R.AVI"),
                                     *target.placeholders);
-                    const TriggerFlags flags = FlagsOfFolderFiles(out);
+                    const TriggerFlags flags = FlagsOfFolderFiles(out, target.bounds);
                     if (flags != 0 && node != kTreeRoot) tree.SetItemData(node, flags);
                 }
             } else {
@@ -555,7 +618,7 @@ bool ScanSubfolders(const std::string& folder, std::vector<FileListing>& listing
         if (!PairPathsOf(l.path, p) || index.Taken(p) || !OpenPlayable(l.path, clip)) continue;
         ++target.found;
         if (target.entries->size() < kMaxScanEntries &&
-            MakeEntryOpened(p.front, p.rear, *target.entries, &clip, l.path))
+            MakeEntryOpened(p.front, p.rear, *target.entries, &clip, l.path, false, target.bounds))
             index.Add(target.entries->back());
     }
     return true;
@@ -563,8 +626,9 @@ bool ScanSubfolders(const std::string& folder, std::vector<FileListing>& listing
 
 bool ScanGroups(const std::string& folder, TreeNode parent, ScanTarget& target,
                 const std::string* groupName) {
+    BoundsOf within(target.bounds, folder);
     std::vector<FileListing> files;
-    if (!GroupFiles(folder, files)) return false;
+    if (!GroupFiles(folder, files, within.get())) return false;
     GroupFormation groups;
     if (!groupName) {
         FolderTree* tree = target.tree;
@@ -604,7 +668,7 @@ bool ScanGroups(const std::string& folder, TreeNode parent, ScanTarget& target,
     PairIndex index(*target.entries);
     for (const auto& f : files) {
         if (groups.Next(f) != *groupName) continue;
-        AddPair(f.path, *target.entries, index, kMaxScanEntries, &target.found);
+        AddPair(f.path, *target.entries, index, kMaxScanEntries, &target.found, *within);
     }
     return true;
 }
@@ -612,7 +676,7 @@ bool ScanGroups(const std::string& folder, TreeNode parent, ScanTarget& target,
 std::vector<std::string> GroupNamesOf(const std::string& folder) {
     std::vector<FileListing> files;
     std::vector<std::string> names;
-    if (!GroupFiles(folder, files)) return names;
+    if (!GroupFiles(folder, files, nullptr)) return names;
     GroupFormation groups;
     for (const auto& f : files) {
         const std::string& g = groups.Next(f);
@@ -622,10 +686,13 @@ std::vector<std::string> GroupNamesOf(const std::string& folder) {
 }
 
 bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& entries,
-                       int& fileCounter, int depth, bool withDataHeaders) {
+                       int& fileCounter, int depth, bool withDataHeaders,
+                       const SourceBounds* bounds) {
     PairIndex index(entries);
     std::set<std::string> visited;
-    return CollectInto(folder, entries, index, visited, fileCounter, depth, withDataHeaders);
+    BoundsOf within(bounds, folder);
+    return CollectInto(folder, entries, index, visited, fileCounter, depth, withDataHeaders,
+                       *within);
 }
 
 }  // namespace trivexa

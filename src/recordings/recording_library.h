@@ -9,11 +9,18 @@
 // Everything runs on the caller's thread (the browser panel's thread, the file
 // commands' worker); the source watcher is recordings/source_watcher.h. Paths are UTF-8 with
 // '/' as separator; '\' is accepted in input where a final component is taken.
+//
+// Every listing and scan stays inside its bounds (SourceBounds): the
+// source's root when the caller gives one, else the folder it was asked to
+// list. A symbolic link leading out of them is not followed, and a partner
+// file that lies outside counts as missing; links within are followed (a
+// folder reached twice is listed once).
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "recordings/drive_utils.h"
 #include "recordings/folder_tree.h"
 #include "recordings/recording_entry.h"
 #include "recordings/recording_name.h"
@@ -44,15 +51,19 @@ inline constexpr int kMaxScanDepth = 3;               // folder recursion stops 
 
 // ---- Folder listings -----------------------------------------------------
 
-// Lists the folder, skipping hidden entries. False when it cannot be listed.
-bool ListFolder(const std::string& folder, std::vector<FileListing>& out);
+// Lists the folder, skipping hidden entries and links leading out of
+// `bounds` (null: out of `folder`). False when it cannot be listed.
+bool ListFolder(const std::string& folder, std::vector<FileListing>& out,
+                const SourceBounds* bounds = nullptr);
 // Like ListFolder but descends into every subfolder (hidden ones included),
 // adding the subfolders' contents instead of the subfolders; hidden files are
 // skipped. A folder reached twice (through a link loop) is listed once.
-bool ListTree(const std::string& folder, std::vector<FileListing>& out);
+bool ListTree(const std::string& folder, std::vector<FileListing>& out,
+              const SourceBounds* bounds = nullptr);
 // ListTree with each file's path replaced by its front-form path; a path
 // already present is not added again (a recording is listed once).
-bool ListFrontForms(const std::string& folder, std::vector<FileListing>& out);
+bool ListFrontForms(const std::string& folder, std::vector<FileListing>& out,
+                    const SourceBounds* bounds = nullptr);
 // Folders first, then files, each by full path (bytewise). With no files the
 // whole vector is sorted by path.
 void SortListing(std::vector<FileListing>& listing);
@@ -67,7 +78,8 @@ enum class FolderContents : int {
 // The first qualifying entry in listing order decides. The listing made is
 // returned in `listing`.
 FolderContents IsRecordingFolder(const std::string& folder,
-                                 std::vector<FileListing>* listing = nullptr);
+                                 std::vector<FileListing>* listing = nullptr,
+                                 const SourceBounds* bounds = nullptr);
 
 // True when the file opens read-only for mapping and is not empty (what the
 // players check before they open a file).
@@ -80,7 +92,8 @@ struct PairPaths {
     std::string rear;
 };
 // Front and rear paths of the recording `path` belongs to; false when the
-// name is no recording name or either path is already in `entries`.
+// name is no recording file name (IsRecordingFileName) or either path is
+// already in `entries`.
 bool ResolvePair(const std::string& path, const std::vector<RecordingEntry>& entries,
                  PairPaths& out);
 // Checks both files and appends an entry; false (nothing appended) when the
@@ -98,6 +111,9 @@ std::size_t AppendEntries(std::vector<RecordingEntry>& to, const std::vector<Rec
 // Keeps only the entries whose key path (front, else rear) matches no entry
 // of `removed`.
 void RemoveEntries(std::vector<RecordingEntry>& list, const std::vector<RecordingEntry>& removed);
+// Index of the entry whose key path (front, else rear) is `keyPath`; -1 when
+// none is.
+int RowOfKeyPath(const std::vector<RecordingEntry>& list, const std::string& keyPath);
 
 // ---- Scans ---------------------------------------------------------------
 
@@ -110,6 +126,8 @@ struct ScanTarget {
     std::vector<RecordingEntry>* placeholders = nullptr;
     bool cardMode = false;
     int found = 0;
+    // The source's bounds; null: the folder given to the outermost scan.
+    const SourceBounds* bounds = nullptr;
 };
 
 // Fills the tree under `parent` and the entries from `folder`. `outPath`
@@ -132,7 +150,9 @@ std::vector<std::string> GroupNamesOf(const std::string& folder);
 // (no entry limit). `fileCounter` counts the files seen. With
 // `withDataHeaders` the key clip's embedded data header is read too, while
 // the clip is open for its check (RecordingEntry::dataHeader).
+// Nothing outside `bounds` (null: outside `folder`) is collected.
 bool CollectRecordings(const std::string& folder, std::vector<RecordingEntry>& entries,
-                       int& fileCounter, int depth, bool withDataHeaders = false);
+                       int& fileCounter, int depth, bool withDataHeaders = false,
+                       const SourceBounds* bounds = nullptr);
 
 }  // namespace trivexa

@@ -145,6 +145,10 @@ bool IsRecordingName(std::string_view path, CameraFilter filter) {
     return TriggerKindOf(name) != TriggerKind::None;
 }
 
+bool IsRecordingFileName(std::string_view path, CameraFilter filter) {
+    return FileNameOf(path).size() == kRecordingNameLength && IsRecordingName(path, filter);
+}
+
 TriggerKind TriggerKindOf(std::string_view path) {
     std::string_view name = FileNameOf(path);
     const char mode = At(name, kModePos);

@@ -66,6 +66,14 @@ inline constexpr std::size_t kNamePrefixLength = 19;
 // search, not an anchored match) and has a recognised trigger kind.
 bool IsRecordingName(std::string_view path, CameraFilter filter = CameraFilter::Any);
 
+// Whether the final component is, as a whole, a name the recorder writes: a
+// recording name of exactly 30 characters. The recorder's names have one
+// extension and nothing after it, so a file named like a recording with more
+// behind it ("...F.AVI.AVI", "...F.AVI (1).avi", a copy) is not a recording
+// file: the scans leave it out, and pairing and deleting never derive another
+// file's path from it. The name texts above still read such names.
+bool IsRecordingFileName(std::string_view path, CameraFilter filter = CameraFilter::Any);
+
 TriggerKind TriggerKindOf(std::string_view path);
 
 // ORs the name's category bits into `flags` (never clears any); returns true.

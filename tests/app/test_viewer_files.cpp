@@ -288,6 +288,82 @@ TEST_F(ViewerFiles, DeleteHidesTwoRecordingsOnTheCard) {
     EXPECT_TRUE(window->Browser().isEnabled());
 }
 
+// A delete that fails part-way (the recorder's free copy of the first
+// recording's front file takes its hidden name): the recording deleted before
+// the failure leaves the list. The recording on screen, when still there, opens
+// again under its new row; when it was the one deleted, nothing opens (no open
+// failure) and the window shows the empty state over the rows left.
+TEST_F(ViewerFiles, ADeleteFailingPartWayDropsTheDeletedRowsAndReopensOnlyWhatIsLeft) {
+    test::ScratchVolume volume(64 << 20);
+    TRIVEXA_REQUIRE_MOUNTED(volume);
+    const std::vector<std::string> stems = {"A___-230715-081500-000001",
+                                            "A___-230715-081600-000002",
+                                            "A___-230715-081700-000003"};
+    clipforge::CardSpec spec;
+    spec.clip = ClipOf(90);
+    for (const auto& stem : stems) spec.recordings.push_back(Rec(stem + "F.AVI", 90));
+    std::string error;
+    ASSERT_TRUE(clipforge::WriteCard(volume.root(), spec, &error)) << error;
+    const fs::path front = volume.root() / "Normal/Front";
+    test::WriteFile(front / (stems[0] + "F.DMY"), "the recorder's");
+    StartOn(volume.root().string());
+    ASSERT_TRUE(WaitLoaded());
+    ASSERT_EQ(window->RowCount(), 3);
+    window->SelectListRow(2);
+    ASSERT_TRUE(WaitUntil([&] { return C().CurrentIndex() == 2 && Loaded(); }));
+
+    // Runs a delete of `rows` that fails at the first; the text of every
+    // message box shown until the window settles (each answered with OK from
+    // a timer, since a box runs its own event loop).
+    const auto deleteFailing = [&](std::vector<int> rows, const QString& shot) {
+        std::vector<QString> boxes;
+        QTimer answer;
+        answer.setInterval(20);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<CMsgDlg*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            boxes.push_back(box->ShownText());
+            QTest::mouseClick(box->FirstButton(), Qt::LeftButton, {},
+                              box->FirstButton()->rect().center());
+        });
+        SelectInNextFileDialog(QStringLiteral("FileSelectDelete"), rows, shot);
+        answer.start();
+        Click(button::kDelete);
+        // Long enough for a reopen to fail and say so.
+        EXPECT_TRUE(WaitUntil([&] { return !window->Tasks().Busy(); }, 20000));
+        test::RunEventsFor(3000);
+        answer.stop();
+        return boxes;
+    };
+
+    // The second goes, the first fails: the third, on screen, moves up a row
+    // and opens again.
+    std::vector<QString> boxes = deleteFailing({0, 1}, QStringLiteral("delete_part_way_select"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].startsWith(UiText(94))) << boxes[0].toStdString();
+    EXPECT_TRUE(fs::exists(front / (stems[1] + "F.DMY")));
+    EXPECT_TRUE(fs::exists(front / (stems[0] + "F.AVI")));
+    EXPECT_EQ(window->RowCount(), 2);
+    ASSERT_TRUE(WaitLoaded());
+    EXPECT_EQ(C().CurrentIndex(), 1);
+    EXPECT_EQ(CurrentName(), stems[2] + "F.AVI");
+
+    // Now the one on screen goes and the first fails again: its row leaves,
+    // nothing is opened, no open failure is shown.
+    boxes = deleteFailing({0, 1}, QStringLiteral("delete_part_way_select_shown"));
+    for (const QString& b : boxes) EXPECT_NE(b, UiText(96)) << "a deleted recording was reopened";
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].startsWith(UiText(94))) << boxes[0].toStdString();
+    EXPECT_TRUE(fs::exists(front / (stems[2] + "F.DMY")));
+    EXPECT_EQ(window->RowCount(), 1);
+    EXPECT_EQ(C().CurrentIndex(), -1);
+    EXPECT_FALSE(C().MediaLoaded());
+    EXPECT_FALSE(C().ErrorShown());
+    EXPECT_FALSE(window->Trip().speedValid) << "the deleted recording's read-outs stay";
+    EXPECT_TRUE(Enabled(button::kDelete));
+    SaveScreen(QStringLiteral("delete_part_way_empty"));
+}
+
 // Escape cancels a running task: deleting the recording on screen waits a
 // second for its readers, and cancelled then, nothing is deleted and the
 // window comes back.

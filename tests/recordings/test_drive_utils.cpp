@@ -135,6 +135,62 @@ TEST_F(CardFixture, DeletingOnTheCardRenamesBothCamerasToTheHiddenExtension) {
     EXPECT_FALSE(fs::exists(pFront));
 }
 
+// A delete touches the files of the chosen row and that file's own partner,
+// nothing else: not the recording a copy's name begins with, not a
+// recording in a folder merely named like a camera folder, not another
+// recording's rear file a row does not pair with its front.
+TEST_F(CardFixture, DeleteTouchesOnlyTheChosenFilesAndTheirOwnPartner) {
+    // The copy may go to the trash: a private one.
+    TempDir data;
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    const std::string front = Clip("Normal", kNormal, 'F');
+    const std::string rear = Clip("Normal", kNormal, 'R');
+    const std::string other = Clip("Normal", "A___-230715-090000-000124", 'R');
+    for (const std::string& p : {front, rear, other}) Add(p);
+    const auto untouched = [&] {
+        for (const std::string& p : {front, rear, other}) EXPECT_EQ(ReadFile(p), "clip " + p) << p;
+        EXPECT_FALSE(fs::exists(Clip("Normal", kNormal, 'F', "DMY")));
+        EXPECT_FALSE(fs::exists(Clip("Normal", kNormal, 'R', "DMY")));
+    };
+
+    // A copy with a second extension: no recording file, so never hidden as
+    // one; whatever becomes of it, the recording it is named after stays.
+    const std::string copyFront = front + ".AVI";
+    const std::string copyRear = rear + ".AVI";
+    Add(copyFront);
+    Add(copyRear);
+    EXPECT_FALSE(HideOnCard(copyFront));
+    EXPECT_TRUE(fs::exists(copyFront));
+    untouched();
+    DeleteRecording(copyFront, copyRear);
+    untouched();
+
+    // The same name in a look-alike folder is outside the card's layout.
+    fs::create_directories(card_ / "Normal/Front2");
+    const std::string lookalike = card_ / ("Normal/Front2/" + kNormal + "F.AVI");
+    Add(lookalike);
+    EXPECT_FALSE(DeleteRecording(lookalike, ""));
+    EXPECT_TRUE(fs::exists(lookalike));
+    untouched();
+
+    // A row whose rear is another recording's file is no recording.
+    EXPECT_FALSE(DeleteRecording(front, other));
+    untouched();
+
+    // The row itself goes, both files.
+    EXPECT_TRUE(DeleteRecording(front, rear));
+    EXPECT_TRUE(fs::exists(Clip("Normal", kNormal, 'F', "DMY")));
+    EXPECT_TRUE(fs::exists(Clip("Normal", kNormal, 'R', "DMY")));
+    EXPECT_EQ(ReadFile(other), "clip " + other);
+    if (old) {
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+}
+
 TEST_F(CardFixture, ExistingHiddenFileStopsTheDeletion) {
     const std::string front = Clip("Normal", kNormal, 'F');
     const std::string rear = Clip("Normal", kNormal, 'R');

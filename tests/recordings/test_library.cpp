@@ -19,6 +19,12 @@ using test::TempDir;
 using test::Touch;
 namespace fs = std::filesystem;
 
+std::vector<std::string> Texts(const FolderTree& tree, TreeNode parent) {
+    std::vector<std::string> out;
+    for (TreeNode n : tree.Children(parent)) out.push_back(tree.Text(n));
+    return out;
+}
+
 std::vector<std::string> KeyNames(const std::vector<RecordingEntry>& entries) {
     std::vector<std::string> out;
     for (const auto& e : entries) out.push_back(KeyName(e));
@@ -299,6 +305,106 @@ TEST(RecordingLibrary, HostileFoldersAndFiles) {
     std::vector<FileListing> none;
     EXPECT_FALSE(ListTree((src / Name("A___", 2, "230715", 'R')).string(), none));
     EXPECT_EQ(IsRecordingFolder((src / "dangling").string()), FolderContents::CannotList);
+}
+
+// The recorder's names have one extension: a copy named on past it is no
+// recording, is not listed, and does not pair with the recording it is named
+// after.
+TEST(RecordingLibrary, ANameWithASecondExtensionIsNoRecording) {
+    TempDir dir;
+    const fs::path front = dir / "Normal/Front" / Name("A___", 3);
+    const fs::path rear = dir / "Normal/Rear" / Name("A___", 3, "230715", 'R');
+    Touch(front, 1);
+    Touch(rear, 1);
+    Touch(front.string() + ".AVI", 1);
+    Touch(rear.string() + ".AVI", 1);
+    Touch(dir / "Normal/Front" / (Name("A___", 4) + " (1).avi"), 1);
+    EXPECT_FALSE(IsRecordingFileName(front.string() + ".AVI"));
+    EXPECT_TRUE(IsRecordingName(front.string() + ".AVI")) << "the name texts still read it";
+    EXPECT_TRUE(IsRecordingFileName(front.string()));
+
+    std::vector<RecordingEntry> entries;
+    int files = 0;
+    ASSERT_TRUE(CollectRecordings(dir.path().string(), entries, files, 0));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].frontPath, front.string());
+    EXPECT_EQ(entries[0].rearPath, rear.string());
+    EXPECT_EQ(GroupNamesOf((dir / "Normal").string()), std::vector<std::string>{"230715_0001"});
+    PairPaths pair;
+    EXPECT_FALSE(ResolvePair(front.string() + ".AVI", {}, pair));
+}
+
+// A folder source on a Unix file system may hold links. One leading out of
+// the source (to "/", to a folder elsewhere, to a file elsewhere, or a camera
+// folder that is a link elsewhere) is not followed by a listing, a scan or
+// the pairing; a link to another folder of the same source still is.
+TEST(SourceBounds, LinksLeadingOutOfTheSourceAreNotFollowed) {
+    TempDir dir;
+    const fs::path src = dir / "src";
+    const fs::path out = dir / "outside";
+    Touch(src / "Normal/Front" / Name("A___", 1), 1);
+    Touch(src / "stash" / Name("A___", 5), 1);
+    Touch(out / Name("A___", 2), 1);
+    Touch(out / Name("A___", 3), 1);
+    Touch(out / "Rear" / Name("A___", 1, "230715", 'R'), 1);
+    fs::create_directory_symlink("/", src / "Normal/Front/x");
+    fs::create_directory_symlink(out, src / "Normal/Front/y");
+    fs::create_directory_symlink(src / "stash", src / "Normal/Front/z");
+    fs::create_symlink(out / Name("A___", 3), src / "Normal/Front" / Name("A___", 3));
+    fs::create_directory_symlink(out / "Rear", src / "Normal/Rear");
+    fs::create_symlink(src / "gone", src / "Normal/Front" / Name("A___", 6));
+
+    const SourceBounds bounds(src.string());
+    EXPECT_TRUE(bounds.Contains(src.string()));
+    EXPECT_TRUE(bounds.Contains((src / "Normal/Front/z" / Name("A___", 5)).string()));
+    EXPECT_TRUE(bounds.Contains((src / "not/there/yet.AVI").string()));
+    EXPECT_FALSE(bounds.Contains((src / "Normal/Front/y" / Name("A___", 2)).string()));
+    EXPECT_FALSE(bounds.Contains((src / "Normal/Front/x/etc").string()));
+    EXPECT_FALSE(bounds.Contains((src / "Normal/Rear").string()));
+    EXPECT_FALSE(bounds.Contains((src / "Normal/Front" / Name("A___", 6)).string()));
+    EXPECT_FALSE(bounds.Contains((src / "..").string()));
+    EXPECT_FALSE(bounds.Contains(out.string()));
+
+    const auto names = [](const std::vector<FileListing>& listing) {
+        std::vector<std::string> out;
+        for (const auto& l : listing) out.push_back(l.name);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    // The group listing of the camera folder: within the source, z is
+    // followed; on its own, only the folder itself is listed.
+    std::vector<FileListing> tree;
+    ASSERT_TRUE(ListTree((src / "Normal/Front").string(), tree, &bounds));
+    EXPECT_EQ(names(tree), (std::vector<std::string>{Name("A___", 1), Name("A___", 5)}));
+    tree.clear();
+    ASSERT_TRUE(ListTree((src / "Normal/Front").string(), tree));
+    EXPECT_EQ(names(tree), (std::vector<std::string>{Name("A___", 1)}));
+    std::vector<FileListing> folder;
+    ASSERT_TRUE(ListFolder((src / "Normal").string(), folder));
+    EXPECT_EQ(names(folder), std::vector<std::string>{"Front"});
+
+    // The full collection: recording 1 without the rear file that lies
+    // outside, 5 through the link within, nothing from outside.
+    std::vector<RecordingEntry> entries;
+    int files = 0;
+    ASSERT_TRUE(CollectRecordings(src.string(), entries, files, 0));
+    std::vector<std::string> keys = KeyNames(entries);
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (std::vector<std::string>{Name("A___", 1), Name("A___", 5)}));
+    for (const auto& e : entries) EXPECT_TRUE(e.rearPath.empty()) << e.rearPath;
+
+    // The browser's scan of the recording folder and of its group node.
+    MemoryFolderTree groups;
+    std::vector<RecordingEntry> listed;
+    ScanTarget target{&groups, &listed, nullptr, false, 0, &bounds};
+    ASSERT_TRUE(ScanFolder((src / "Normal").string(), nullptr, kTreeRoot, target, 1));
+    // 5 is reached through z, within the source; it starts a group of its own.
+    ASSERT_EQ(Texts(groups, kTreeRoot),
+              (std::vector<std::string>{"230715_0001", "230715_0002"}));
+    ASSERT_TRUE(
+        ScanFolder((src / "Normal/230715_0001").string(), nullptr, kTreeRoot, target, 1));
+    EXPECT_EQ(KeyNames(listed), (std::vector<std::string>{Name("A___", 1)}));
+    EXPECT_TRUE(listed[0].rearPath.empty());
 }
 
 TEST(RecordingLibrary, UnreadableSubfolderEndsTheCollection) {

@@ -196,6 +196,7 @@ constexpr const char* kDetailTexts[] = {
     "ファイル名を変更できませんでした。",                    // 190
     "ファイルが破損しています。修復してから結合してください。",  // 191
     "同名のファイルを削除しました：",                            // 192
+    "ソースフォルダの外にあるため削除しません。",                // 193
 };
 constexpr int kDetailFirst = kUiStringCount;
 constexpr int kDetailCount = static_cast<int>(std::size(kDetailTexts));

@@ -1,6 +1,7 @@
 #include "app/file_commands/file_tasks.h"
 
 #include <chrono>
+#include <optional>
 
 #include "app/core/ui_strings.h"
 #include "app/file_commands/join_texts.h"
@@ -78,7 +79,7 @@ int DeleteFailureReason(const RecordingEntry& entry) {
     for (const std::string& path : left)
         if (!platform::IsWritableFolder(std::string(ParentOf(path)))) return kUiDetailReadOnly;
     const std::string& key = KeyPath(entry);
-    if (!(IsCardPath(key) && IsRecordingName(key))) return kUiDetailNotToTrash;
+    if (!(IsCardPath(key) && IsRecordingFileName(key))) return kUiDetailNotToTrash;
     for (const std::string& path : left) {
         const std::size_t dot = path.rfind('.');
         if (dot != std::string::npos && Exists(path.substr(0, dot + 1) + "DMY"))
@@ -89,8 +90,16 @@ int DeleteFailureReason(const RecordingEntry& entry) {
 
 }  // namespace
 
-bool DeleteOneRecording(const RecordingEntry& entry, std::string& why) {
+bool DeleteOneRecording(const RecordingEntry& entry, std::string& why,
+                        const SourceBounds* bounds) {
     const std::string name(FileNameOf(KeyPath(entry)));
+    if (bounds) {
+        for (const std::string* path : {&entry.frontPath, &entry.rearPath}) {
+            if (path->empty() || bounds->Contains(*path)) continue;
+            why = std::string(FileNameOf(*path)) + "\n" + UiString(kUiDetailOutsideSource);
+            return false;
+        }
+    }
     if (!Exists(entry.frontPath) && !Exists(entry.rearPath)) {
         why = name + "\n" + UiString(kUiDetailNoLongerThere);
         return false;
@@ -100,9 +109,16 @@ bool DeleteOneRecording(const RecordingEntry& entry, std::string& why) {
     return false;
 }
 
+std::vector<RecordingEntry> DeleteTask::DeletedSoFar() const {
+    std::lock_guard hold(deletedLock_);
+    return deleted_;
+}
+
 TaskOutcome DeleteTask::Run(TaskListener& listener) {
     const int n = static_cast<int>(entries_.size());
     if (n == 0) return TaskOutcome::kCancelled;
+    std::optional<SourceBounds> bounds;
+    if (!sourceRoot_.empty()) bounds.emplace(sourceRoot_);
     for (int i = n - 1; i >= 0; --i) {
         if (CancelFlag().load()) return TaskOutcome::kCancelled;
         const RecordingEntry& entry = entries_[static_cast<std::size_t>(i)];
@@ -111,12 +127,15 @@ TaskOutcome DeleteTask::Run(TaskListener& listener) {
             if (CancelFlag().load()) return TaskOutcome::kCancelled;
         }
         std::string why;
-        if (!DeleteOneRecording(entry, why)) {
+        if (!DeleteOneRecording(entry, why, bounds ? &*bounds : nullptr)) {
             failure_.messages = {kUiDeleteFailed};
             failure_.detail = why;
             return TaskOutcome::kFailed;
         }
-        deleted_.push_back(entry);
+        {
+            std::lock_guard hold(deletedLock_);
+            deleted_.push_back(entry);
+        }
         listener.TaskProgress(n - i - 1, n);
     }
     listener.TaskProgress(n, n);

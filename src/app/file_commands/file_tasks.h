@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,6 +38,7 @@ inline constexpr int kUiDetailHiddenCopyThere = 187;  // its DMY is still on the
 inline constexpr int kUiDetailReadOnly = 188;         // the folder cannot be written
 inline constexpr int kUiDetailNotToTrash = 189;
 inline constexpr int kUiDetailNotHidden = 190;  // the rename on the card failed otherwise
+inline constexpr int kUiDetailOutsideSource = 193;  // a file reached through a link out of the source
 // "No rear camera video data": a join wrote no rear output.
 inline constexpr int kUiNoRearVideo = 171;
 
@@ -141,10 +143,19 @@ public:
           entries_(std::move(entries)),
           onScreenKey_(std::move(onScreenKey)) {}
     // The recordings deleted, in the order they went (the last checked
-    // first); after a failure, those deleted before it.
+    // first); after a failure or a cancel, those deleted before it. Read
+    // after the task's end.
     const std::vector<RecordingEntry>& Deleted() const { return deleted_; }
+    // The same while the task runs (any thread): each recording is in it as
+    // soon as its files are gone, so its row can leave the list at once.
+    std::vector<RecordingEntry> DeletedSoFar() const;
     // The wait before deleting the recording on screen (tests shorten it).
     void SetReleaseWaitMs(int ms) { releaseWaitMs_ = ms; }
+    // The root of the source the recordings were listed from. When set, a
+    // recording with a file that does not lie inside it (reached through a
+    // link leading out, made after the scan) is not deleted: the task fails
+    // there. Set before Start.
+    void SetSourceRoot(std::string root) { sourceRoot_ = std::move(root); }
 
 protected:
     TaskOutcome Run(TaskListener& listener) override;
@@ -152,15 +163,18 @@ protected:
 private:
     std::vector<RecordingEntry> entries_;
     std::string onScreenKey_;
+    std::string sourceRoot_;
+    mutable std::mutex deletedLock_;
     std::vector<RecordingEntry> deleted_;
     int releaseWaitMs_ = kOnScreenReleaseWaitMs;
 };
 
 // Deletes one recording for the delete command: hidden on a card, to the
 // trash elsewhere. A recording none of whose files exists any more fails
-// (it vanished meanwhile), as does one whose DMY name is taken. `why`
-// receives the detail line.
-bool DeleteOneRecording(const RecordingEntry& entry, std::string& why);
+// (it vanished meanwhile), as does one whose DMY name is taken, and, with
+// `bounds`, one with a file outside them. `why` receives the detail line.
+bool DeleteOneRecording(const RecordingEntry& entry, std::string& why,
+                        const SourceBounds* bounds = nullptr);
 
 // ---- Join ------------------------------------------------------------------
 

@@ -290,7 +290,8 @@ bool BrowserModel::RestoreSource(const OpenFunction& open) {
     }
     if (!opened) {
         const std::string file = ReadSetting("SOURCE", "FILE");
-        if (!file.empty() && platform::PathExists(file) && IsRecordingName(file, CameraFilter::Any))
+        if (!file.empty() && platform::PathExists(file) &&
+            IsRecordingFileName(file, CameraFilter::Any))
             opened = open(file, SourceKind::File);
     }
     if (opened) SelectDefaultFolder();
@@ -313,6 +314,10 @@ int BrowserModel::LoadFolder(TreeNode node) {
     target.tree = &tree_;
     target.entries = &master;
     target.cardMode = kind_ == SourceKind::SdCard;
+    // A node's folder is scanned within the source it belongs to: a link
+    // leading out of the source is not followed.
+    const SourceBounds bounds(sourcePath_);
+    target.bounds = &bounds;
     ScanFolder(path, nullptr, node, target, tree_.Depth(node));
     SortRecordings(master);
     tree_.ExpandUp(node);

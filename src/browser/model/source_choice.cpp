@@ -55,7 +55,7 @@ std::vector<std::string> RemovableDriveTexts() {
 
 ChosenSourceCheck CheckChosenSource(SourceKind mode, std::string& path) {
     if (path.empty() || !platform::PathExists(path)) return ChosenSourceCheck::kNothing;
-    if (mode == SourceKind::File && !IsRecordingName(path, CameraFilter::Any))
+    if (mode == SourceKind::File && !IsRecordingFileName(path, CameraFilter::Any))
         return ChosenSourceCheck::kNotRecording;
     // A root such as "/" keeps its only separator.
     if (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();

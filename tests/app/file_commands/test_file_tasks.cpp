@@ -125,6 +125,7 @@ TEST_F(DeleteTaskTest, ADmyAlreadyThereOrAVanishedRecordingFailsWithUiString94) 
     // The last checked went first and stays deleted; the failed one and the
     // one before it are untouched.
     EXPECT_EQ(task.Deleted().size(), 1u);
+    EXPECT_EQ(task.DeletedSoFar().size(), 1u);
     EXPECT_FALSE(fs::exists(list_[3].frontPath));
     EXPECT_TRUE(fs::exists(list_[2].frontPath));
     EXPECT_TRUE(fs::exists(list_[1].frontPath));
@@ -190,6 +191,31 @@ TEST(DeleteTask, MovesRecordingsOfAPlainFolderToTheTrash) {
     EXPECT_TRUE(fs::exists(files / "AG_S-210503-070809-000001F.AVI"));
     EXPECT_TRUE(fs::exists(files / "AG_S-210503-070809-000001R.AVI"));
     EXPECT_TRUE(fs::exists(files / "A___-210503-070909-000002R.AVI"));
+}
+
+// The delete keeps to the source it was listed from: a row reaching out of it
+// through a link (one made after the scan, say) fails by name, and nothing
+// outside moves to the trash.
+TEST(DeleteTask, ARecordingOutsideTheSourceIsNotDeleted) {
+    TempDir dir;
+    const std::string name = "A___-210503-070909-000002F.AVI";
+    WriteForgeCard(dir / "outside", {ForgeRec(name)});
+    fs::create_directories(dir / "src" / "Normal");
+    fs::create_directory_symlink(dir / "outside" / "Normal" / "Front", dir / "src/Normal/Front");
+    std::vector<RecordingEntry> list;
+    AddRecordingForFile((dir / "src/Normal/Front" / name).string(), list);
+    ASSERT_EQ(list.size(), 1u);
+    ScopedTrash trash(dir / "data");
+    DeleteTask task(list, "");
+    task.SetSourceRoot((dir / "src").string());
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kFailed);
+    EXPECT_EQ(task.Failure().messages, std::vector<int>{kUiDeleteFailed});
+    EXPECT_NE(task.Failure().detail.find(name), std::string::npos) << task.Failure().detail;
+    EXPECT_NE(task.Failure().detail.find("outside the source"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir / "outside/Normal/Front" / name));
+    EXPECT_TRUE(task.Deleted().empty());
+    EXPECT_TRUE(task.DeletedSoFar().empty());
 }
 
 // ---- Join ---------------------------------------------------------------------

@@ -46,9 +46,21 @@ public:
         calls.push_back("restore " + std::to_string(position));
     }
     void EnableButtons() override { calls.push_back("buttons"); }
+    void TaskProgressed(const FileTask& task) override {
+        if (task.Kind() == TaskKind::kDelete)
+            deletedWhileRunning.push_back(
+                static_cast<const DeleteTask&>(task).DeletedSoFar().size());
+    }
+    void TaskStopped(const FileTask& task) override {
+        const std::size_t deleted =
+            task.Kind() == TaskKind::kDelete ? static_cast<const DeleteTask&>(task).Deleted().size()
+                                             : 0;
+        calls.push_back("stopped " + std::to_string(deleted));
+    }
 
     std::vector<std::string> calls;
     std::vector<std::string> details;
+    std::vector<std::size_t> deletedWhileRunning;
     bool controlsEnabled = true;
     std::optional<TaskKind> succeededKind;
 };
@@ -124,10 +136,30 @@ TEST_F(TaskFrameTest, AFailedDeleteShowsUiString94WithTheNameAndNoCompletion) {
     frame.SetOpenErrorShown();
     ASSERT_TRUE(frame.Start(std::make_unique<DeleteTask>(std::vector{list_[1]}, "")));
     ASSERT_TRUE(WaitUntil([&] { return !frame.Busy(); }));
-    EXPECT_EQ(owner.calls, (std::vector<std::string>{"disable", "message 94/-1", "enable"}));
+    EXPECT_EQ(owner.calls,
+              (std::vector<std::string>{"disable", "stopped 0", "message 94/-1", "enable"}));
     ASSERT_EQ(owner.details.size(), 1u);
     EXPECT_NE(owner.details[0].find(list_[1].frontName), std::string::npos) << owner.details[0];
     EXPECT_TRUE(fs::exists(list_[0].frontPath));
+}
+
+// A delete that fails part-way: each recording deleted is reported while the
+// task runs (its row can leave the list at once), and the owner takes over
+// what was deleted before the failure is shown and before the current row is
+// reopened.
+TEST_F(TaskFrameTest, ADeleteStoppedPartWayHandsOverWhatItDeletedBeforeTheReopen) {
+    ScopedTrash trash(dir_ / "data");
+    OwnerLog owner;
+    CTaskFrame frame(owner);
+    fs::remove(list_[0].frontPath);
+    fs::remove(list_[0].rearPath);
+    frame.SetRestorePosition(0);
+    ASSERT_TRUE(frame.Start(std::make_unique<DeleteTask>(list_, "")));
+    ASSERT_TRUE(WaitUntil([&] { return !frame.Busy(); }));
+    EXPECT_EQ(owner.calls, (std::vector<std::string>{"disable", "stopped 1", "message 94/-1",
+                                                     "enable", "buttons", "restore 0"}));
+    EXPECT_EQ(owner.deletedWhileRunning, std::vector<std::size_t>{1});
+    EXPECT_FALSE(fs::exists(list_[1].frontPath));
 }
 
 TEST_F(TaskFrameTest, TheBarShowsTheWorkersPercentAndIsDrawnOverTheScreensBottom) {

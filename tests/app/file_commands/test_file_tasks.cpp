@@ -212,7 +212,7 @@ TEST(DeleteTask, ARecordingOutsideTheSourceIsNotDeleted) {
     ASSERT_EQ(RunTask(task, listener), TaskOutcome::kFailed);
     EXPECT_EQ(task.Failure().messages, std::vector<int>{kUiDeleteFailed});
     EXPECT_NE(task.Failure().detail.find(name), std::string::npos) << task.Failure().detail;
-    EXPECT_NE(task.Failure().detail.find("outside the source"), std::string::npos);
+    EXPECT_NE(task.Failure().detail.find(UiString(kUiDetailOutsideSource)), std::string::npos);
     EXPECT_TRUE(fs::exists(dir / "outside/Normal/Front" / name));
     EXPECT_TRUE(task.Deleted().empty());
     EXPECT_TRUE(task.DeletedSoFar().empty());

@@ -1,6 +1,6 @@
 #pragma once
-// CTaskFrame: runs the main window's file tasks (CSV export, delete, join)
-// one at a time. While a task runs it shows the progress bar over the bottom
+// CTaskFrame: runs the main window's file tasks (CSV export, delete, join,
+// and the repair of a damaged recording before it plays) one at a time. While a task runs it shows the progress bar over the bottom
 // of the primary screen and keeps every control disabled through its owner;
 // when the worker reports back it ends the task: the owner's completion
 // handler (reload after a delete, remember the join folder, ...), the error
@@ -52,6 +52,10 @@ public:
     // Runs the button enabling after the task (not while a recording's open
     // reported an error).
     virtual void EnableButtons() = 0;
+    // The last step of every task's end, after the bar is hidden: `task` is
+    // the ended task (done, failed or cancelled). A repair before playback
+    // goes on with the open it belongs to from here.
+    virtual void TaskEnded(const FileTask& /*task*/) {}
 };
 
 class CTaskFrame : public QObject, private TaskListener {

@@ -225,8 +225,7 @@ bool IsRepairedCopyOf(const std::filesystem::path& copy, const std::filesystem::
     if (!platform::IsRegularFile(copy.string())) return false;
     SourceIdentity recorded;
     SourceIdentity now;
-    return ReadIdentityRecord(copy, recorded) && ReadSourceIdentity(source, now) &&
-           recorded == now;
+    return ReadIdentityRecord(copy, recorded) && ReadSourceIdentity(source, now) && recorded == now;
 }
 
 bool RepairFolderPath(std::string_view fileName, std::filesystem::path& out) {

@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <thread>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "container/container_test_util.h"
 #include "container/integrity.h"
@@ -545,9 +544,9 @@ TEST(RepairIdentity, RecordsOnlyWhatWasWrittenAndRefusesGarbage) {
     SourceIdentity read;
     ASSERT_TRUE(ReadIdentityRecord(copy, read));
     EXPECT_EQ(read, id);
-    for (const char* garbage : {"", "size=1\nmodified=2\n", "size=x\nmodified=2\nhead=3\n",
-                                "size=1\nmodified=-2\nhead=3\n",
-                                "size=18446744073709551616\nmodified=2\nhead=3\n"}) {
+    for (const char* garbage :
+         {"", "size=1\nmodified=2\n", "size=x\nmodified=2\nhead=3\n",
+          "size=1\nmodified=-2\nhead=3\n", "size=18446744073709551616\nmodified=2\nhead=3\n"}) {
         WriteFile(IdentityRecordPath(copy), garbage);
         EXPECT_FALSE(ReadIdentityRecord(copy, read)) << garbage;
     }

@@ -135,8 +135,7 @@ pid_t ForkSession(const std::string& parent, int report, int hold, bool crash) {
         if (session.Open(parent)) {
             WriteFile(fs::path(session.Path()) / "copy.AVI", "made by the other program");
             const std::string path = session.Path() + "\n";
-            if (::write(report, path.data(), path.size()) ==
-                static_cast<ssize_t>(path.size())) {
+            if (::write(report, path.data(), path.size()) == static_cast<ssize_t>(path.size())) {
                 status = 0;
                 if (crash) ::_exit(0);  // no destructor: the folder stays behind
                 char c = 0;

@@ -32,7 +32,8 @@ inline bool WriteSlowRepairClip(const std::filesystem::path& path, std::uint64_t
 
     auto le32 = [](std::uint32_t v) {
         std::string s(4, '\0');
-        for (int i = 0; i < 4; ++i) s[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            s[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
         return s;
     };
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -223,9 +223,9 @@ TaskOutcome RepairTask::Run(TaskListener& listener) {
         job.progress = [&](std::uint64_t done, std::uint64_t all) {
             if (CancelRequested()) job.abort = true;
             const std::uint64_t step = all == 0 ? 0 : done * kRepairProgressScale / all;
-            listener.TaskProgress(base + static_cast<int>(std::min<std::uint64_t>(
-                                             step, kRepairProgressScale)),
-                                  total);
+            listener.TaskProgress(
+                base + static_cast<int>(std::min<std::uint64_t>(step, kRepairProgressScale)),
+                total);
         };
         std::filesystem::path play;
         const bool prepared = PrepareForPlayback(job, sources_[i], play);

@@ -1,8 +1,8 @@
 #include "map/core/map_settings.h"
 
 #include "app/core/settings_file.h"
-#include "platform/private_folders.h"
 #include "online/core/update_check.h"
+#include "platform/private_folders.h"
 
 namespace trivexa::map {
 namespace {

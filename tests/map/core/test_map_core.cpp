@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>

@@ -29,8 +29,8 @@ constexpr mode_t kPrivateMode = 0700;
 // Names are random: a clash only means another try.
 constexpr int kSessionAttempts = 16;
 
-// An environment variable that holds an absolute path; the base directory
-// specification says relative values are to be ignored.
+// An environment variable that holds an absolute path; the freedesktop.org
+// base directory rules have relative values ignored.
 std::string AbsoluteEnv(const char* name) {
     const char* v = std::getenv(name);
     if (v == nullptr || v[0] != '/') return {};

@@ -21,6 +21,8 @@ int CVidorraApp::Run(int& argc, char** argv, const ViewerOptions& options) {
     // $TRIVEXA_SETTINGS_DIR names), never in the folder the program was
     // started from.
     platform::PrepareSettingsDirectory();
+    // Settings an earlier version kept in the start-up folder carry over once.
+    TakeOverOldSettings(platform::StartupDirectory());
     int code = 0;
     {
         // The main window lives for the modal loop only.

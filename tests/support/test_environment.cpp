@@ -12,8 +12,14 @@
 
 namespace {
 
+constexpr const char* kMarker = "TRIVEXA_TEST_HOME";
+
 struct ScratchHome {
     ScratchHome() {
+        // A test program started by another one of this kind (a death test
+        // runs the program again) shares its parent's folders, which the
+        // parent removes.
+        if (const char* parent = std::getenv(kMarker); parent && *parent) return;
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/trivexa-home-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) return;
@@ -26,6 +32,7 @@ struct ScratchHome {
         ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+        ::setenv(kMarker, root.c_str(), 1);
     }
     ~ScratchHome() {
         if (root.empty()) return;

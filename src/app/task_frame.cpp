@@ -24,6 +24,9 @@ unsigned DoneMessage(TaskKind kind) {
             return UM_DELETE_DONE;
         case TaskKind::kJoin:
             return UM_JOIN_DONE;
+        case TaskKind::kRepair:
+            // No completion message: the recording's open goes on.
+            return UM_TASK_DONE;
     }
     return UM_TASK_DONE;
 }
@@ -164,6 +167,7 @@ void CTaskFrame::OnTaskDone() {
         restorePosition_ = false;
         owner_.RestorePosition(savedPosition_);
     }
+    owner_.TaskEnded(*task);
 }
 
 }  // namespace trivexa

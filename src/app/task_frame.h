@@ -1,11 +1,12 @@
 #pragma once
-// CTaskFrame: runs the main window's file tasks (CSV export, delete, join)
-// one at a time. While a task runs it shows the progress bar over the bottom
-// of the primary screen and keeps every control disabled through its owner;
-// when the worker reports back it ends the task: the owner's completion
-// handler (reload after a delete, remember the join folder, ...), the error
-// or completion message, the controls enabled again, and the playback reset
-// to frame 0 or reopened at its old position as the flags say.
+// CTaskFrame: runs the main window's file tasks (CSV export, delete, join,
+// and the repair of a damaged recording before it plays) one at a time.
+// While a task runs it shows the progress bar over the bottom of the primary
+// screen and keeps every control disabled through its owner; when the worker
+// reports back it ends the task: the owner's completion handler (reload after
+// a delete, remember the join folder, ...), the error or completion message,
+// the controls enabled again, and the playback reset to frame 0 or reopened
+// at its old position as the flags say.
 //
 // Threads: every member is called on the UI thread. The worker reports
 // through TaskListener on its own thread; the frame turns each report into a
@@ -60,6 +61,10 @@ public:
     // Runs the button enabling after the task (not while a recording's open
     // reported an error).
     virtual void EnableButtons() = 0;
+    // The last step of every task's end, after the bar is hidden: `task` is
+    // the ended task (done, failed or cancelled). A repair before playback
+    // goes on with the open it belongs to from here.
+    virtual void TaskEnded(const FileTask& /*task*/) {}
 };
 
 class CTaskFrame : public QObject, private TaskListener {

@@ -1,11 +1,11 @@
 #include "app/vidorra_app.h"
 
 #include <QApplication>
-#include <QDir>
 
 #include "app/core/settings_file.h"
 #include "app/vidorra_dlg.h"
 #include "controls/shared_fonts.h"
+#include "platform/files.h"
 
 namespace trivexa {
 
@@ -17,8 +17,12 @@ int CVidorraApp::Run(int& argc, char** argv, const ViewerOptions& options) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trivexa"));
     QApplication::setQuitOnLastWindowClosed(false);
-    // Settings live in the directory the program was started from.
-    SetSettingsDirectory(QDir::currentPath().toStdString());
+    // Settings live in the user's configuration folder (or the folder
+    // $TRIVEXA_SETTINGS_DIR names), never in the folder the program was
+    // started from.
+    platform::PrepareSettingsDirectory();
+    // Settings an earlier version kept in the start-up folder carry over once.
+    TakeOverOldSettings(platform::StartupDirectory());
     int code = 0;
     {
         // The main window lives for the modal loop only.

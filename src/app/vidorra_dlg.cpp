@@ -132,12 +132,10 @@ bool CVidorraDlg::Initialise(const std::string& source, const std::string& fallb
     if (!std::filesystem::exists(SettingsFilePath())) CreateDefaultSettings();
     // 9: the players, each bound to its surface.
     controller_->InitPlayers(surfaces_[0], surfaces_[0], surfaces_[1], surfaces_[1]);
-    // 10: repaired copies of an earlier run are not kept.
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(
-            std::filesystem::path(platform::TempDirectory()) / repair::kRepairFolderName, ec);
-    }
+    // 10: repaired copies of earlier runs are not kept: this viewer's own
+    // private repair folder is made, and the folders of viewers that have
+    // gone are removed with it. Those of viewers still running stay.
+    RepairFolder();
     // 11: aspect and volume.
     controller_->SetKeepAspect(ReadAspectOn());
     controller_->SetVolumeField(ReadVolume());

@@ -171,6 +171,7 @@ public:
     void LeaveViewModes() override;
     bool AskYesNo(int text, int caption) override;
     void ShowError(int text) override;
+    bool StartRepair(const std::vector<std::string>& sources) override;
     void SetModelCode(int code) override;
     void MapPosition(std::int64_t p, double lat, double lon, bool valid) override;
     void MapRecordingChanged(int row) override;
@@ -309,6 +310,7 @@ private:
         void ResetToStart() override;
         void RestorePosition(std::int64_t position) override;
         void EnableButtons() override;
+        void TaskEnded(const FileTask& task) override;
 
     private:
         CVidorraDlg& dlg_;

@@ -65,6 +65,11 @@ void CVidorraDlg::TaskHooks::RestorePosition(std::int64_t position) {
     dlg_.controller_->ReopenAt(position);
 }
 void CVidorraDlg::TaskHooks::EnableButtons() { dlg_.controller_->EnableButtons(); }
+void CVidorraDlg::TaskHooks::TaskEnded(const FileTask& task) {
+    if (task.Kind() == TaskKind::kRepair)
+        dlg_.controller_->RepairFinished(task.Outcome() == TaskOutcome::kDone,
+                                         task.Outcome() == TaskOutcome::kCancelled);
+}
 
 void CVidorraDlg::CreateFileCommands() {
     taskHooks_ = std::make_unique<TaskHooks>(*this);
@@ -253,6 +258,8 @@ void CVidorraDlg::TaskSucceeded(const FileTask& task) {
         case TaskKind::kDelete:
             DeleteDone(static_cast<const DeleteTask&>(task).Deleted());
             return;
+        case TaskKind::kRepair:
+            return;  // the open goes on when the task has ended (TaskEnded)
         case TaskKind::kJoin: {
             WriteSetting(kFolderSection, kConnectKey, joinFolder_);
             {
@@ -411,6 +418,11 @@ void CVidorraDlg::CmdJoin() {
 }
 
 // --- repaired copies and trace flags ---------------------------------------------------------
+
+bool CVidorraDlg::StartRepair(const std::vector<std::string>& sources) {
+    if (!taskFrame_ || taskFrame_->Busy()) return false;
+    return taskFrame_->Start(std::make_unique<RepairTask>(sources));
+}
 
 void CVidorraDlg::OfferRepairedCopiesOnce() {
     // The question's own event loop must not ask it a second time.

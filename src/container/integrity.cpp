@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +14,7 @@
 
 #include "platform/files.h"
 #include "platform/output_file.h"
+#include "platform/private_folders.h"
 #include "recordings/drive_utils.h"
 #include "recordings/recording_name.h"
 
@@ -127,12 +131,165 @@ bool IndexEntryInMovi(const IndexEntry& entry, std::uint64_t moviListSize) {
            std::uint64_t{entry.offset} + kChunkHeaderSize + entry.size <= moviListSize;
 }
 
+namespace {
+
+std::mutex g_repairFolderMutex;
+std::filesystem::path g_repairFolderOverride;
+
+// FNV-1a, 64 bits: enough to tell two clips of one name apart.
+std::uint64_t HashBytes(std::span<const std::byte> bytes) {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (std::byte b : bytes) {
+        h ^= static_cast<std::uint64_t>(b);
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
+
+// The record's three lines.
+constexpr std::string_view kSizeKey = "size=";
+constexpr std::string_view kModifiedKey = "modified=";
+constexpr std::string_view kHeadKey = "head=";
+// A record is a few dozen bytes; anything longer was not written by us.
+constexpr std::uint64_t kIdentityRecordMax = 256;
+
+bool ParseU64(std::string_view text, std::uint64_t& out, int base) {
+    if (text.empty()) return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+void RemoveCopy(const std::filesystem::path& copy) {
+    if (platform::PathExists(copy.string())) ShellDeleteAndWait(copy.string());
+    std::error_code ec;
+    std::filesystem::remove(IdentityRecordPath(copy), ec);
+}
+
+}  // namespace
+
+std::string RepairFoldersRoot() {
+    const std::string cache = platform::AppCacheDirectory();
+    if (cache.empty()) return {};
+    return cache + "/" + repair::kRepairFolderName;
+}
+
+std::filesystem::path RepairFolder() {
+    {
+        std::lock_guard lock(g_repairFolderMutex);
+        if (!g_repairFolderOverride.empty()) return g_repairFolderOverride;
+    }
+    // One session per process, opened on first use and held to the end.
+    static platform::SessionFolder session;
+    static std::once_flag opened;
+    std::call_once(opened, [] {
+        if (const std::string root = RepairFoldersRoot(); !root.empty()) session.Open(root);
+    });
+    return session.Path();
+}
+
+void SetRepairFolder(const std::filesystem::path& folder) {
+    std::lock_guard lock(g_repairFolderMutex);
+    g_repairFolderOverride = folder;
+}
+
+bool ReadSourceIdentity(const std::filesystem::path& path, SourceIdentity& out) {
+    out = {};
+    platform::FileStamp stamp;
+    if (!platform::StampOf(path.string(), stamp)) return false;
+    MappedFile file;
+    if (!file.Open(path)) return false;
+    const std::uint64_t head = std::min(file.Size(), repair::kIdentityHeadBytes);
+    std::vector<std::byte> bytes;
+    if (head > 0 && !file.ReadWindow(0, head, bytes)) return false;
+    out.size = stamp.size;
+    out.modifiedNs = stamp.modifiedNs;
+    out.headHash = HashBytes(bytes);
+    return true;
+}
+
+std::filesystem::path IdentityRecordPath(const std::filesystem::path& copy) {
+    return copy.parent_path() / ("." + copy.filename().string() + ".source");
+}
+
+bool WriteIdentityRecord(const std::filesystem::path& copy, const SourceIdentity& identity) {
+    char head[17] = {};
+    std::snprintf(head, sizeof head, "%016llx", static_cast<unsigned long long>(identity.headHash));
+    const std::string text = std::string(kSizeKey) + std::to_string(identity.size) + "\n" +
+                             std::string(kModifiedKey) + std::to_string(identity.modifiedNs) +
+                             "\n" + std::string(kHeadKey) + head + "\n";
+    platform::OutputFile out;
+    if (!out.Create(IdentityRecordPath(copy).string())) return false;
+    if (!out.Write(std::as_bytes(std::span(text.data(), text.size())))) return false;
+    return out.Commit(/*replace=*/true);
+}
+
+bool ReadIdentityRecord(const std::filesystem::path& copy, SourceIdentity& identity) {
+    identity = {};
+    platform::ReadOnlyFile file;
+    if (!file.Open(IdentityRecordPath(copy)) || file.Size() > kIdentityRecordMax) return false;
+    std::array<std::byte, kIdentityRecordMax> buffer{};
+    const std::int64_t got = file.ReadAt(0, std::span(buffer).first(file.Size()));
+    if (got != static_cast<std::int64_t>(file.Size())) return false;
+    std::string_view text(reinterpret_cast<const char*>(buffer.data()),
+                          static_cast<std::size_t>(got));
+    bool size = false, modified = false, head = false;
+    while (!text.empty()) {
+        const std::size_t eol = text.find('\n');
+        const std::string_view line = text.substr(0, eol);
+        text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
+        std::uint64_t v = 0;
+        if (line.starts_with(kSizeKey)) {
+            size = ParseU64(line.substr(kSizeKey.size()), identity.size, 10);
+        } else if (line.starts_with(kModifiedKey)) {
+            modified = ParseU64(line.substr(kModifiedKey.size()), v, 10) &&
+                       v <= static_cast<std::uint64_t>(INT64_MAX);
+            identity.modifiedNs = static_cast<std::int64_t>(v);
+        } else if (line.starts_with(kHeadKey)) {
+            head = ParseU64(line.substr(kHeadKey.size()), identity.headHash, 16);
+        }
+    }
+    return size && modified && head;
+}
+
+bool IsRepairedCopyOf(const std::filesystem::path& copy, const std::filesystem::path& source) {
+    if (!platform::IsRegularFile(copy.string())) return false;
+    SourceIdentity recorded;
+    SourceIdentity now;
+    return ReadIdentityRecord(copy, recorded) && ReadSourceIdentity(source, now) && recorded == now;
+}
+
 bool RepairFolderPath(std::string_view fileName, std::filesystem::path& out) {
     const std::string_view name = FileNameOf(fileName);
     if (name.empty()) return false;
-    out = std::filesystem::path(platform::TempDirectory()) / repair::kRepairFolderName /
-          std::string(name);
+    const std::filesystem::path folder = RepairFolder();
+    if (folder.empty()) return false;
+    out = folder / std::string(name);
     return true;
+}
+
+namespace {
+
+bool IsCameraClipPath(const std::string& text) {
+    for (const char* suffix : {"F.AVI", "F.avi", "R.AVI", "R.avi"})
+        if (text.find(suffix) != std::string::npos) return true;
+    return false;
+}
+
+// The file being opened is the copy's place itself (it lies in the repair
+// folder): it is played as it is, never repaired into, replaced or removed.
+bool IsTheCopyItself(const std::filesystem::path& path, const std::filesystem::path& copy) {
+    return path.lexically_normal() == copy.lexically_normal() ||
+           platform::SameFile(path.string(), copy.string());
+}
+
+}  // namespace
+
+bool NeedsRepairedCopy(const std::filesystem::path& path) {
+    const std::string text = path.string();
+    if (!IsCameraClipPath(text)) return false;
+    std::filesystem::path copy;
+    if (!RepairFolderPath(text, copy) || IsTheCopyItself(path, copy)) return false;
+    return CheckClip(path) == ClipCheck::kDamaged && !IsRepairedCopyOf(copy, path);
 }
 
 bool PrepareForPlayback(RepairJob& job, const std::filesystem::path& path,
@@ -140,30 +297,45 @@ bool PrepareForPlayback(RepairJob& job, const std::filesystem::path& path,
     playPath = path;
     job.repairedCopyInUse = false;
     const std::string text = path.string();
-    bool cameraClip = false;
-    for (const char* suffix : {"F.AVI", "F.avi", "R.AVI", "R.avi"})
-        if (text.find(suffix) != std::string::npos) cameraClip = true;
-    if (!cameraClip) return false;
+    if (!IsCameraClipPath(text)) return false;
 
     std::filesystem::path copy;
     if (!RepairFolderPath(text, copy)) return false;
+    if (IsTheCopyItself(path, copy)) return true;
 
     switch (CheckClip(path)) {
-        case ClipCheck::kIntact:
-            // A copy made while the clip looked damaged is stale now.
-            if (platform::PathExists(copy.string())) ShellDeleteAndWait(copy.string());
+        case ClipCheck::kIntact: {
+            // A copy the repair made while the clip looked damaged is stale
+            // now; a file it did not make is not its to remove.
+            SourceIdentity recorded;
+            if (ReadIdentityRecord(copy, recorded)) RemoveCopy(copy);
             return true;
+        }
         case ClipCheck::kUnreadable:
             return true;
         default:
             break;
     }
     playPath = copy;
-    if (platform::IsRegularFile(copy.string())) {
+    if (IsRepairedCopyOf(copy, path)) {
         job.repairedCopyInUse = true;
         return true;
     }
+    // The identity is taken before the repair reads the source, so a source
+    // that changes meanwhile does not match its copy afterwards.
+    SourceIdentity identity;
+    const bool identified = ReadSourceIdentity(path, identity);
+    // The folder may have been deleted since (the copies were not kept); it
+    // comes back as private as it was.
+    if (platform::MakePrivateFolder(copy.parent_path().string()) != platform::PrivateFolder::kOk)
+        return job.abort.load();
+    // A copy of another source of this name (or one left without its
+    // record) is of no use: it must not be played if this repair fails.
+    std::error_code ec;
+    std::filesystem::remove(IdentityRecordPath(copy), ec);
+    std::filesystem::remove(copy, ec);
     if (RepairClip(job, path, copy)) {
+        if (identified) WriteIdentityRecord(copy, identity);
         job.repairedCopyInUse = true;
         return true;
     }
@@ -229,6 +401,8 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
     std::uint64_t next = base;  // first position not tested yet
     for (std::uint64_t windowStart = base; windowStart < size; windowStart += repair::kScanStep) {
         if (job.abort) break;
+        // The scan is the first half of a repair's work, the copy the second.
+        if (job.progress) job.progress(windowStart, 2 * size);
         // A chunk taken whole can reach past every position of this window.
         if (next >= windowStart + repair::kScanStep) continue;
         const MappedWindow w = file.MapWindow(windowStart, repair::kScanWindow);
@@ -366,6 +540,7 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     if (!out.Write(std::span(job.header.data(), static_cast<std::size_t>(first)))) return false;
     for (std::uint64_t at = first; at < end;) {
         if (job.abort) return false;
+        if (job.progress) job.progress(size + at, 2 * size);
         const std::uint64_t want = std::min(repair::kCopyView, end - at);
         const MappedWindow w = file.MapWindow(at, want);
         if (!w || w.size() < want) return false;
@@ -397,7 +572,9 @@ bool WriteRepaired(RepairJob& job, const std::filesystem::path& target) {
     // The copy carries no sensor records, so its trailer says none.
     StoreBe32(tail.data() + tail.size() - sensor::kTrailerSize + sensor::kTrailerCountOffset, 0);
     if (!out.Write(tail) || job.abort) return false;
-    return out.Commit(/*replace=*/true);
+    if (!out.Commit(/*replace=*/true)) return false;
+    if (job.progress) job.progress(2 * size, 2 * size);
+    return true;
 }
 
 }  // namespace trivexa

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -60,7 +62,39 @@ inline constexpr std::uint32_t kDefaultAudioAvgBytes = 4000;
 // Written between the new index and the trailer copy.
 inline constexpr std::string_view kIndexTrailerGap = "CCCCCCCC";
 inline constexpr const char* kRepairFolderName = "repaired_movie_files";
+// A repaired copy is reused only for the source it was made from: same size,
+// same modification time, and the same hash of this many leading bytes.
+inline constexpr std::uint64_t kIdentityHeadBytes = 1024ull * 1024;
 }  // namespace repair
+
+// Where the viewers' repaired copies go: "repaired_movie_files" in the
+// program's folder of the user's cache folder (private, 0700). Each running
+// viewer has its own session folder in it, locked while the viewer runs.
+std::string RepairFoldersRoot();
+
+// This process's repair folder: its session folder in RepairFoldersRoot(),
+// made on first use (which also removes the folders of viewers that have
+// gone, and only those), or the folder SetRepairFolder named. Empty when no
+// private folder can be made; nothing is repaired then.
+std::filesystem::path RepairFolder();
+// Tests and tools name another folder ("" returns to the session folder).
+void SetRepairFolder(const std::filesystem::path& folder);
+
+// The identity of a repaired copy's source, recorded beside the copy.
+struct SourceIdentity {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::uint64_t headHash = 0;  // FNV-1a of the first kIdentityHeadBytes
+    bool operator==(const SourceIdentity&) const = default;
+};
+// Reads the identity of the file at `path`; false when it cannot be read.
+bool ReadSourceIdentity(const std::filesystem::path& path, SourceIdentity& out);
+// The record beside a copy: ".<copy name>.source" in the copy's folder.
+std::filesystem::path IdentityRecordPath(const std::filesystem::path& copy);
+bool WriteIdentityRecord(const std::filesystem::path& copy, const SourceIdentity& identity);
+bool ReadIdentityRecord(const std::filesystem::path& copy, SourceIdentity& identity);
+// `copy` exists and was made by the repair from `source` as it is now.
+bool IsRepairedCopyOf(const std::filesystem::path& copy, const std::filesystem::path& source);
 
 // One repair, owned by a playback engine. The engine may set `abort` from
 // another thread; everything else is used by the thread running the repair.
@@ -79,17 +113,28 @@ struct RepairJob {
     // source could not be read: it was cut short, or its card was removed,
     // while the repair was using it. The repair then fails.
     bool readFailed = false;
+    // Called, when set, on the repairing thread as the work goes on: `done`
+    // of `total` steps (the scan reads the source once, the write copies it
+    // once; both count).
+    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 };
 
-// The repaired copy's path for a clip file name: the temporary directory +
-// "repaired_movie_files" + name. False only for an empty name.
+// The repaired copy's path for a clip file name: RepairFolder() + name.
+// False for an empty name, or when there is no repair folder.
 bool RepairFolderPath(std::string_view fileName, std::filesystem::path& out);
 
 // Decides which file a player opens for `path`: the path itself (intact,
 // unreadable, or not a camera clip; the latter returns false) or a repaired
-// copy, made when none exists yet. An intact clip's stale copy is deleted.
+// copy, made when no copy of this very source exists yet (a copy recorded
+// for another source of the same name is made again). An intact clip's stale
+// copy is deleted, and only a copy the repair made; the file being opened is
+// never deleted, moved or written, even when it lies in the repair folder.
 bool PrepareForPlayback(RepairJob& job, const std::filesystem::path& path,
                         std::filesystem::path& playPath);
+
+// True when PrepareForPlayback would have to repair `path` now: a damaged
+// camera clip without a copy of this very source in the repair folder.
+bool NeedsRepairedCopy(const std::filesystem::path& path);
 
 // Rebuilds the index of `source` and writes the repaired copy to `target`,
 // creating the target's folder when missing. False on failure or abort; no

@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "platform/path.h"
+#include "platform/private_folders.h"
 
 namespace trivexa::platform {
 namespace {
@@ -65,12 +66,9 @@ std::string CurrentDirectory() {
 }
 
 // Captures the working directory before main() runs, so that a later change
-// of directory (a file dialog, a library) cannot move the settings file.
+// of directory (a file dialog, a library) cannot change what it reports.
 struct StartupCapture {
-    StartupCapture() {
-        StartupDirectory();
-        SettingsDirectory();
-    }
+    StartupCapture() { StartupDirectory(); }
 } const startupCapture;
 
 }  // namespace
@@ -183,6 +181,18 @@ std::string ResolvedPath(const std::string& path) {
     return resolved.string();
 }
 
+bool StampOf(const std::string& path, FileStamp& out) {
+    out = {};
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    out.size = static_cast<std::uint64_t>(st.st_size);
+    out.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                     static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    out.device = static_cast<std::uint64_t>(st.st_dev);
+    out.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
 std::string TempDirectory() {
     std::error_code ec;
     std::string dir = std::filesystem::temp_directory_path(ec).string();
@@ -195,12 +205,21 @@ const std::string& StartupDirectory() {
     return dir;
 }
 
-const std::string& SettingsDirectory() {
-    static const std::string dir = [] {
-        const char* env = std::getenv("TRIVEXA_SETTINGS_DIR");
-        return env && *env ? std::string(env) : StartupDirectory();
-    }();
-    return dir;
+namespace {
+const char* SettingsOverride() {
+    const char* env = std::getenv("TRIVEXA_SETTINGS_DIR");
+    return env && *env ? env : nullptr;
+}
+}  // namespace
+
+std::string SettingsDirectory() {
+    if (const char* env = SettingsOverride()) return env;
+    return AppConfigDirectory();
+}
+
+bool PrepareSettingsDirectory() {
+    if (const char* env = SettingsOverride()) return IsDirectory(env);
+    return MakePrivateFolder(AppConfigDirectory()) == PrivateFolder::kOk;
 }
 
 }  // namespace trivexa::platform

@@ -64,6 +64,18 @@ bool IsSymlink(const std::string& path);
 // be resolved (a link loop, a folder that cannot be searched).
 std::string ResolvedPath(const std::string& path);
 
+// What identifies a file's present contents cheaply: its size and the time
+// it was last written, and which file it is (device and inode).
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;  // nanoseconds since 1970
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+// The stamp of the regular file at `path` (links followed). False when there
+// is no such file.
+bool StampOf(const std::string& path, FileStamp& out);
+
 // True when `folder` is a folder this process may create files in (false on
 // a read-only mount or without write permission).
 bool IsWritableFolder(const std::string& folder);
@@ -75,7 +87,13 @@ std::string TempDirectory();
 const std::string& StartupDirectory();
 
 // Folder holding the settings file: $TRIVEXA_SETTINGS_DIR when set and not
-// empty, else the start-up directory. Captured once, at program start.
-const std::string& SettingsDirectory();
+// empty, else the program's folder in the user's configuration folder
+// ($XDG_CONFIG_HOME/trivexa, by default ~/.config/trivexa), never the
+// directory the program happened to be started from.
+std::string SettingsDirectory();
+// Creates the default settings folder (mode 0700) when it is missing; a
+// folder named by $TRIVEXA_SETTINGS_DIR is the user's and is left as it is.
+// True when the settings folder exists afterwards.
+bool PrepareSettingsDirectory();
 
 }  // namespace trivexa::platform

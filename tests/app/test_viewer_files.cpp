@@ -15,6 +15,7 @@
 #include "controls/skin_list.h"
 #include "controls/skin_progress.h"
 #include "platform/scratch_volume.h"
+#include "support/slow_repair_clip.h"
 #include "viewer_fixture.h"
 
 namespace trivexa {
@@ -526,6 +527,72 @@ TEST_F(ViewerFiles, RepairedCopyIsOfferedAtShutdown) {
     EXPECT_EQ(ReadSetting("FOLDERPATH", "REPAIR_FOLDER"), out.path().string());
     // Asked once: a second shutdown asks nothing.
     window->Shutdown();
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
+// Repairing a damaged recording before it plays runs as a task, as the file
+// commands do: the bar shows, the window keeps painting, and Escape cancels
+// the repair without a message and without leaving a partial copy.
+TEST_F(ViewerFiles, RepairRunsAsATaskThatEscapeCancels) {
+    const std::string name = "A___-230715-081500-000001F.AVI";
+    clipforge::CardRecording damaged = Rec(name, 90);
+    damaged.clip->damage.indexLost = true;
+    clipforge::CardSpec spec;
+    spec.clip = ClipOf(90);
+    spec.recordings = {damaged};
+    std::string error;
+    ASSERT_TRUE(clipforge::WriteCard(card.path(), spec, &error)) << error;
+    fs::path clip;
+    for (const auto& e : fs::recursive_directory_iterator(card.path()))
+        if (e.path().filename() == name) clip = e.path();
+    ASSERT_FALSE(clip.empty());
+    // A gigabyte to copy (a hole in the card's file): the repair lasts long
+    // enough to be watched and cancelled.
+    ASSERT_TRUE(test::WriteSlowRepairClip(clip, 1ull << 30));
+
+    QString question;
+    AnswerNextBox(1, &question);
+    StartOn(card.path().string());
+    ASSERT_TRUE(WaitUntil([&] { return window->Tasks().Busy(); }, 15000));
+    EXPECT_EQ(question, UiText(172));
+    EXPECT_TRUE(C().RepairRunning());
+    EXPECT_TRUE(window->Tasks().Bar().isVisible());
+    EXPECT_FALSE(window->Buttons().Control(button::kBrowse)->isEnabled());
+
+    PaintCounter paints(window.get());
+    window->update();
+    ASSERT_TRUE(WaitUntil([&] { return paints.count > 0; }, 5000));
+    ASSERT_TRUE(window->Tasks().Busy()) << "the repair ended before it could be watched";
+    SaveScreen("repair_task");
+
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(WaitUntil([&] { return !window->Tasks().Busy(); }, 15000));
+    test::RunEventsFor(100);
+    EXPECT_FALSE(C().RepairRunning());
+    EXPECT_FALSE(C().OpenPending());
+    EXPECT_FALSE(Loaded());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // no message
+    EXPECT_FALSE(window->Tasks().Bar().isVisible());
+    EXPECT_TRUE(window->Buttons().Control(button::kBrowse)->isEnabled());
+    // Nothing of the cancelled copy is left: no copy, no partial write.
+    std::vector<std::string> left;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(RepairedCopiesFolder(), ec))
+        left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{});
+    EXPECT_FALSE(HasRepairedCopies());
 }
 
 // A card with the trace file shows the supply voltage for parking recordings

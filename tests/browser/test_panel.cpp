@@ -10,6 +10,7 @@
 
 #include "app/core/settings_file.h"
 #include "app/core/ui_strings.h"
+#include "container/integrity.h"
 #include "platform/volumes.h"
 #include "recordings/recording_name.h"
 
@@ -287,7 +288,8 @@ TEST_F(PanelTest, RowColoursAsRendered) {
     EXPECT_EQ(Panel().Displayed()[2].frontRepairPending, 1);
 
     // With a repaired copy the damaged rows are only damaged: green text.
-    const fs::path copies = fs::path(std::getenv("TMPDIR")) / "repaired_movie_files";
+    const fs::path copies = RepairFolder();
+    ASSERT_FALSE(copies.empty());
     fs::create_directories(copies);
     for (const auto& n : {damaged, damagedShock}) test::WriteFile(copies / n, "copy");
     test::ClickRow(List(), 3);

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -8,6 +10,8 @@
 
 #include "container/container_test_util.h"
 #include "container/integrity.h"
+#include "platform/files.h"
+#include "platform/private_folders.h"
 #include "platform/scratch_volume.h"
 
 namespace trivexa {
@@ -424,48 +428,58 @@ TEST(RepairClip, FailuresAndAbortsLeaveNothingBehind) {
 class PrepareForPlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The repair folder lives under the temporary directory, and deleted
-        // copies go to the trash: keep both inside the scratch folder.
-        saved_tmp_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+        // Deleted copies go to the trash: keep it inside the scratch folder.
+        // (The user's folders of this test program are scratch folders too,
+        // see support/test_environment.cpp.)
         saved_data_ = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
-        setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
         setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-        std::filesystem::create_directories(dir_ / "tmp");
+        // Each test starts without copies (the program's repair folder lives
+        // as long as the program, through every test it runs).
+        EmptyRepairFolder();
     }
     void TearDown() override {
-        auto restore = [](const char* key, const std::string& v) {
-            if (v.empty())
-                unsetenv(key);
-            else
-                setenv(key, v.c_str(), 1);
-        };
-        restore("TMPDIR", saved_tmp_);
-        restore("XDG_DATA_HOME", saved_data_);
+        EmptyRepairFolder();
+        if (saved_data_.empty())
+            unsetenv("XDG_DATA_HOME");
+        else
+            setenv("XDG_DATA_HOME", saved_data_.c_str(), 1);
+    }
+    static void EmptyRepairFolder() {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(RepairFolder(), ec))
+            std::filesystem::remove_all(e.path(), ec);
+    }
+    // A damaged clip named `name` in `folder` of the scratch folder.
+    std::filesystem::path Damaged(const std::string& folder, const char* name, int frames) {
+        std::filesystem::create_directories(dir_ / folder);
+        cf::ClipSpec spec = Spec(name);
+        spec.video.frames = frames;
+        spec.damage.indexLost = true;
+        const std::filesystem::path p = dir_ / folder / name;
+        EXPECT_TRUE(cf::WriteClip(p, spec));
+        return p;
     }
     TempDir dir_;
-    std::string saved_tmp_, saved_data_;
+    std::string saved_data_;
 };
 
 TEST_F(PrepareForPlaybackTest, PlaysRepairedCopiesOfDamagedClipsOnly) {
     std::filesystem::path copy;
     ASSERT_TRUE(RepairFolderPath(std::string("/x/y/") + kFrontName, copy));
-    EXPECT_EQ(copy, dir_ / "tmp" / "repaired_movie_files" / kFrontName);
+    EXPECT_EQ(copy, RepairFolder() / kFrontName);
     EXPECT_FALSE(RepairFolderPath("", copy));
 
-    std::filesystem::create_directories(dir_ / "card");
-    cf::ClipSpec spec = Spec(kFrontName);
-    spec.damage.indexLost = true;
-    const std::filesystem::path damaged = dir_ / "card" / kFrontName;
-    ASSERT_TRUE(cf::WriteClip(damaged, spec));
-
+    const std::filesystem::path damaged = Damaged("card", kFrontName, 60);
+    EXPECT_TRUE(NeedsRepairedCopy(damaged));
     RepairJob job;
     std::filesystem::path play;
     ASSERT_TRUE(PrepareForPlayback(job, damaged, play));
     EXPECT_EQ(play, copy);
     EXPECT_TRUE(job.repairedCopyInUse);
     ASSERT_TRUE(std::filesystem::is_regular_file(copy));
+    EXPECT_FALSE(NeedsRepairedCopy(damaged));
 
-    // An existing copy is reused as it is.
+    // An existing copy of this very clip is reused as it is.
     WriteFile(copy, ReadFile(copy) + "marker");
     ASSERT_TRUE(PrepareForPlayback(job, damaged, play));
     EXPECT_EQ(play, copy);
@@ -473,10 +487,12 @@ TEST_F(PrepareForPlaybackTest, PlaysRepairedCopiesOfDamagedClipsOnly) {
 
     // Once the clip is intact again the stale copy goes.
     ASSERT_TRUE(cf::WriteClip(damaged, Spec(kFrontName)));
+    EXPECT_FALSE(NeedsRepairedCopy(damaged));
     ASSERT_TRUE(PrepareForPlayback(job, damaged, play));
     EXPECT_EQ(play, damaged);
     EXPECT_FALSE(job.repairedCopyInUse);
     EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_FALSE(std::filesystem::exists(IdentityRecordPath(copy)));
 
     // Not a camera clip: the caller opens the path as it is.
     EXPECT_FALSE(PrepareForPlayback(job, dir_ / "card" / "movie.mp4", play));
@@ -484,6 +500,130 @@ TEST_F(PrepareForPlaybackTest, PlaysRepairedCopiesOfDamagedClipsOnly) {
     // Unreadable: passed on for the player to report.
     EXPECT_TRUE(PrepareForPlayback(job, dir_ / "card" / "A___-230715-081522-000777F.AVI", play));
     EXPECT_EQ(play, dir_ / "card" / "A___-230715-081522-000777F.AVI");
+}
+
+// The repair folder belongs to this user and this running program: private
+// (0700) in the user's cache folder, never a fixed name in the shared
+// temporary folder where another account could read the copies, take the
+// name first or plant a file.
+TEST_F(PrepareForPlaybackTest, TheRepairFolderIsPrivateToTheUserAndTheProgram) {
+    std::filesystem::path copy;
+    ASSERT_TRUE(RepairFolderPath(kFrontName, copy));
+    const std::filesystem::path folder = copy.parent_path();
+    EXPECT_NE(folder, std::filesystem::path(platform::TempDirectory()) / "repaired_movie_files");
+    EXPECT_EQ(folder.parent_path(), std::filesystem::path(RepairFoldersRoot()));
+    EXPECT_EQ(RepairFoldersRoot(), platform::AppCacheDirectory() + "/repaired_movie_files");
+    for (const std::filesystem::path& p : {folder, folder.parent_path()}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(p.c_str(), &st), 0) << p;
+        EXPECT_TRUE(S_ISDIR(st.st_mode)) << p;
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << p;
+        EXPECT_EQ(st.st_uid, ::geteuid()) << p;
+    }
+    // Made again, as private, after the copies were deleted.
+    std::filesystem::remove_all(folder);
+    const std::filesystem::path damaged = Damaged("card", kFrontName, 60);
+    RepairJob job;
+    std::filesystem::path play;
+    ASSERT_TRUE(PrepareForPlayback(job, damaged, play));
+    EXPECT_EQ(play, copy);
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+// Two damaged clips of one name (another card, another folder): the copy of
+// the first is never played for the second.
+TEST_F(PrepareForPlaybackTest, ACopyOfAnotherClipOfTheSameNameIsNotPlayed) {
+    const std::filesystem::path a = Damaged("card-a", kFrontName, 60);
+    const std::filesystem::path b = Damaged("card-b", kFrontName, 45);
+    RepairJob job;
+    std::filesystem::path play;
+    ASSERT_TRUE(PrepareForPlayback(job, a, play));
+    const std::string copyOfA = ReadFile(play);
+    SourceIdentity recorded;
+    ASSERT_TRUE(ReadIdentityRecord(play, recorded));
+    SourceIdentity ofA;
+    ASSERT_TRUE(ReadSourceIdentity(a, ofA));
+    EXPECT_EQ(recorded, ofA);
+    EXPECT_EQ(recorded.size, std::filesystem::file_size(a));
+
+    EXPECT_TRUE(NeedsRepairedCopy(b));
+    ASSERT_TRUE(PrepareForPlayback(job, b, play));
+    EXPECT_TRUE(job.repairedCopyInUse);
+    // The copy now is b's, byte for byte what a repair of b writes.
+    RepairJob direct;
+    const std::filesystem::path expected = dir_ / "b-repaired.AVI";
+    ASSERT_TRUE(RepairClip(direct, b, expected));
+    EXPECT_EQ(ReadFile(play), ReadFile(expected));
+    EXPECT_NE(ReadFile(play), copyOfA);
+
+    // The same clip changed in place (same name, same size, new bytes at its
+    // start) is repaired again as well.
+    std::string bytes = ReadFile(b);
+    bytes[400] = static_cast<char>(bytes[400] ^ 0x5a);
+    WriteFile(b, bytes);
+    EXPECT_TRUE(NeedsRepairedCopy(b));
+}
+
+// A clip opened from inside the repair folder is played as it is: never
+// moved to the trash, repaired onto itself or replaced.
+TEST_F(PrepareForPlaybackTest, AClipInsideTheRepairFolderIsPlayedAsItIs) {
+    std::filesystem::path inside;
+    ASSERT_TRUE(RepairFolderPath(kFrontName, inside));
+    std::filesystem::create_directories(inside.parent_path());
+    ASSERT_TRUE(cf::WriteClip(inside, Spec(kFrontName)));
+    const std::string before = ReadFile(inside);
+    RepairJob job;
+    std::filesystem::path play;
+    ASSERT_TRUE(PrepareForPlayback(job, inside, play));
+    EXPECT_EQ(play, inside);
+    EXPECT_FALSE(job.repairedCopyInUse);
+    ASSERT_TRUE(std::filesystem::exists(inside));
+    EXPECT_EQ(ReadFile(inside), before);
+
+    // Damaged there: not repaired onto itself either.
+    cf::ClipSpec spec = Spec(kRearName);
+    spec.damage.indexLost = true;
+    std::filesystem::path damagedInside;
+    ASSERT_TRUE(RepairFolderPath(kRearName, damagedInside));
+    ASSERT_TRUE(cf::WriteClip(damagedInside, spec));
+    const std::string damagedBytes = ReadFile(damagedInside);
+    EXPECT_FALSE(NeedsRepairedCopy(damagedInside));
+    ASSERT_TRUE(PrepareForPlayback(job, damagedInside, play));
+    EXPECT_EQ(play, damagedInside);
+    EXPECT_EQ(ReadFile(damagedInside), damagedBytes);
+
+    // An intact clip elsewhere whose name matches a file the repair did not
+    // make (no record): that file is not the repair's to remove.
+    const std::filesystem::path elsewhere = dir_ / "card" / kFrontName;
+    std::filesystem::create_directories(elsewhere.parent_path());
+    ASSERT_TRUE(cf::WriteClip(elsewhere, Spec(kFrontName)));
+    ASSERT_TRUE(PrepareForPlayback(job, elsewhere, play));
+    EXPECT_EQ(play, elsewhere);
+    EXPECT_EQ(ReadFile(inside), before);
+}
+
+TEST(RepairIdentity, RecordsOnlyWhatWasWrittenAndRefusesGarbage) {
+    TempDir dir;
+    const std::filesystem::path copy = dir / "X.AVI";
+    const SourceIdentity id{123456789012ull, 1700000000123456789ll, 0xfedcba9876543210ull};
+    ASSERT_TRUE(WriteIdentityRecord(copy, id));
+    EXPECT_EQ(IdentityRecordPath(copy), dir / ".X.AVI.source");
+    SourceIdentity read;
+    ASSERT_TRUE(ReadIdentityRecord(copy, read));
+    EXPECT_EQ(read, id);
+    for (const char* garbage :
+         {"", "size=1\nmodified=2\n", "size=x\nmodified=2\nhead=3\n",
+          "size=1\nmodified=-2\nhead=3\n", "size=18446744073709551616\nmodified=2\nhead=3\n"}) {
+        WriteFile(IdentityRecordPath(copy), garbage);
+        EXPECT_FALSE(ReadIdentityRecord(copy, read)) << garbage;
+    }
+    WriteFile(IdentityRecordPath(copy), std::string(100000, 's'));
+    EXPECT_FALSE(ReadIdentityRecord(copy, read));
+    // No copy: nothing is a copy of anything.
+    WriteFile(dir / "src.AVI", "source");
+    EXPECT_FALSE(IsRepairedCopyOf(dir / "none.AVI", dir / "src.AVI"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/files.h"
+#include "platform/private_folders.h"
 #include "platform/scratch_volume.h"
 #include "platform/volumes.h"
 #include "support/test_support.h"
@@ -137,7 +138,7 @@ TEST(PlatformFiles, TrashIsCreatedOnFirstUseAndKeepsRestoreInformation) {
 TEST(PlatformFiles, WellKnownFolders) {
     EXPECT_EQ(StartupDirectory(), fs::current_path().string());
     const char* env = std::getenv("TRIVEXA_SETTINGS_DIR");
-    EXPECT_EQ(SettingsDirectory(), env && *env ? std::string(env) : StartupDirectory());
+    EXPECT_EQ(SettingsDirectory(), env && *env ? std::string(env) : AppConfigDirectory());
     const std::string temp = TempDirectory();
     EXPECT_TRUE(IsDirectory(temp));
     EXPECT_TRUE(temp == "/" || temp.back() != '/');

@@ -212,8 +212,40 @@ void ViewerController::OpenRecording() {
             OpenFailed(OpenOutcome::kFailed, true);
             return;
         }
+        // Repairing reads the whole clip and writes a copy of it: minutes
+        // for a large one. It runs as a task, and the players open the
+        // copies once it is done.
+        std::vector<std::string> repairs;
+        for (const std::string* path : {&row->frontPath, &row->rearPath})
+            if (!path->empty() && NeedsRepairedCopy(*path)) repairs.push_back(*path);
+        if (!repairs.empty() && view_.StartRepair(repairs)) {
+            // The bar shows the work; the window stays usable for Escape.
+            view_.SetWaitCursor(false);
+            repairPending_ = true;
+            repairGeneration_ = openGeneration_;
+            repairRow_ = *row;
+            return;
+        }
     }
-    const PairOpenResult result = pair_.OpenBoth(row->frontPath, row->rearPath);
+    OpenPlayers(*row);
+}
+
+void ViewerController::RepairFinished(bool done, bool cancelled) {
+    if (!repairPending_) return;
+    repairPending_ = false;
+    // The recording was closed meanwhile (reset, source lost): nothing to open.
+    if (repairGeneration_ != openGeneration_ || !openPending_) return;
+    if (!done) {
+        OpenFailed(OpenOutcome::kFailed, /*reported=*/!cancelled);
+        return;
+    }
+    view_.SetWaitCursor(true);
+    view_.SetControlsEnabled(false);
+    OpenPlayers(repairRow_);
+}
+
+void ViewerController::OpenPlayers(const RecordingEntry& row) {
+    const PairOpenResult result = pair_.OpenBoth(row.frontPath, row.rearPath);
     timeoutTimer_.start(kOpenTimeoutMs, this);
     const OpenOutcome outcome = ClassifyOpen(static_cast<int>(result));
     if (outcome != OpenOutcome::kOpened) {

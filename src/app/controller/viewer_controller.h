@@ -116,6 +116,12 @@ public:
     // `caption`, yes → true; the error UI string `text` with caption "ERROR".
     virtual bool AskYesNo(int text, int caption) = 0;
     virtual void ShowError(int text) = 0;
+    // Makes the repaired copies of `sources` off the UI thread, as a file
+    // task with the progress bar that Escape cancels; the window reports the
+    // task's end with ViewerController::RepairFinished. False when no task
+    // can start (the controller then repairs in place, as a view without a
+    // task frame must).
+    virtual bool StartRepair(const std::vector<std::string>& /*sources*/) { return false; }
     // The model code of the recorder changed (the logo window shows it).
     virtual void SetModelCode(int code) = 0;
 
@@ -252,6 +258,13 @@ public:
     // Shutdown sequence steps 2-5 (the window does the rest).
     void Shutdown();
 
+    // The repair task started by the open has ended: done (the copies are
+    // there: the players open them), failed (the open fails with its
+    // message) or cancelled (the open ends without one). A report for an
+    // open that was closed since is ignored.
+    void RepairFinished(bool done, bool cancelled);
+    bool RepairRunning() const { return repairPending_; }
+
     // The paths of the current recording (the open-preparation worker's copy).
     std::pair<std::string, std::string> RowPaths(int row);
 
@@ -263,6 +276,8 @@ private:
     void OpenRecording();  // timer 101
     void OpenTimedOut();   // timer 102
     void OpenFailed(OpenOutcome outcome, bool asked);
+    // The open after the repair question: both players open their files.
+    void OpenPlayers(const RecordingEntry& row);
     void Prepared(std::uint64_t generation, bool loaded);  // UM_OPEN_PREPARED
     void StartBookkeeping();
     void PositionPoll();  // timer 100
@@ -317,6 +332,11 @@ private:
     std::optional<std::int64_t> restorePosition_;
     // Every open counts; a prepared report of an older open is stale.
     std::uint64_t openGeneration_ = 0;
+    // A repair task runs for the open of `repairRow_` (open number
+    // `repairGeneration_`).
+    bool repairPending_ = false;
+    std::uint64_t repairGeneration_ = 0;
+    RecordingEntry repairRow_;
 
     QBasicTimer positionTimer_;  // 100
     QBasicTimer openTimer_;      // 101

@@ -202,6 +202,16 @@ std::string ReadSetting(std::string_view section, std::string_view key) {
     return ReadProfileString(SettingsFilePath(), section, key);
 }
 
+bool TakeOverOldSettings(const std::string& oldFolder) {
+    const std::string target = SettingsFilePath();
+    if (oldFolder.empty() || platform::PathExists(target)) return false;
+    const std::string old = JoinPath(oldFolder, kSettingsFileName);
+    if (!platform::IsRegularFile(old) || platform::SameFile(old, target)) return false;
+    std::vector<std::string> lines;
+    if (!ReadLines(old, lines)) return false;
+    return WriteWhole(target, lines);
+}
+
 bool CreateDefaultSettings() {
     if (platform::PathExists(SettingsFilePath())) return false;
     bool ok = WriteSetting(settings::kDisplay, settings::kInfoCheck, "31");

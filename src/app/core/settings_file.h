@@ -72,6 +72,12 @@ std::string SettingsFilePath();
 bool WriteSetting(std::string_view section, std::string_view key, std::string_view text);
 std::string ReadSetting(std::string_view section, std::string_view key);
 
+// Earlier versions kept the settings file in the folder the viewer was
+// started from. When the settings folder has no settings file yet and
+// `oldFolder` holds one, its values are taken over (the old file stays).
+// True when they were.
+bool TakeOverOldSettings(const std::string& oldFolder);
+
 // On first start (no settings file): INFOCHECK=31, ASPECT=on, VOLUME=65535 in
 // [DISPLAY], in this order. Returns true when the file was created.
 bool CreateDefaultSettings();

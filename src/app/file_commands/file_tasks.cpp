@@ -1,10 +1,13 @@
 #include "app/file_commands/file_tasks.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
+#include <filesystem>
 
 #include "app/core/ui_strings.h"
 #include "app/file_commands/join_texts.h"
+#include "container/integrity.h"
 #include "platform/files.h"
 #include "recordings/drive_utils.h"
 #include "recordings/recording_name.h"
@@ -263,6 +266,37 @@ std::string JoinTask::DoneDetail() const {
     if (!summary_.removedOutput.empty())
         lines += "\n" + std::string(UiString(kUiJoinRemovedOutput)) + "\n" + summary_.removedOutput;
     return lines;
+}
+
+// ---- Repair -----------------------------------------------------------------
+
+TaskOutcome RepairTask::Run(TaskListener& listener) {
+    const int total = static_cast<int>(sources_.size()) * kRepairProgressScale;
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        if (CancelRequested()) return TaskOutcome::kCancelled;
+        const int base = static_cast<int>(i) * kRepairProgressScale;
+        listener.TaskProgress(base, total);
+        RepairJob job;
+        // Called between views of the clip: the place to notice a cancel.
+        job.progress = [&](std::uint64_t done, std::uint64_t all) {
+            if (CancelRequested()) job.abort = true;
+            const std::uint64_t step = all == 0 ? 0 : done * kRepairProgressScale / all;
+            listener.TaskProgress(
+                base + static_cast<int>(std::min<std::uint64_t>(step, kRepairProgressScale)),
+                total);
+        };
+        std::filesystem::path play;
+        const bool prepared = PrepareForPlayback(job, sources_[i], play);
+        if (job.abort || CancelRequested()) return TaskOutcome::kCancelled;
+        // Prepared without a copy: the clip needs none any more (it was
+        // replaced by an intact one meanwhile) and plays as it is.
+        if (!prepared) {
+            failure_.detail = std::string(FileNameOf(sources_[i]));
+            return TaskOutcome::kFailed;
+        }
+    }
+    listener.TaskProgress(total, total);
+    return TaskOutcome::kDone;
 }
 
 }  // namespace trivexa

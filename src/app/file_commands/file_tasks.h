@@ -25,7 +25,7 @@
 
 namespace trivexa {
 
-enum class TaskKind { kCsv, kDelete, kJoin };
+enum class TaskKind { kCsv, kDelete, kJoin, kRepair };
 enum class TaskOutcome { kDone, kFailed, kCancelled };
 
 // UI strings shown with the caption "ERROR" when a task fails, in order.
@@ -238,6 +238,29 @@ private:
     JoinPlan plan_;
     bool replace_ = false;
     JoinSummary summary_;
+};
+
+// ---- Repair before playback -------------------------------------------------
+
+// Progress of a repair on a scale of this many steps per clip.
+inline constexpr int kRepairProgressScale = 1000;
+
+// Makes the repaired copies a damaged recording is played from (the user has
+// agreed to the repair), so that the players then only open them. Cancelling
+// stops the clip being repaired within one view of its data and leaves no
+// partial copy. A repair that fails has no message of its own: the open it
+// belongs to reports the failure.
+class RepairTask : public FileTask {
+public:
+    explicit RepairTask(std::vector<std::string> sources)
+        : FileTask(TaskKind::kRepair), sources_(std::move(sources)) {}
+    const std::vector<std::string>& Sources() const { return sources_; }
+
+protected:
+    TaskOutcome Run(TaskListener& listener) override;
+
+private:
+    std::vector<std::string> sources_;
 };
 
 }  // namespace trivexa

@@ -53,18 +53,24 @@ bool CopyThenRemove(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-std::string RepairedCopiesFolder() {
-    return Join(platform::TempDirectory(), repair::kRepairFolderName);
-}
+std::string RepairedCopiesFolder() { return RepairFolder().string(); }
 
-bool HasRepairedCopies(const std::string& folder) { return platform::IsDirectory(folder); }
+bool HasRepairedCopies(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    if (folder.empty() || !platform::ListDirectory(folder, entries)) return false;
+    for (const platform::DirEntry& e : entries)
+        if (!e.isFolder && !e.isSymlink && !e.name.empty() && e.name.front() != '.') return true;
+    return false;
+}
 
 RepairedMoveReport MoveRepairedCopies(const std::string& destination, const std::string& folder) {
     RepairedMoveReport report;
     std::vector<platform::DirEntry> entries;
     if (!platform::ListDirectory(folder, entries)) return report;
     for (const platform::DirEntry& e : entries) {
-        if (e.isFolder) continue;
+        // Only the copies: not the repair's own records, unfinished writes
+        // (hidden names) or anything that is not a plain file.
+        if (e.isFolder || e.isSymlink || e.name.empty() || e.name.front() == '.') continue;
         const std::string from = Join(folder, e.name);
         bool moved = false;
         // A name taken between the check and the rename is simply tried again.

@@ -1,9 +1,9 @@
 #pragma once
-// The repaired copies that playback of damaged clips leaves in
-// "repaired_movie_files" under the temporary directory: when the main window
-// returns to the empty state it offers to keep them (moving them into a
-// folder the user chooses) and then deletes the folder; at start-up it
-// deletes the folder without asking.
+// The repaired copies that playback of damaged clips leaves in this viewer's
+// private repair folder (container/integrity.h, RepairFolder): when the main
+// window returns to the empty state it offers to keep them (moving them into
+// a folder the user chooses) and then deletes the folder. The folders of
+// viewers that have gone are removed when the next viewer starts.
 //
 // Callers: the main window on the UI thread (the operations are short: a few
 // renames, or copies when the chosen folder is on another volume).
@@ -13,9 +13,10 @@
 
 namespace trivexa {
 
-// "<temporary directory>/repaired_movie_files".
+// This viewer's repair folder ("" when it has none).
 std::string RepairedCopiesFolder();
-// The folder exists (there is something to offer).
+// The folder holds a repaired copy (there is something to offer). The
+// records the repair keeps beside its copies (hidden names) do not count.
 bool HasRepairedCopies(const std::string& folder = RepairedCopiesFolder());
 
 struct RepairedMoveReport {
@@ -25,7 +26,8 @@ struct RepairedMoveReport {
     bool Ok() const { return failed.empty(); }
 };
 
-// Moves every file of `folder` into `destination`. A file never replaces one
+// Moves every repaired copy of `folder` into `destination` (the hidden
+// records beside them stay and go with the folder). A file never replaces one
 // already there: it takes the name "<stem> (2)<ext>" (then (3), ...) instead.
 // Across volumes a file is copied (complete before it appears under its name)
 // and then removed.

@@ -2,6 +2,7 @@
 
 #include "app/core/settings_file.h"
 #include "online/core/update_check.h"
+#include "platform/private_folders.h"
 
 namespace trivexa::map {
 namespace {
@@ -103,9 +104,9 @@ std::string ReachabilityAddress(std::string_view tileTemplate) {
 std::string MapUserAgent() { return "Trivexa/" + std::string(online::kViewerVersion); }
 
 std::string MapProfileDirectory() {
-    std::string dir = SettingsDirectory();
-    if (!dir.empty() && dir.back() != '/') dir += '/';
-    return dir + "map_profile";
+    const std::string dir = platform::AppCacheDirectory();
+    if (platform::MakePrivateFolder(dir) != platform::PrivateFolder::kOk) return {};
+    return dir + "/map_profile";
 }
 
 std::string MapCacheDirectory(const std::string& profileDirectory) {

@@ -59,7 +59,10 @@ std::string ReachabilityAddress(std::string_view tileTemplate);
 // "Trivexa/<version>": the User-Agent of every request the map makes.
 std::string MapUserAgent();
 
-// The web profile's folder (tile cache and storage) under the settings folder.
+// The web profile's folder (tile cache and storage): "map_profile" in the
+// program's folder of the user's cache folder ($XDG_CACHE_HOME/trivexa, by
+// default ~/.cache/trivexa), which is created private (0700) when missing.
+// "" when the user has no cache folder (the map then keeps nothing on disk).
 std::string MapProfileDirectory();
 std::string MapCacheDirectory(const std::string& profileDirectory);
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/controller/viewer_controller.h"
+#include "container/integrity.h"
 #include "playback/frame_sink.h"
 #include "playback/playback_fixture.h"
 
@@ -96,6 +97,12 @@ public:
     }
     void ShowError(int text) override { errors.push_back(text); }
     void SetModelCode(int) override {}
+    bool StartRepair(const std::vector<std::string>& sources) override {
+        repairs.push_back(sources);
+        return repairTasks;
+    }
+    bool repairTasks = true;  // a task frame is there to run repairs
+    std::vector<std::vector<std::string>> repairs;
 };
 
 class Controller : public ::testing::Test {
@@ -219,6 +226,66 @@ TEST_F(Controller, RefusedRepairAndMissingFilesEndInAMessage) {
     ASSERT_TRUE(WaitUntil([&] { return view.errors.size() == 2; }, 8000));
     EXPECT_EQ(view.errors.back(), 96);
     EXPECT_FALSE(controller->MediaLoaded());
+}
+
+// An agreed repair runs as the window's task: the players open nothing until
+// the task reports; done, the copies play; cancelled, the open ends without a
+// message; failed, with the open's message.
+TEST_F(Controller, AgreedRepairRunsAsATaskBeforeThePlayersOpen) {
+    clipforge::Damage lost;
+    lost.indexLost = true;
+    view.rows = {Recording("A___-230715-081500-000001", 90, true, true, lost)};
+    const std::vector<std::string> both = {view.rows[0].frontPath, view.rows[0].rearPath};
+
+    // Cancelled: nothing opens, nothing is said.
+    view.answers = {true};
+    Select(0);
+    ASSERT_TRUE(WaitUntil([&] { return view.repairs.size() == 1; }, 8000));
+    EXPECT_EQ(view.repairs.back(), both);
+    EXPECT_TRUE(controller->RepairRunning());
+    EXPECT_TRUE(controller->OpenPending());
+    EXPECT_FALSE(controller->TimerActive(102));  // no time-out while the task runs
+    EXPECT_EQ(controller->Pair().Player(Camera::Front).State(), PlayerState::kClosed);
+    for (const std::string& p : both) EXPECT_TRUE(NeedsRepairedCopy(p));  // not made here
+    controller->RepairFinished(false, /*cancelled=*/true);
+    EXPECT_FALSE(controller->RepairRunning());
+    EXPECT_FALSE(controller->OpenPending());
+    EXPECT_TRUE(view.errors.empty());
+    EXPECT_FALSE(controller->MediaLoaded());
+
+    // Failed: the open's message.
+    view.answers = {true};
+    Select(0);
+    ASSERT_TRUE(WaitUntil([&] { return view.repairs.size() == 2; }, 8000));
+    controller->RepairFinished(false, false);
+    EXPECT_EQ(view.errors, std::vector<int>{96});
+
+    // Done: the copies the task made are played.
+    view.answers = {true};
+    Select(0);
+    ASSERT_TRUE(WaitUntil([&] { return view.repairs.size() == 3; }, 8000));
+    for (const std::string& p : both) {
+        RepairJob job;
+        std::filesystem::path play;
+        ASSERT_TRUE(PrepareForPlayback(job, p, play));
+        ASSERT_TRUE(job.repairedCopyInUse);
+    }
+    controller->RepairFinished(true, false);
+    ASSERT_TRUE(WaitUntil([&] { return Loaded(); }, 8000));
+    EXPECT_TRUE(controller->Pair().Player(Camera::Front).OpenedRepairedCopy());
+    // A report for an open closed since changes nothing.
+    controller->RepairFinished(false, false);
+    EXPECT_TRUE(Loaded());
+    EXPECT_EQ(view.errors.size(), 1u);
+
+    // Copies already there: asked, and played without a task.
+    controller->Reset();
+    view.answers = {true};
+    Select(0);
+    ASSERT_TRUE(WaitUntil([&] { return Loaded(); }, 8000));
+    EXPECT_EQ(view.repairs.size(), 3u);
+    EXPECT_EQ(view.questions.size(), 4u);
+    std::filesystem::remove_all(RepairFolder());
 }
 
 TEST_F(Controller, EndOfTheLastRecordingStopsAtTheStart) {

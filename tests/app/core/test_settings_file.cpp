@@ -116,6 +116,31 @@ TEST_F(SettingsFileTest, UnwritableFolderReadsEmptyAndReportsFailure) {
     EXPECT_FALSE(ReadAspectOn());
 }
 
+// Settings kept by an earlier version in the start-up folder carry over
+// once; an existing settings file is never replaced by them.
+TEST_F(SettingsFileTest, OldSettingsInTheStartupFolderCarryOverOnce) {
+    const std::filesystem::path old = dir.path() / "home";
+    std::filesystem::create_directories(old);
+    WriteFile(old / "Default_Folder.ini", "[DISPLAY]\nVOLUME=1234\n[SOURCE]\nSELECT=FOLDER\n");
+    SetSettingsDirectory((dir.path() / "config").string());
+    std::filesystem::create_directories(dir.path() / "config");
+    EXPECT_TRUE(TakeOverOldSettings(old.string()));
+    EXPECT_EQ(ReadVolume(), 1234);
+    EXPECT_EQ(ReadSetting("SOURCE", "SELECT"), "FOLDER");
+    EXPECT_TRUE(std::filesystem::exists(old / "Default_Folder.ini"));
+    EXPECT_TRUE(WriteVolume(99));
+    EXPECT_FALSE(TakeOverOldSettings(old.string()));
+    EXPECT_EQ(ReadVolume(), 99);
+    // Nothing to take over: nothing written.
+    SetSettingsDirectory((dir.path() / "config2").string());
+    std::filesystem::create_directories(dir.path() / "config2");
+    EXPECT_FALSE(TakeOverOldSettings((dir.path() / "none").string()));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "config2" / "Default_Folder.ini"));
+    // The same folder: nothing to do.
+    SetSettingsDirectory(old.string());
+    EXPECT_FALSE(TakeOverOldSettings(old.string()));
+}
+
 TEST_F(SettingsFileTest, GarbageFilesNeverCrashTheReader) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);

@@ -8,11 +8,13 @@
 
 #include "app/core/ui_strings.h"
 #include "app/file_commands/file_tasks.h"
+#include "container/integrity.h"
 #include "container/join_test_util.h"
 #include "forge_card.h"
 #include "platform/files.h"
 #include "platform/scratch_volume.h"
 #include "recordings/drive_utils.h"
+#include "support/slow_repair_clip.h"
 
 namespace trivexa::test {
 namespace {
@@ -418,6 +420,88 @@ TEST(CsvTask, CollectsOnTheWorkerAndReportsTheFile) {
     RecordingListener l2;
     ASSERT_EQ(RunTask(empty, l2), TaskOutcome::kFailed);
     EXPECT_EQ(empty.Failure().messages, (std::vector<int>{99, 93}));
+}
+
+
+// ---- Repair before playback -------------------------------------------------
+
+// Cancels the task from inside the worker's progress report once `after`
+// (of the task's total) has been reported: at a point of the work known
+// exactly, whatever the machine's speed.
+class CancellingListener : public RecordingListener {
+public:
+    CancellingListener(FileTask& task, int after) : task_(task), after_(after) {}
+    void TaskProgress(int done, int total) override {
+        RecordingListener::TaskProgress(done, total);
+        if (done > after_) task_.Cancel();
+    }
+
+private:
+    FileTask& task_;
+    int after_;
+};
+
+// Files of the repair folder, hidden ones (records, unfinished writes) too.
+std::vector<std::string> RepairFolderFiles() {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(RepairFolder(), ec))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+TEST(RepairTask, MakesTheCopiesOffTheCallersThreadWithProgress) {
+    TempDir dir;
+    ScopedTrash trash(dir / "trash");
+    fs::create_directories(dir / "card");
+    const fs::path clip = dir / "card" / "A___-210503-070809-000001F.AVI";
+    ASSERT_TRUE(WriteSlowRepairClip(clip, 40 << 20));
+    ASSERT_TRUE(NeedsRepairedCopy(clip));
+    RepairTask task({clip.string()});
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kDone);
+    EXPECT_FALSE(NeedsRepairedCopy(clip));
+    fs::path copy;
+    ASSERT_TRUE(RepairFolderPath(clip.filename().string(), copy));
+    EXPECT_TRUE(IsRepairedCopyOf(copy, clip));
+    // The bar moves forward from 0 to the end.
+    const std::vector<std::pair<int, int>> progress = listener.Progress();
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ(progress.front(), std::make_pair(0, kRepairProgressScale));
+    EXPECT_EQ(progress.back(), std::make_pair(kRepairProgressScale, kRepairProgressScale));
+    for (std::size_t i = 1; i < progress.size(); ++i)
+        EXPECT_GE(progress[i].first, progress[i - 1].first);
+    fs::remove_all(RepairFolder());
+}
+
+TEST(RepairTask, CancelledWhileCopyingLeavesNoPartialCopy) {
+    TempDir dir;
+    ScopedTrash trash(dir / "trash");
+    fs::create_directories(dir / "card");
+    const fs::path clip = dir / "card" / "A___-210503-070809-000001F.AVI";
+    ASSERT_TRUE(WriteSlowRepairClip(clip, 64 << 20));
+    RepairTask task({clip.string()});
+    // Past half of the work the scan is done and the copy is being written.
+    CancellingListener listener(task, kRepairProgressScale / 2);
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kCancelled);
+    EXPECT_TRUE(task.Failure().messages.empty());
+    EXPECT_GT(listener.Progress().back().first, kRepairProgressScale / 2);
+    EXPECT_LT(listener.Progress().back().first, kRepairProgressScale);
+    EXPECT_EQ(RepairFolderFiles(), std::vector<std::string>{});
+    EXPECT_TRUE(NeedsRepairedCopy(clip));
+}
+
+TEST(RepairTask, AClipWithoutChunksFailsWithoutAMessageOfItsOwn) {
+    TempDir dir;
+    fs::create_directories(dir / "card");
+    const fs::path clip = dir / "card" / "A___-210503-070809-000001F.AVI";
+    std::string bytes(4096, '\0');
+    WriteFile(clip, bytes);
+    RepairTask task({clip.string()});
+    RecordingListener listener;
+    ASSERT_EQ(RunTask(task, listener), TaskOutcome::kFailed);
+    EXPECT_TRUE(task.Failure().messages.empty());
+    EXPECT_EQ(RepairFolderFiles(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -98,6 +98,28 @@ TEST(RepairedCopies, MovedAcrossVolumesByCopying) {
     EXPECT_FALSE(fs::exists(copies / "A.AVI"));
 }
 
+// What the repair keeps beside its copies (the source's identity, hidden) and
+// what a write in progress looks like are not copies: not offered, not moved.
+TEST(RepairedCopies, OnlyTheCopiesAreOfferedAndMoved) {
+    TempDir dir;
+    const fs::path copies = dir / "session";
+    fs::create_directories(copies);
+    WriteFile(copies / ".A.AVI.source", "size=1\nmodified=2\nhead=3\n");
+    WriteFile(copies / ".B.AVI.1234.part", "half");
+    EXPECT_FALSE(HasRepairedCopies(copies.string()));
+    EXPECT_FALSE(HasRepairedCopies(""));
+    WriteFile(copies / "A.AVI", "repaired a");
+    EXPECT_TRUE(HasRepairedCopies(copies.string()));
+    fs::create_directories(dir / "keep");
+    const RepairedMoveReport r = MoveRepairedCopies((dir / "keep").string(), copies.string());
+    EXPECT_TRUE(r.Ok());
+    EXPECT_EQ(r.moved, 1);
+    std::vector<std::string> kept;
+    for (const auto& e : fs::directory_iterator(dir / "keep"))
+        kept.push_back(e.path().filename().string());
+    EXPECT_EQ(kept, std::vector<std::string>{"A.AVI"});
+}
+
 // The question's answers, as the main window would give them.
 class Answers : public RepairedCopiesOwner {
 public:

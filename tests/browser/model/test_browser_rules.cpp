@@ -9,6 +9,7 @@
 #include "browser/model/list_rules.h"
 #include "browser/model/panel_layout.h"
 #include "browser/model/source_choice.h"
+#include "container/integrity.h"
 #include "support/test_support.h"
 
 namespace trivexa {
@@ -50,25 +51,16 @@ INSTANTIATE_TEST_SUITE_P(
                (s.damaged ? "Damaged" : "") + (s.repairPending ? "RepairPending" : "");
     });
 
-// Points the temporary directory (and so the repaired copies folder) at a
-// scratch folder for the life of the object.
-class ScopedTempDir {
+// Points the repaired copies folder at a scratch folder for the life of the
+// object.
+class ScopedRepairFolder {
 public:
-    ScopedTempDir() {
-        if (const char* old = std::getenv("TMPDIR")) old_ = old;
-        setenv("TMPDIR", dir_.path().c_str(), 1);
-    }
-    ~ScopedTempDir() {
-        if (old_.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", old_.c_str(), 1);
-    }
-    const fs::path& path() const { return dir_.path(); }
+    ScopedRepairFolder() { SetRepairFolder(dir_.path() / "repaired"); }
+    ~ScopedRepairFolder() { SetRepairFolder({}); }
+    fs::path path() const { return dir_.path() / "repaired"; }
 
 private:
     test::TempDir dir_;
-    std::string old_;
 };
 
 TEST(ListRows, TextRepairMarksAndState) {
@@ -81,7 +73,7 @@ TEST(ListRows, TextRepairMarksAndState) {
     rearOnly.rearName = "A___-230715-081522-000001R.AVI";
     EXPECT_EQ(RowText(rearOnly), "A___-081522-000001");
 
-    ScopedTempDir tmp;
+    ScopedRepairFolder copies;
     EXPECT_FALSE(NeedsRepair(e));  // not damaged
     e.frontDamaged = 1;
     EXPECT_TRUE(NeedsRepair(e));
@@ -90,8 +82,8 @@ TEST(ListRows, TextRepairMarksAndState) {
     EXPECT_TRUE(s.damaged);
     EXPECT_TRUE(s.repairPending);
     // Once the repaired copy exists the row is only damaged.
-    fs::create_directories(tmp.path() / "repaired_movie_files");
-    test::WriteFile(tmp.path() / "repaired_movie_files" / e.frontName, "copy");
+    fs::create_directories(copies.path());
+    test::WriteFile(copies.path() / e.frontName, "copy");
     EXPECT_FALSE(NeedsRepair(e));
     s = StateForRow(e, true, RepairMarksFor(e));
     EXPECT_FALSE(s.repairPending);

@@ -3,9 +3,12 @@
 // decisions about the map window.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -289,8 +292,32 @@ TEST(TileSettings, ReadFromTheSettingsFile) {
     WriteSetting("MAP", "TILE_ATTRIBUTION", "\u00a9 Local");
     EXPECT_EQ(ReadTileSettings(),
               (TileSettings{"http://tiles.local/{z}/{x}/{y}.png", "\u00a9 Local"}));
-    EXPECT_EQ(MapProfileDirectory(), dir.path().string() + "/map_profile");
     SetSettingsDirectory("");
+}
+
+// The web profile and its tile cache live in the user's cache folder, not
+// beside the settings file (nor in the folder the viewer was started from).
+TEST(TileSettings, TheWebProfileLivesInTheUsersCacheFolder) {
+    test::TempDir dir;
+    const char* old = std::getenv("XDG_CACHE_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CACHE_HOME", (dir.path() / "cache").c_str(), 1);
+    SetSettingsDirectory((dir.path() / "settings").string());
+    EXPECT_EQ(MapProfileDirectory(), (dir.path() / "cache" / "trivexa" / "map_profile").string());
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir.path() / "cache" / "trivexa").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // A planted link instead of the program's folder is not used.
+    std::filesystem::remove_all(dir.path() / "cache" / "trivexa");
+    std::filesystem::create_directories(dir.path() / "elsewhere");
+    std::filesystem::create_directory_symlink(dir.path() / "elsewhere",
+                                              dir.path() / "cache" / "trivexa");
+    EXPECT_EQ(MapProfileDirectory(), "");
+    SetSettingsDirectory("");
+    if (saved.empty())
+        unsetenv("XDG_CACHE_HOME");
+    else
+        setenv("XDG_CACHE_HOME", saved.c_str(), 1);
 }
 
 TEST(MapRules, StatusShowMapAndTheMapOrTheLogo) {

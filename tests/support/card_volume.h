@@ -25,6 +25,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "support/test_support.h"
@@ -35,6 +36,8 @@ enum class CardFileSystem { kFat32, kExfat };
 
 // "FAT32" or "exFAT", for test names.
 const char* CardFileSystemName(CardFileSystem fs);
+// How GoogleTest shows a parameter: by its name.
+inline void PrintTo(CardFileSystem fs, std::ostream* os) { *os << CardFileSystemName(fs); }
 
 class CardVolume {
 public:

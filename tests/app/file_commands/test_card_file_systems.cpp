@@ -47,6 +47,8 @@ const CardCase kCases[] = {
     {CardFileSystem::kExfat, 64ull << 30, "fuseblk", 1},
 };
 
+void PrintTo(const CardCase& c, std::ostream* os) { *os << CardFileSystemName(c.fs); }
+
 class TaskWaiter : public TaskListener {
 public:
     std::function<void(int, int)> onProgress;

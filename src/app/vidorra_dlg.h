@@ -202,6 +202,7 @@ public:
     void PrepareCapture() override;
     std::string ChooseFolder() override;
     std::string RecordingName() override;
+    std::vector<std::string> InputPaths() override;
     std::int64_t Position() override;
     bool ConfirmOverwrite(const std::string& path) override;
     bool HasPicture(Camera camera) override;

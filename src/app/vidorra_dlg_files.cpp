@@ -156,6 +156,15 @@ std::string CVidorraDlg::RecordingName() {
     return entry->frontName.empty() ? entry->rearName : entry->frontName;
 }
 
+std::vector<std::string> CVidorraDlg::InputPaths() {
+    std::lock_guard hold(ListMutex());
+    int row = controller_->CurrentIndex();
+    if (row < 0 && RowCount() > 0) row = 0;
+    const std::optional<RecordingEntry> entry = Row(row);
+    if (!entry) return {};
+    return {entry->frontPath, entry->rearPath};
+}
+
 std::int64_t CVidorraDlg::Position() { return controller_->DataPosition(); }
 
 bool CVidorraDlg::ConfirmOverwrite(const std::string& /*path*/) {

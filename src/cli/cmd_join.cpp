@@ -10,6 +10,7 @@
 
 #include "app/file_commands/join_texts.h"
 #include "cli/command.h"
+#include "cli/output_text.h"
 #include "container/concat.h"
 #include "platform/files.h"
 #include "recordings/recording_library.h"
@@ -80,7 +81,8 @@ int RunJoin(const std::vector<std::string>& args) {
                            {"size", summary.rearBytes},
                            {"indexEntries", summary.rearIndexEntries}};
         }
-        std::cout << out.dump(2) << '\n';
+        // Paths need not be UTF-8: written losslessly instead of aborting.
+        std::cout << JsonText(nlohmann::ordered_json(out)) << '\n';
     } else {
         std::cout << plan.frontOutput << '\n';
         if (summary.rearWritten) std::cout << plan.rearOutput << '\n';

@@ -5,6 +5,7 @@
 
 #include "browser/model/browser_model.h"
 #include "cli/command.h"
+#include "cli/output_text.h"
 #include "cli/source_args.h"
 #include "platform/files.h"
 #include "platform/path.h"
@@ -55,16 +56,16 @@ int RunList(const std::vector<std::string>& args) {
         nlohmann::ordered_json j;
         j["entries"] = nlohmann::ordered_json::array();
         for (const auto& e : entries) j["entries"].push_back(EntryJson(e));
-        std::cout << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
+        std::cout << JsonText(std::move(j)) << '\n';
         return kOk;
     }
+    // One line per recording, whatever bytes its folders' names hold.
     for (const auto& e : entries) {
-        std::cout << e.serial << '\t' << ShortDisplayName(KeyName(e)) << '\t'
-                  << TriggerText(KeyName(e)) << '\t'
+        std::cout << e.serial << '\t' << EscapeForLine(ShortDisplayName(KeyName(e))) << '\t'
+                  << EscapeForLine(TriggerText(KeyName(e))) << '\t'
                   << (e.frontDamaged || e.rearDamaged ? "damaged" : "ok") << '\t'
-                  << (e.frontPath.empty() ? "-" : e.frontPath) << '\t'
-                  << (e.rearPath.empty() ? "-" : e.rearPath) << '\n';
+                  << (e.frontPath.empty() ? "-" : EscapeForLine(e.frontPath)) << '\t'
+                  << (e.rearPath.empty() ? "-" : EscapeForLine(e.rearPath)) << '\n';
     }
     return kOk;
 }

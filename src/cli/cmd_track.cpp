@@ -8,6 +8,7 @@
 #include "app/file_commands/track_export.h"
 #include "cli/command.h"
 #include "platform/files.h"
+#include "platform/output_file.h"
 
 namespace trivexa::cli {
 namespace {
@@ -64,6 +65,9 @@ int RunTrack(const std::vector<std::string>& args) {
         options.utcOffsetMinutes = minutes;
     }
 
+    const std::vector<std::string> inputs(parsed.operands.begin() + 1, parsed.operands.end());
+    if (platform::IsOneOfInputs(out, inputs))
+        return Fail(kFailed, out + ": the track would replace one of the recordings");
     std::vector<TrackSegment> segments;
     for (std::size_t i = 1; i < parsed.operands.size(); ++i) {
         const std::string& path = parsed.operands[i];

@@ -5,6 +5,7 @@
 
 #include "browser/model/browser_model.h"
 #include "cli/command.h"
+#include "cli/output_text.h"
 #include "cli/source_args.h"
 #include "platform/files.h"
 #include "recordings/drive_utils.h"
@@ -23,7 +24,8 @@ nlohmann::ordered_json NodeJson(const FolderTree& tree, TreeNode node) {
 }
 
 void PrintNode(const FolderTree& tree, TreeNode node, int depth) {
-    std::cout << std::string(static_cast<std::size_t>(depth) * 2, ' ') << tree.Text(node);
+    std::cout << std::string(static_cast<std::size_t>(depth) * 2, ' ')
+              << EscapeForLine(tree.Text(node));
     if (tree.ItemData(node) != 0) {
         char flags[16];
         std::snprintf(flags, sizeof flags, "0x%02x", tree.ItemData(node));
@@ -54,11 +56,10 @@ int RunTree(const std::vector<std::string>& args) {
         j["groupLimit"] = GroupSizeLimit();
         j["nodes"] = nlohmann::ordered_json::array();
         for (TreeNode n : tree.Children(kTreeRoot)) j["nodes"].push_back(NodeJson(tree, n));
-        std::cout << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
+        std::cout << JsonText(std::move(j)) << '\n';
         return kOk;
     }
-    std::cout << "root: " << tree.RootPath() << '\n';
+    std::cout << "root: " << EscapeForLine(tree.RootPath()) << '\n';
     if (card)
         std::cout << "capacity class " << CapacityClass(source) << ", group limit "
                   << GroupSizeLimit() << '\n';

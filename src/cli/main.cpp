@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/command.h"
+#include "cli/output_text.h"
 
 namespace trivexa::cli {
 namespace {
@@ -21,6 +22,16 @@ std::map<std::string, Command, std::less<>>& Commands() {
 void PrintUsage() {
     std::cerr << "usage: trivexa-cli COMMAND [ARGS]\n";
     for (const auto& [name, cmd] : Commands()) std::cerr << "  " << name << ' ' << cmd.usage << '\n';
+}
+
+void PrintHelp() {
+    PrintUsage();
+    std::cerr << '\n'
+              << "Exit status: 0 success, 1 a source or file cannot be read or written, 2 bad "
+                 "usage.\n"
+              << "An output is never one of the command's inputs; an existing output is "
+                 "replaced only with --force.\n\n"
+              << kOutputFormsHelp;
 }
 
 }  // namespace
@@ -83,7 +94,7 @@ int main(int argc, char** argv) {
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        PrintUsage();
+        PrintHelp();
         return kOk;
     }
     auto it = Commands().find(name);

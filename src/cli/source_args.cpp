@@ -14,6 +14,10 @@ int OpenSourceOperand(const ParsedArgs& parsed, const std::string& source, Brows
     if (kind == SourceKind::None) kind = GuessSourceKind(source);
     if (kind != SourceKind::File && !platform::IsDirectory(source))
         return Fail(kFailed, source + " is not a folder");
+    // A folder that cannot be listed is not an empty source.
+    std::vector<platform::DirEntry> entries;
+    if (kind != SourceKind::File && !platform::ListDirectory(source, entries))
+        return Fail(kFailed, "cannot read " + source);
     if (!model.OpenSource(source, kind)) return Fail(kFailed, "cannot read " + source);
     return kOk;
 }

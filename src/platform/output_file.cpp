@@ -1,15 +1,21 @@
 #include "platform/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <limits>
+#include <mutex>
 #include <random>
+#include <system_error>
 #include <utility>
 
 #include "platform/mapping.h"
@@ -39,6 +45,63 @@ std::string RandomTag() {
     return tag;
 }
 
+constexpr std::size_t kTagLength = 10;
+constexpr std::string_view kPartSuffix = ".part";
+
+std::string PartName(const std::string& name) {
+    return "." + name + "." + RandomTag() + std::string(kPartSuffix);
+}
+
+// ".<name>.<ten characters of 0-9a-z>.part", with a name of one character
+// or more: the hidden parts this writer makes.
+bool IsPartName(std::string_view n) {
+    constexpr std::size_t kFixed = 1 + 1 + kTagLength + kPartSuffix.size();
+    if (n.size() < kFixed + 1 || n.front() != '.' || !n.ends_with(kPartSuffix)) return false;
+    const std::string_view tag =
+        n.substr(n.size() - kPartSuffix.size() - kTagLength, kTagLength);
+    if (n[n.size() - kPartSuffix.size() - kTagLength - 1] != '.') return false;
+    for (char c : tag)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))) return false;
+    return true;
+}
+
+// A write beyond the process's file-size limit raises SIGXFSZ, which ends
+// the program by default; ignored, the write fails with EFBIG instead and
+// the writer cleans up. A handler someone installed is left alone.
+void IgnoreFileSizeSignal() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction old {};
+        if (::sigaction(SIGXFSZ, nullptr, &old) == 0 && (old.sa_flags & SA_SIGINFO) == 0 &&
+            old.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            ::sigaction(SIGXFSZ, &ignore, nullptr);
+        }
+    });
+}
+
+// Linking an unnamed file into place goes through /proc/self/fd, which any
+// user may do (linking the descriptor itself needs a privilege).
+bool ProcFdUsable() {
+    static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
+    return usable;
+}
+
+std::string ProcFdPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// Takes the lock that marks a part as being written; false when another
+// open file holds it. Where the file system cannot lock at all the part is
+// kept (the cleaning cannot lock it either).
+bool LockPart(int fd) {
+    int r;
+    do {
+        r = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (r != 0 && errno == EINTR);
+    return r == 0 || (errno != EWOULDBLOCK && errno != EAGAIN);
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() { Discard(); }
@@ -46,6 +109,8 @@ OutputFile::~OutputFile() { Discard(); }
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       kernelCopy_(other.kernelCopy_),
+      unnamed_(std::exchange(other.unnamed_, false)),
+      unnamedAllowed_(other.unnamedAllowed_),
       size_(std::exchange(other.size_, 0)),
       reserved_(std::exchange(other.reserved_, 0)),
       buffer_(std::move(other.buffer_)),
@@ -59,6 +124,8 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         Discard();
         fd_ = std::exchange(other.fd_, -1);
         kernelCopy_ = other.kernelCopy_;
+        unnamed_ = std::exchange(other.unnamed_, false);
+        unnamedAllowed_ = other.unnamedAllowed_;
         size_ = std::exchange(other.size_, 0);
         reserved_ = std::exchange(other.reserved_, 0);
         buffer_ = std::move(other.buffer_);
@@ -71,20 +138,45 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 
 bool OutputFile::Create(const std::string& finalPath) {
     Discard();
+    IgnoreFileSizeSignal();
     const auto [dir, name] = SplitPath(finalPath);
     if (name.empty()) return false;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string temp = dir + "." + name + "." + RandomTag() + ".part";
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const std::string folder = dir.empty() ? std::string(".") : dir;
+    RemoveStaleParts(folder);
+    size_ = 0;
+    reserved_ = 0;
+    if (unnamedAllowed_ && ProcFdUsable()) {
+        // Refused where the file system has no unnamed files (FAT, exFAT,
+        // FUSE, old kernels): a named part follows.
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            LockPart(fd);  // held for the moment it has a name while replacing
             fd_ = fd;
-            size_ = 0;
-            reserved_ = 0;
-            tempPath_ = std::move(temp);
+            unnamed_ = true;
+            tempPath_ = ProcFdPath(fd);
             finalPath_ = finalPath;
             return true;
         }
-        if (errno != EEXIST) return false;
+    }
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string temp = dir + PartName(name);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno != EEXIST) return false;
+            continue;
+        }
+        // Locked while written; a cleaning that removed the fresh part before
+        // the lock was taken leaves it without a name: try another.
+        struct stat st {};
+        if (!LockPart(fd) || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+            ::close(fd);
+            continue;
+        }
+        fd_ = fd;
+        unnamed_ = false;
+        tempPath_ = std::move(temp);
+        finalPath_ = finalPath;
+        return true;
     }
     return false;
 }
@@ -187,8 +279,19 @@ bool OutputFile::Commit(bool replace) {
     if (fd_ < 0) return false;
     const int fd = std::exchange(fd_, -1);
     // Room reserved beyond what was written goes back to the volume.
-    bool ok = reserved_ <= size_ || ::ftruncate(fd, static_cast<off_t>(size_)) == 0;
-    ok = ::close(fd) == 0 && ok;
+    const bool ok = reserved_ <= size_ || ::ftruncate(fd, static_cast<off_t>(size_)) == 0;
+    const bool committed = ok && (unnamed_ ? CommitUnnamed(fd, replace) : CommitNamed(fd, replace));
+    if (!ok) {
+        ::close(fd);
+        if (!unnamed_) ::unlink(tempPath_.c_str());
+    }
+    tempPath_.clear();
+    unnamed_ = false;
+    return committed;
+}
+
+bool OutputFile::CommitNamed(int fd, bool replace) {
+    bool ok = ::close(fd) == 0;
     if (ok) {
         if (replace) {
             ok = ::rename(tempPath_.c_str(), finalPath_.c_str()) == 0;
@@ -204,17 +307,56 @@ bool OutputFile::Commit(bool replace) {
             ok = false;
         }
     }
-    if (!ok) {
-        ::unlink(tempPath_.c_str());
-    }
-    tempPath_.clear();
+    if (!ok) ::unlink(tempPath_.c_str());
     return ok;
+}
+
+bool OutputFile::CommitUnnamed(int fd, bool replace) {
+    const std::string self = ProcFdPath(fd);
+    const auto link = [&](const std::string& to) {
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    };
+    if (!replace) {
+        // The link itself refuses an existing file.
+        if (!link(finalPath_)) {
+            ::close(fd);
+            return false;
+        }
+        if (::close(fd) != 0) {
+            ::unlink(finalPath_.c_str());
+            return false;
+        }
+        return true;
+    }
+    // Replacing: a name of its own first, then one atomic rename over the
+    // existing file.
+    const auto [dir, name] = SplitPath(finalPath_);
+    std::string temp;
+    bool linked = false;
+    for (int attempt = 0; attempt < 16 && !linked; ++attempt) {
+        temp = dir + PartName(name);
+        linked = link(temp);
+        if (!linked && errno != EEXIST) break;
+    }
+    if (!linked) {
+        ::close(fd);
+        return false;
+    }
+    // Renamed while still open, so the name is locked as long as it exists
+    // (closing a local file, the only kind that has unnamed files, cannot
+    // fail after the writes did not).
+    const bool renamed = ::rename(temp.c_str(), finalPath_.c_str()) == 0;
+    if (!renamed) ::unlink(temp.c_str());
+    const bool closed = ::close(fd) == 0;
+    return renamed && closed;
 }
 
 void OutputFile::Discard() {
     if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+    // An unnamed file is gone with its descriptor.
+    if (!tempPath_.empty() && !unnamed_) ::unlink(tempPath_.c_str());
     tempPath_.clear();
+    unnamed_ = false;
     size_ = 0;
     reserved_ = 0;
 }
@@ -248,6 +390,74 @@ bool SameFile(const std::string& a, const std::string& b) {
     if (a.empty() || b.empty() || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+namespace {
+
+// The path with ".", ".." and links resolved as far as it exists (the rest
+// appended as written); empty when it cannot be resolved.
+std::string ResolvedPath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
+    return ec ? std::string() : p.lexically_normal().string();
+}
+
+}  // namespace
+
+bool IsOneOfInputs(const std::string& output, const std::vector<std::string>& inputs) {
+    if (output.empty()) return false;
+    struct stat out {};
+    if (::stat(output.c_str(), &out) == 0) {
+        // An existing output: one identity check per input covers every
+        // spelling and link that leads to the same file.
+        for (const std::string& input : inputs) {
+            struct stat in {};
+            if (!input.empty() && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+                in.st_ino == out.st_ino)
+                return true;
+        }
+        return false;
+    }
+    // Not there yet: the same path once resolved (only an input of the same
+    // name can resolve to it).
+    const std::string_view name = FileNameOf(output);
+    std::string resolved;
+    for (const std::string& input : inputs) {
+        if (input.empty() || FileNameOf(input) != name) continue;
+        if (resolved.empty()) resolved = ResolvedPath(output);
+        if (!resolved.empty() && resolved == ResolvedPath(input)) return true;
+    }
+    return false;
+}
+
+int RemoveStaleParts(const std::string& folder) {
+    const int dirFd = ::open(folder.empty() ? "." : folder.c_str(),
+                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return 0;
+    DIR* dir = ::fdopendir(dirFd);
+    if (dir == nullptr) {
+        ::close(dirFd);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (!IsPartName(name)) continue;
+        // Never a link, never anything but a regular file of this folder.
+        const int fd = ::openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat held {}, named{};
+        // The writer holds the lock for as long as it lives.
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(dirFd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
+            ::unlinkat(dirFd, e->d_name, 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 }  // namespace trivexa::platform

@@ -1,9 +1,15 @@
 #pragma once
 // A file being written that becomes visible under its real name only when it
-// is complete. It is created under a unique temporary name in the folder of
-// the final path (same volume, so the final rename is atomic); Commit renames
-// it into place, and a file that is never committed is removed when the
-// object is destroyed. Bulk data can be copied from another file inside the
+// is complete. Where the file system allows it the file has no name at all
+// until Commit links it into place (O_TMPFILE), so a process killed half-way
+// leaves nothing behind; elsewhere (FAT, exFAT, FUSE) it is created under a
+// unique hidden name in the folder of the final path (same volume, so the
+// final rename is atomic) and held locked while it is written. Creating a
+// file in a folder removes the hidden parts there whose writer is gone (the
+// name pattern below, no lock held). A file that is never committed is
+// removed when the object is destroyed. Every write and the closing of the
+// file are checked; a file-size limit fails the write (EFBIG) instead of
+// ending the program. Bulk data can be copied from another file inside the
 // kernel (copy_file_range) where that is the fastest way, else through one
 // buffer of kCopyBufferSize bytes.
 //
@@ -14,6 +20,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace trivexa::platform {
 
@@ -29,12 +36,20 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates an empty temporary file beside `finalPath` (named
-    // ".<name>.<random>.part", never replacing anything). False when the
-    // folder does not exist or is not writable.
+    // Creates an empty temporary file in the folder of `finalPath`: unnamed
+    // where the file system allows it, else named ".<name>.<random>.part"
+    // (ten characters of 0-9 and a-z; never replacing anything). False when
+    // the folder does not exist or is not writable.
     bool Create(const std::string& finalPath);
     bool IsOpen() const { return fd_ >= 0; }
+    // A path that reaches the temporary file while it is open: its hidden
+    // name, or "/proc/self/fd/N" for an unnamed file. Empty when none is open.
     const std::string& TemporaryPath() const { return tempPath_; }
+    // True when the temporary file has no name in the folder.
+    bool IsUnnamed() const { return unnamed_; }
+    // With false, Create always makes a named part (to test that path, and
+    // for callers that need the name).
+    void SetUnnamedAllowed(bool allowed) { unnamedAllowed_ = allowed; }
     const std::string& FinalPath() const { return finalPath_; }
 
     // Asks the file system for the room the file will need once it has grown
@@ -72,9 +87,10 @@ public:
     // Bytes written so far (the current end of the file).
     std::uint64_t Size() const { return size_; }
 
-    // Closes the file and renames it to the final path. With `replace` an
-    // existing file there is replaced atomically; without it an existing file
-    // fails the commit. On failure the temporary file is removed.
+    // Closes the file (a failed close fails the commit) and renames or links
+    // it to the final path. With `replace` an existing file there is replaced
+    // atomically; without it an existing file fails the commit. On failure
+    // the temporary file is removed and an existing file is left as it was.
     bool Commit(bool replace);
 
     // Closes and removes the temporary file (nothing when already committed).
@@ -84,9 +100,14 @@ private:
     std::int64_t KernelCopy(int sourceFd, std::uint64_t offset, std::uint64_t length);
     std::int64_t BufferedCopy(int sourceFd, std::uint64_t offset, std::uint64_t length);
 
+    bool CommitUnnamed(int fd, bool replace);
+    bool CommitNamed(int fd, bool replace);
+
     int fd_ = -1;
     int lastError_ = 0;
     bool kernelCopy_ = true;
+    bool unnamed_ = false;
+    bool unnamedAllowed_ = true;
     std::uint64_t size_ = 0;
     std::uint64_t reserved_ = 0;  // end of the reserved room, 0 when none
     std::unique_ptr<std::byte[]> buffer_;
@@ -115,5 +136,16 @@ private:
 // True when both paths name the same existing file (same device and inode),
 // whatever links or spellings lead to it.
 bool SameFile(const std::string& a, const std::string& b);
+
+// True when writing `output` would replace or overwrite one of `inputs`: the
+// same existing file (device and inode, links followed), or the same path
+// once ".", "..", repeated separators and links in it are resolved. Every
+// command checks its output with this before it writes.
+bool IsOneOfInputs(const std::string& output, const std::vector<std::string>& inputs);
+
+// Removes the hidden parts ".<name>.<random>.part" in `folder` whose writer
+// is gone (no lock held on them). Create does this for the folder it writes
+// in. Returns how many were removed.
+int RemoveStaleParts(const std::string& folder);
 
 }  // namespace trivexa::platform

@@ -1,11 +1,13 @@
 #include "playback/movie_player.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <cmath>
 #include <filesystem>
 
 #include "container/avi_reader.h"
+#include "platform/output_file.h"
 
 namespace trivexa {
 namespace {
@@ -385,7 +387,7 @@ bool MoviePlayer::SetZoom(int zoomX, int zoomY, int panX, int panY, float zoomFa
     return true;
 }
 
-bool MoviePlayer::SaveFrame(const std::string& path) {
+bool MoviePlayer::SaveFrame(const std::string& path, bool replace) {
     int w = 0;
     int h = 0;
     if (!NativeSize(w, h)) return false;
@@ -394,16 +396,19 @@ bool MoviePlayer::SaveFrame(const std::string& path) {
     if (image.isNull()) return false;
     if (image.width() != w || image.height() != h)
         image = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    // Written under a temporary name and renamed into place when complete.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    QImageWriter writer(&file, "jpeg");
-    writer.setQuality(kStillJpegQuality);
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return false;
+    // Encoded in memory first, then written by the one output writer.
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        if (!buffer.open(QIODevice::WriteOnly)) return false;
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(kStillJpegQuality);
+        if (!writer.write(image) || jpeg.isEmpty()) return false;
     }
-    return file.commit();
+    platform::OutputFile out;
+    return out.Create(path) &&
+           out.Write(std::as_bytes(std::span(jpeg.constData(), static_cast<std::size_t>(jpeg.size())))) &&
+           out.Commit(replace);
 }
 
 bool MoviePlayer::Repaint() {

@@ -91,7 +91,12 @@ public:
     bool SetVolume(int volume);
     // needs display
     bool SetZoom(int zoomX, int zoomY, int panX, int panY, float zoomFactor, bool repaint);
-    bool SaveFrame(const std::string& path);
+    // Saves the picture shown, at the clip's native size, as a JPEG at
+    // `path`: written whole under a temporary name, every write checked, and
+    // put in place only when complete, so a failure (a full volume, a size
+    // limit) leaves an existing file as it was. Without `replace` an
+    // existing file fails the save.
+    bool SaveFrame(const std::string& path, bool replace = true);
     bool Repaint();  // needs display
     // needs display: flips the mirroring and answers the new flag (true:
     // mirrored); false when it cannot.

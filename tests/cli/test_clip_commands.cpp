@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "container/container_test_util.h"
+#include "container/join_test_util.h"
 
 namespace trivexa {
 namespace {
@@ -63,6 +64,68 @@ TEST(CliClipCommands, CheckInfoAndRepair) {
     EXPECT_EQ(Cli({"check"}).exitCode, 2);
     EXPECT_EQ(Cli({"info", "--bogus", "x"}).exitCode, 2);
     EXPECT_EQ(Cli({"repair", "x"}).exitCode, 2);
+}
+
+TEST(CliClipCommands, RepairNeverReplacesWithoutForceAndFailsCleanlyAtASizeLimit) {
+    TempDir dir;
+    cf::ClipSpec spec = Spec(kRearName);
+    spec.damage.indexLost = true;
+    const Forged damaged = Forge(dir, spec);
+    const std::string clip = ReadFile(damaged.path);
+    const std::filesystem::path out = dir / "fixed.AVI";
+    WriteFile(out, "mine");
+
+    // The clip through a link or another spelling is still the clip.
+    std::filesystem::create_symlink(damaged.path, dir / "link.AVI");
+    for (const std::filesystem::path& target : {dir / "link.AVI", dir / "." / kRearName}) {
+        EXPECT_EQ(Cli({"repair", "--force", damaged.path.string(), target.string()}).exitCode, 1)
+            << target;
+    }
+    EXPECT_TRUE(ReadFile(damaged.path) == clip) << "the clip was changed";
+
+    CommandResult r = Cli({"repair", damaged.path.string(), out.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    EXPECT_TRUE(ReadFile(out) == "mine") << "the existing output was changed";
+    EXPECT_EQ(Cli({"repair", "--force", damaged.path.string(), out.string()}).exitCode, 0);
+    EXPECT_EQ(Cli({"check", out.string()}).out.substr(0, 2), "0 ");
+
+    // A file-size limit below the copy's size: exit 1, not SIGXFSZ, and no
+    // part left beside the output.
+    if (!std::filesystem::exists("/usr/bin/prlimit")) GTEST_SKIP() << "prlimit is not installed";
+    const std::filesystem::path limited = dir / "limited.AVI";
+    r = RunCommand({"/usr/bin/prlimit", "--fsize=4096", BuiltProgram("trivexa-cli").string(),
+                    "repair", damaged.path.string(), limited.string()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(limited));
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().extension(), ".part") << e.path();
+}
+
+TEST(CliJson, AJoinIntoAFolderNamedOutsideUtf8ReportsItsOutputsExactly) {
+    TempDir dir;
+    const auto recs = ForgeRecordings(dir / "card", 2);
+    const std::filesystem::path out = dir / "out\xFF";
+    std::filesystem::create_directories(out);
+    const CommandResult r =
+        Cli({"join", "--json", out.string(), recs[0].front, recs[1].front});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    const std::string expected = (out / std::filesystem::path(recs[0].front).filename()).string();
+    ASSERT_TRUE(std::filesystem::exists(expected));
+    // The exact bytes, base64 as RFC 4648 writes them.
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string encoded;
+    for (std::size_t i = 0; i < expected.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, expected.size() - i);
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            v = (v << 8) | (k < n ? static_cast<unsigned char>(expected[i + k]) : 0u);
+        for (std::size_t k = 0; k < 4; ++k)
+            encoded.push_back(k <= n ? kAlphabet[(v >> (18 - 6 * k)) & 0x3F] : '=');
+    }
+    EXPECT_EQ(j["front"]["pathBase64"], encoded) << r.out;
 }
 
 }  // namespace

@@ -133,5 +133,110 @@ TEST(CliListing, UnreadableFolderOnACard) {
     chmod((card / "Normal/Rear").c_str(), 0755);
 }
 
+// The superuser reads everything, so the runs that need an unreadable folder
+// drop to nobody.
+std::vector<std::string> AsNobody() {
+    if (geteuid() != 0) return {};
+    return {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+}
+
+TEST(CliListing, AnUnreadableSourceFolderIsAnErrorNotAnEmptySource) {
+    if (geteuid() == 0 && !fs::exists("/usr/bin/setpriv"))
+        GTEST_SKIP() << "setpriv is needed to drop privileges";
+    TempDir dir;
+    const fs::path card = dir / "card";
+    test::WriteCardOrFail(card, {Rec(Name("A___", 1))});
+    fs::create_directories(dir / "folder");
+    ASSERT_EQ(chmod(card.c_str(), 0), 0);
+    ASSERT_EQ(chmod((dir / "folder").c_str(), 0), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"tree", card.string()}, {"list", "--json", card.string()},
+          {"list", "--kind", "folder", (dir / "folder").string()},
+          {"tree", "--json", (dir / "folder").string()}}) {
+        std::vector<std::string> argv = AsNobody();
+        argv.push_back(test::BuiltProgram("trivexa-cli").string());
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto r = RunCommand(argv);
+        EXPECT_EQ(r.exitCode, 1) << args[0] << ' ' << args.back() << ": " << r.out;
+        EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    chmod(card.c_str(), 0755);
+    chmod((dir / "folder").c_str(), 0755);
+}
+
+std::string DecodeBase64(const std::string& text) {
+    static const std::string kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        if (c == '=') break;
+        bits = (bits << 6) | static_cast<std::uint32_t>(kAlphabet.find(c));
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out.push_back(static_cast<char>((bits >> count) & 0xFF));
+        }
+    }
+    return out;
+}
+
+TEST(CliListing, OddFolderNamesStayOnOneLineAndTheirBytesSurviveJson) {
+    TempDir dir;
+    // A line break, a tab and a backslash in one folder's name; bytes that
+    // are not UTF-8 in another's.
+    const fs::path broken = dir / "trip\\nA\nB\tC";
+    // A stray byte, a cut sequence, a surrogate and an overlong '/'.
+    const fs::path binary = dir / "raw\\xFF\xFF\xC3(\xED\xA0\x80\xC0\xAF";
+    test::Touch(broken / Name("A___", 1, "230715", 'F'), 1);
+    test::Touch(binary / Name("A___", 2, "230715", 'F'), 1);
+
+    const auto text = Cli({"list", "--kind", "folder", dir.path().string()});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.out.size();) {
+        const std::size_t end = text.out.find('\n', at);
+        lines.push_back(text.out.substr(at, end - at));
+        at = end == std::string::npos ? text.out.size() : end + 1;
+    }
+    ASSERT_EQ(lines.size(), 2u) << text.out;
+    const std::string escaped =
+        (dir / "trip\\\\nA\\nB\\tC").string() + "/" + Name("A___", 1, "230715", 'F');
+    EXPECT_NE(text.out.find(escaped), std::string::npos) << text.out;
+
+    const auto tree = Cli({"tree", "--kind", "folder", dir.path().string()});
+    ASSERT_EQ(tree.exitCode, 0) << tree.err;
+    EXPECT_NE(tree.out.find("trip\\\\nA\\nB\\tC\n"), std::string::npos) << tree.out;
+
+    // JSON: readable text, plus the exact bytes of what is not UTF-8.
+    const auto listed = Cli({"list", "--json", "--kind", "folder", dir.path().string()});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const auto entries = nlohmann::json::parse(listed.out)["entries"];
+    ASSERT_EQ(entries.size(), 2u);
+    int exact = 0;
+    for (const auto& e : entries) {
+        const std::string path = e["frontPath"];
+        if (path.find("trip") != std::string::npos) {
+            EXPECT_EQ(path, (broken / Name("A___", 1, "230715", 'F')).string());
+            EXPECT_FALSE(e.contains("frontPathBase64"));
+        } else {
+            ASSERT_TRUE(e.contains("frontPathBase64")) << e.dump();
+            const std::string bytes = DecodeBase64(e["frontPathBase64"]);
+            EXPECT_EQ(bytes, (binary / Name("A___", 2, "230715", 'F')).string());
+            EXPECT_TRUE(fs::exists(bytes));
+            ++exact;
+        }
+    }
+    EXPECT_EQ(exact, 1);
+    const auto folders = Cli({"tree", "--json", "--kind", "folder", dir.path().string()});
+    ASSERT_EQ(folders.exitCode, 0) << folders.err;
+    EXPECT_NE(folders.out.find("\"pathBase64\""), std::string::npos) << folders.out;
+
+    const auto help = RunCommand({test::BuiltProgram("trivexa-cli").string(), "--help"});
+    EXPECT_NE(help.err.find("Base64"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace trivexa

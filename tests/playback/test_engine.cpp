@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/core/ui_strings.h"
+#include "platform/output_file.h"
+#include "platform/scratch_volume.h"
 #include "playback/movie_player.h"
 #include "playback_fixture.h"
 
@@ -351,6 +353,76 @@ TEST(EngineStill, CliMatchesAnotherDecodersFrame) {
     EXPECT_EQ(r.exitCode, 1);
     r = test::RunCommand({cli, "still", clip.string(), "x", ours.string()});
     EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST(EngineStill, CliNeverReplacesTheClipOrAnExistingPictureWithoutForce) {
+    const auto source = ForgeClip("f90", ClipOptions{});
+    test::TempDir dir;
+    const auto clip = dir / source.filename();
+    std::filesystem::copy_file(source, clip);
+    const std::string bytes = test::ReadFile(clip);
+    const std::string cli = test::BuiltProgram("trivexa-cli").string();
+
+    // The clip as the picture: under its own path, another spelling, a link.
+    std::filesystem::create_symlink(clip, dir / "link.jpg");
+    for (const auto& out : {clip, dir / "." / clip.filename(), dir / "link.jpg"}) {
+        const auto r =
+            test::RunCommand({cli, "still", "--force", clip.string(), "10", out.string()});
+        EXPECT_EQ(r.exitCode, 1) << out;
+        EXPECT_NE(r.err.find("clip itself"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(test::ReadFile(clip) == bytes) << "the clip was changed";
+
+    // An existing picture is replaced only with --force.
+    const auto out = dir / "still.jpg";
+    test::WriteFile(out, "mine");
+    auto r = test::RunCommand({cli, "still", clip.string(), "10", out.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    EXPECT_TRUE(test::ReadFile(out) == "mine") << "the existing picture was changed";
+    r = test::RunCommand({cli, "still", "--force", clip.string(), "10", out.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(FrameShown(QImage(QString::fromStdString(out.string()))), 10);
+}
+
+std::size_t EntryCount(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                                  std::filesystem::directory_iterator()));
+}
+
+TEST(EngineStill, CliOnAFullVolumeOrBeyondASizeLimitFailsAndKeepsTheOldPicture) {
+    const auto clip = ForgeClip("f90", ClipOptions{});
+    const std::string cli = test::BuiltProgram("trivexa-cli").string();
+    {
+        // Room for the old picture and a little more, less than a new one.
+        test::ScratchVolume volume(128 * 1024);
+        TRIVEXA_REQUIRE_MOUNTED(volume);
+        const auto out = volume.root() / "still.jpg";
+        test::WriteFile(out, "old picture");
+        platform::OutputFile filler;
+        ASSERT_TRUE(filler.Create(volume / "filler"));
+        const std::string block(512, 'f');
+        while (filler.Write(std::as_bytes(std::span(block.data(), block.size())))) {
+        }
+        ASSERT_TRUE(filler.Commit(/*replace=*/false));
+        // A new picture: failure, and no empty file under its name.
+        const auto fresh = volume.root() / "fresh.jpg";
+        auto r = test::RunCommand({cli, "still", clip.string(), "10", fresh.string()});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(fresh));
+        // Replacing one: failure, and the old picture stays.
+        r = test::RunCommand({cli, "still", "--force", clip.string(), "10", out.string()});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(test::ReadFile(out), "old picture");
+        EXPECT_EQ(EntryCount(volume.root()), 2u) << "nothing left beside it";
+    }
+    if (!std::filesystem::exists("/usr/bin/prlimit")) GTEST_SKIP() << "prlimit is not installed";
+    test::TempDir dir;
+    const auto out = dir / "limited.jpg";
+    const auto r = test::RunCommand(
+        {"/usr/bin/prlimit", "--fsize=512", cli, "still", clip.string(), "10", out.string()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(EntryCount(dir.path()), 0u);
 }
 
 }  // namespace

@@ -258,6 +258,21 @@ CsvReport WriteCsvFile(const std::vector<RecordingEntry>& recordings, const std:
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     report.path = (base == "/" ? base : base + "/") + CsvFileName(recordings.front());
 
+    {
+        // Never written over one of the recordings it lists (a link of that
+        // name to a clip).
+        std::vector<std::string> inputs;
+        inputs.reserve(recordings.size() * 2);
+        for (const RecordingEntry& e : recordings) {
+            inputs.push_back(e.frontPath);
+            inputs.push_back(e.rearPath);
+        }
+        if (platform::IsOneOfInputs(report.path, inputs)) {
+            report.result = CsvResult::kCannotCreate;
+            report.error = report.path + " would replace one of the recordings";
+            return report;
+        }
+    }
     if (!options.replaceExisting && platform::PathExists(report.path)) {
         report.result = CsvResult::kExists;
         report.error = report.path + " already exists";

@@ -2,6 +2,7 @@
 
 #include "app/file_commands/still_names.h"
 #include "platform/files.h"
+#include "platform/output_file.h"
 
 namespace trivexa {
 
@@ -27,9 +28,13 @@ StillCaptureReport RunStillCapture(StillCaptureOwner& owner) {
     const std::string rearPath = rear ? StillPath(folder, name, position, Camera::Rear) : "";
 
     bool ok = (front || rear) && (!front || !frontPath.empty()) && (!rear || !rearPath.empty());
-    // A folder of that name cannot become a picture.
+    // A folder of that name cannot become a picture, and a picture never
+    // replaces a clip (a link of that name leading to one).
+    const std::vector<std::string> inputs = owner.InputPaths();
     for (const std::string* p : {&frontPath, &rearPath})
-        if (ok && !p->empty() && platform::IsDirectory(*p)) ok = false;
+        if (ok && !p->empty() &&
+            (platform::IsDirectory(*p) || platform::IsOneOfInputs(*p, inputs)))
+            ok = false;
 
     bool declined = false;
     if (ok) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "recordings/recording_name.h"
 
@@ -42,6 +43,9 @@ public:
     // and the data camera's position in frames (negative when unknown).
     virtual std::string RecordingName() = 0;
     virtual std::int64_t Position() = 0;
+    // The files the pictures are taken from (the row's front and rear
+    // clips); a picture path that leads to one of them fails the capture.
+    virtual std::vector<std::string> InputPaths() { return {}; }
     // UI string 90 with caption 104, OK and Cancel; true for OK.
     virtual bool ConfirmOverwrite(const std::string& path) = 0;
     // Whether the camera's player has a clip open, and saving its picture

@@ -61,6 +61,7 @@ std::optional<TrackSegment> ReadTrackSegment(const std::string& path) {
     if (!reader.Init() || !reader.Load(clip)) return std::nullopt;
     TrackSegment segment;
     segment.name = std::string(FileNameOf(clip));
+    segment.sourcePath = clip;
     for (const PositionEntry& p : reader.Positions()) {
         if (!Usable(p)) continue;
         TrackPoint point;
@@ -160,6 +161,12 @@ bool WriteTrackFile(const std::string& path, TrackFormat format,
                     bool replace, std::string& error) {
     if (!AnyPoints(segments)) {
         error = "none of the recordings has a position with a GPS fix";
+        return false;
+    }
+    std::vector<std::string> sources;
+    for (const TrackSegment& s : segments) sources.push_back(s.sourcePath);
+    if (platform::IsOneOfInputs(path, sources)) {
+        error = path + ": the track would replace one of the recordings";
         return false;
     }
     if (!replace && platform::PathExists(path)) {

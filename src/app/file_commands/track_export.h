@@ -34,6 +34,7 @@ struct TrackPoint {
 struct TrackSegment {
     std::string name;  // the recording's file name
     std::vector<TrackPoint> points;
+    std::string sourcePath;  // the clip read (empty when not known)
 };
 
 // The points of the clip at `path` (the front clip is read when `path` names
@@ -56,9 +57,10 @@ std::string IsoTime(const SystemTime& time, int utcOffsetMinutes);
 std::string GpxDocument(const std::vector<TrackSegment>& segments, const TrackOptions& options);
 std::string KmlDocument(const std::vector<TrackSegment>& segments, const TrackOptions& options);
 
-// Writes the document to `path` (replacing a file there only with `replace`).
-// False, with a reason in `error`, when no segment has a point or the file
-// cannot be written; nothing is left under `path` then.
+// Writes the document to `path` (replacing a file there only with `replace`,
+// never one of the clips the segments were read from). False, with a reason
+// in `error`, when no segment has a point or the file cannot be written;
+// nothing is left under `path` then.
 bool WriteTrackFile(const std::string& path, TrackFormat format,
                     const std::vector<TrackSegment>& segments, const TrackOptions& options,
                     bool replace, std::string& error);

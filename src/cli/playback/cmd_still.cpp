@@ -1,7 +1,8 @@
-// trivexa-cli still [--mirror] CLIP FRAME OUT.jpg: the batch form of the
-// still button. Opens the clip in a player without a display, shows FRAME
+// trivexa-cli still [--mirror] [--force] CLIP FRAME OUT.jpg: the batch form of
+// the still button. Opens the clip in a player without a display, shows FRAME
 // (frame units of the clip), mirrors it when asked and saves the picture
-// shown as a JPEG at the clip's native size.
+// shown as a JPEG at the clip's native size. OUT is never the clip, and an
+// existing OUT is replaced only with --force.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,6 +13,8 @@
 #include <thread>
 
 #include "cli/command.h"
+#include "platform/files.h"
+#include "platform/output_file.h"
 #include "playback/movie_player.h"
 
 namespace trivexa::cli {
@@ -33,9 +36,9 @@ bool WaitFor(const auto& done) {
 
 int RunStill(const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    if (!ParseArgs(args, {"--mirror"}, {}, parsed)) return kUsage;
+    if (!ParseArgs(args, {"--mirror", "--force"}, {}, parsed)) return kUsage;
     if (parsed.operands.size() != 3)
-        return Fail(kUsage, "usage: trivexa-cli still [--mirror] CLIP FRAME OUT.jpg");
+        return Fail(kUsage, "usage: trivexa-cli still [--mirror] [--force] CLIP FRAME OUT.jpg");
     const std::string& clip = parsed.operands[0];
     const std::string& frameText = parsed.operands[1];
     const std::string& out = parsed.operands[2];
@@ -44,6 +47,12 @@ int RunStill(const std::vector<std::string>& args) {
         std::from_chars(frameText.data(), frameText.data() + frameText.size(), frame);
     if (ec != std::errc() || end != frameText.data() + frameText.size() || frame < 0)
         return Fail(kUsage, "FRAME must be a frame number (0 or more)");
+    if (platform::IsOneOfInputs(out, {clip}))
+        return Fail(kFailed, out + ": the still would replace the clip itself");
+    const bool force = parsed.Has("--force");
+    if (platform::IsDirectory(out)) return Fail(kFailed, out + " is a folder");
+    if (!force && (platform::PathExists(out) || platform::IsSymlink(out)))
+        return Fail(kFailed, out + " already exists (--force replaces it)");
 
     // The player posts its notices through the event loop.
     std::unique_ptr<QCoreApplication> app;
@@ -71,12 +80,16 @@ int RunStill(const std::vector<std::string>& args) {
     if (!player.Seek(frame) || !WaitFor([&] { return sink.PresentCount() > before; }))
         return Fail(kFailed, clip + ": frame " + frameText + " could not be shown");
     if (parsed.Has("--mirror")) player.ToggleMirror();
-    if (!player.SaveFrame(out)) return Fail(kFailed, out + ": the still cannot be written");
+    if (!player.SaveFrame(out, /*replace=*/force)) {
+        if (!force && (platform::PathExists(out) || platform::IsSymlink(out)))
+            return Fail(kFailed, out + " already exists (--force replaces it)");
+        return Fail(kFailed, out + ": the still cannot be written");
+    }
     player.Close();
     return kOk;
 }
 
-const Registration reg{"still", "[--mirror] CLIP FRAME OUT.jpg", &RunStill};
+const Registration reg{"still", "[--mirror] [--force] CLIP FRAME OUT.jpg", &RunStill};
 
 }  // namespace
 }  // namespace trivexa::cli

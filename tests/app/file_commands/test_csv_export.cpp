@@ -252,6 +252,25 @@ TEST_F(CsvFileTest, FailuresAndCancelLeaveNoFile) {
     EXPECT_NE(ReadFile(target), "keep");
 }
 
+TEST_F(CsvFileTest, NeverWritesOverOneOfTheRecordingsItLists) {
+    // A link under the list's name that leads to a clip: even with the
+    // user's agreement to replace, the clip stays as it was.
+    const std::string out = (dir_ / "out").string();
+    const fs::path clip = list_.front().frontPath;
+    const std::string before = ReadFile(clip);
+    fs::create_symlink(clip, out + "/Dv_20210503_070809.csv");
+    fs::create_hard_link(clip, dir_ / "card" / "Dv_20210503_070809.csv");
+    CsvOptions replace;
+    replace.replaceExisting = true;
+    for (const std::string& folder : {out, (dir_ / "card").string()}) {
+        const CsvReport r = WriteCsvFile(list_, folder, replace);
+        EXPECT_EQ(r.result, CsvResult::kCannotCreate) << folder;
+        EXPECT_NE(r.error.find("recordings"), std::string::npos) << r.error;
+    }
+    EXPECT_TRUE(ReadFile(clip) == before) << "the clip was changed";
+    EXPECT_TRUE(fs::is_symlink(out + "/Dv_20210503_070809.csv"));
+}
+
 TEST_F(CsvFileTest, AFullDiskFailsTheExportAndKeepsTheFolderClean) {
     // A volume with room for the header but not for the lines.
     ScratchVolume volume(4096);

@@ -181,6 +181,7 @@ public:
     std::string ChooseFolder() override { return folder_; }
     std::string RecordingName() override { return name_; }
     std::int64_t Position() override { return position; }
+    std::vector<std::string> InputPaths() override { return inputs; }
     bool ConfirmOverwrite(const std::string&) override {
         calls.push_back("overwrite?");
         return overwrite;
@@ -197,6 +198,7 @@ public:
     void EndCapture() override { calls.push_back("end"); }
 
     std::int64_t position = 0;
+    std::vector<std::string> inputs;
     bool overwrite = true;
     std::string remembered;
     std::vector<std::string> calls;
@@ -322,6 +324,22 @@ TEST_F(StillCaptureTest, NoPositionOrNoPictureFailsWithUiString98AndRemembersNot
     fs::create_directories(dir_ / "stills" / "210503-070809-F-000000.jpg");
     owner.calls.clear();
     EXPECT_EQ(RunStillCapture(owner).result, StillCaptureResult::kFailed);
+    EXPECT_FALSE(fs::exists(dir_ / "stills" / "210503-070809-R-000000.jpg"));
+}
+
+TEST_F(StillCaptureTest, APicturePathThatLeadsToTheClipFailsWithUiString98) {
+    // The picture's name in the chosen folder is a link to the clip shown:
+    // even with the user's agreement nothing is written through or over it.
+    Open(list_[0]);
+    const fs::path link = dir_ / "stills" / "210503-070809-F-000000.jpg";
+    fs::create_symlink(list_[0].frontPath, link);
+    const std::string clip = ReadFile(list_[0].frontPath);
+    PairOwner owner(pair_, list_[0].frontName, (dir_ / "stills").string());
+    owner.inputs = {list_[0].frontPath, list_[0].rearPath};
+    EXPECT_EQ(RunStillCapture(owner).result, StillCaptureResult::kFailed);
+    EXPECT_EQ(owner.calls, (std::vector<std::string>{"prepare", "layout", "message 98/-1", "end"}));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(ReadFile(list_[0].frontPath) == clip) << "the clip was changed";
     EXPECT_FALSE(fs::exists(dir_ / "stills" / "210503-070809-R-000000.jpg"));
 }
 

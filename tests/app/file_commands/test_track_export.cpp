@@ -129,5 +129,31 @@ TEST_F(TrackTest, NoPositionAnywhereIsAnErrorAndWritesNothing) {
         RunCommand({cli_, "track", "--format", "svg", out.string(), drive_.string()}).exitCode, 2);
 }
 
+TEST_F(TrackTest, NeverReplacesARecordingAndASizeLimitFailsCleanly) {
+    const std::string clip = ReadFile(drive_);
+    // The clip itself as the output, under its own path, another spelling
+    // and a link: refused even with --force.
+    fs::create_symlink(drive_, dir_ / "link.gpx");
+    for (const fs::path& out : {drive_, dir_ / "." / drive_.filename(), dir_ / "link.gpx"}) {
+        const CommandResult r =
+            RunCommand({cli_, "track", "--force", out.string(), drive_.string()});
+        EXPECT_EQ(r.exitCode, 1) << out;
+        EXPECT_NE(r.err.find("replace one of the recordings"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(ReadFile(drive_) == clip) << "the clip was changed";
+
+    // Beyond the file-size limit: an error, not the end of the program, and
+    // no part left in the folder.
+    if (!Have("prlimit")) GTEST_SKIP() << "prlimit is not installed";
+    const fs::path out = dir_ / "limited.gpx";
+    const CommandResult r =
+        RunCommand({"prlimit", "--fsize=1024", cli_, "track", out.string(), drive_.string()});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+    for (const auto& e : fs::directory_iterator(dir_.path()))
+        EXPECT_EQ(e.path().extension(), e.path().filename() == "link.gpx" ? ".gpx" : ".AVI")
+            << e.path();
+}
+
 }  // namespace
 }  // namespace trivexa::test

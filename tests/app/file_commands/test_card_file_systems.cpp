@@ -180,6 +180,27 @@ TEST_P(CardFileSystemTest, ListsExportsRefusesAJoinOntoItAndDeletesByRenaming) {
         csvs[i] = ReadFile(csv.Report().path);
     }
     EXPECT_EQ(csvs[0], csvs[1]);
+    // Written onto the card itself (a FUSE volume takes no unnamed file: the
+    // writer's named temporary is used and renamed): the same file, and
+    // nothing else beside it. (fusefat lists the volume label as a file.)
+    {
+        const auto topLevel = [&] {
+            std::vector<std::string> names;
+            for (const auto& e : fs::directory_iterator(root_))
+                names.push_back(e.path().filename().string());
+            std::sort(names.begin(), names.end());
+            return names;
+        };
+        std::vector<std::string> expected = topLevel();
+        CsvTask csv([&] { return CollectCard(root_); }, root_.string(), {.charset = "UTF-8"});
+        TaskWaiter waiter;
+        ASSERT_EQ(waiter.Run(csv), TaskOutcome::kDone) << csv.Report().error;
+        EXPECT_EQ(ReadFile(csv.Report().path), csvs[0]);
+        expected.push_back(fs::path(csv.Report().path).filename().string());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(topLevel(), expected);
+        fs::remove(csv.Report().path);
+    }
 
     // A join may read the card but never write to it.
     const std::vector<RecordingEntry> run(all.begin(), all.begin() + 3);

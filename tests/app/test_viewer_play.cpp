@@ -1,0 +1,84 @@
+// The viewer's main window and playback driven as a user drives them: the
+// context menu of a picture, the end of the card's last recording, the text
+// drawn over a picture area that has shown video. Screenshots go to
+// build/tests/viewer/.
+#include "viewer_fixture.h"
+
+namespace trivexa {
+namespace {
+
+// What the menu was like when a timer looked at it.
+struct MenuSeen {
+    bool open = false;
+    int items = 0;
+};
+
+// Presses the right button on `surface` at `at` (the menu opens on the press
+// and runs its own loop there); `during` runs once the menu is open.
+void RightPressOn(CMovieStatic& surface, QPoint at, const std::function<void(CMovieMenu&)>& during) {
+    QTimer::singleShot(150, [during] {
+        CMovieMenu* menu = CMovieMenu::Active();
+        if (!menu) {
+            ADD_FAILURE() << "no menu opened";
+            return;
+        }
+        during(*menu);
+        // Whatever `during` left open is closed, so the press returns (a
+        // menu that closed with a choice keeps it).
+        if (CMovieMenu* still = CMovieMenu::Active(); still && still->isVisible())
+            still->Dismiss();
+    });
+    QTest::mousePress(&surface, Qt::RightButton, {}, at);
+}
+
+// A right click on a picture opens the menu and leaves it open: the release
+// of that click lands on the first item but chooses nothing. A click on an
+// item chooses it, and so does holding the button, dragging onto an item and
+// releasing there.
+TEST_F(Viewer, RightClickOpensTheMenuWithoutChoosing) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 300)});
+    ASSERT_TRUE(WaitLoaded());
+    ASSERT_EQ(C().DataState(), PlayState::kStopped);
+    for (int screen : {0, 1}) {
+        CMovieStatic& surface = window->Surface(screen);
+        const QPoint at(surface.width() / 3, surface.height() / 3);
+        const QPoint global = surface.mapToGlobal(at);
+        MenuSeen seen;
+        RightPressOn(surface, at, [&](CMovieMenu& menu) {
+            QTest::mouseRelease(&menu, Qt::RightButton, {}, menu.mapFromGlobal(global));
+            test::RunEventsFor(100);
+            seen.open = menu.isVisible() && CMovieMenu::Active() == &menu;
+            seen.items = static_cast<int>(menu.Items().size());
+            if (screen == 0) SaveScreen(QStringLiteral("context_menu_after_right_click"));
+        });
+        EXPECT_TRUE(seen.open) << screen;
+        EXPECT_GT(seen.items, 0);
+        test::RunEventsFor(100);
+        EXPECT_EQ(C().DataState(), PlayState::kStopped) << screen;
+        EXPECT_FALSE(window->Buttons().PlayFaceShowsPause());
+    }
+
+    // A click on the first item (play) chooses it.
+    CMovieStatic& primary = window->Surface(0);
+    const QPoint at(primary.width() / 3, primary.height() / 3);
+    RightPressOn(primary, at, [&](CMovieMenu& menu) {
+        QTest::mouseRelease(&menu, Qt::RightButton, {}, menu.mapFromGlobal(primary.mapToGlobal(at)));
+        QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.ItemRects()[0].center());
+    });
+    ASSERT_TRUE(WaitUntil([&] { return C().DataState() == PlayState::kPlaying; }, 3000));
+    EXPECT_TRUE(window->Buttons().PlayFaceShowsPause());
+
+    // Held, dragged onto the second item (stop) and released there.
+    RightPressOn(primary, at, [&](CMovieMenu& menu) {
+        ASSERT_EQ(menu.Items()[1].command, CommandId::kStop);
+        const QPoint onStop = menu.ItemRects()[1].center();
+        QTest::mouseMove(&menu, onStop - QPoint(0, 3));
+        QTest::mouseMove(&menu, onStop);
+        QTest::mouseRelease(&menu, Qt::RightButton, {}, onStop);
+    });
+    ASSERT_TRUE(WaitUntil([&] { return C().DataState() == PlayState::kStopped; }, 3000));
+    EXPECT_EQ(window->SeekSlider().Pos(), 0);
+}
+
+}  // namespace
+}  // namespace trivexa

@@ -939,6 +939,7 @@ void CVidorraDlg::SelectNextTreeNode() {
 }
 
 int CVidorraDlg::LoadFolder(TreeNode node) { return browser_->LoadFolder(node); }
+int CVidorraDlg::FolderRowCount(TreeNode node) { return browser_->CountFolder(node); }
 TreeNode CVidorraDlg::NextTreeNode(TreeNode node) {
     CFolderTreeCtrl& tree = browser_->Tree();
     return tree.NextNode(node == kTreeRoot ? tree.SelectedNode() : node);

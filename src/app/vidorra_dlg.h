@@ -140,6 +140,7 @@ public:
     bool TreeHasNextNode() override;
     void SelectNextTreeNode() override;
     int LoadFolder(TreeNode node) override;
+    int FolderRowCount(TreeNode node) override;
     TreeNode NextTreeNode(TreeNode node) override;
     void SelectTreeNode(TreeNode node) override;
     bool BrowserClearing() override;

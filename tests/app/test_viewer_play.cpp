@@ -80,5 +80,46 @@ TEST_F(Viewer, RightClickOpensTheMenuWithoutChoosing) {
     EXPECT_EQ(window->SeekSlider().Pos(), 0);
 }
 
+// A card that never parked has an empty Parking folder after Normal: running
+// off the end of the last recording does not move there (no recording, a
+// black window, an empty trip panel); it stops at the start of the last
+// recording with its picture shown and the buttons usable.
+TEST_F(Viewer, EndOfTheCardStopsOnItsLastRecording) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 75), Rec("A___-230715-081600-000002F.AVI", 75)});
+    const TreeNode folder = window->Browser().Tree().SelectedNode();
+    ASSERT_EQ(window->RowCount(), 2);
+    ASSERT_TRUE(WaitLoaded());
+    ASSERT_FALSE(C().CsvUnavailable());
+    Click(button::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return C().CurrentIndex() == 1 && Loaded(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return C().DataState() == PlayState::kPlaying; }, 3000));
+    // The last recording ends.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return C().DataState() == PlayState::kStopped && !C().AdvanceToNextFolder() &&
+                   window->Buttons().Control(button::kPlayPause)->isEnabled();
+        },
+        10000));
+    test::RunEventsFor(500);  // nothing else follows
+    EXPECT_EQ(window->Browser().Tree().SelectedNode(), folder);
+    EXPECT_EQ(window->RowCount(), 2);
+    EXPECT_EQ(C().CurrentIndex(), 1);
+    EXPECT_EQ(CurrentName(), "A___-230715-081600-000002F.AVI");
+    EXPECT_TRUE(C().MediaLoaded());
+    EXPECT_EQ(C().DataState(), PlayState::kStopped);
+    EXPECT_EQ(window->SeekSlider().Pos(), 0);
+    EXPECT_TRUE(window->Trip().dataValid);
+    EXPECT_FALSE(window->Buttons().PlayFaceShowsPause());
+    EXPECT_FALSE(C().CsvUnavailable());
+    EXPECT_TRUE(window->Buttons().Control(button::kStill)->isEnabled());
+    EXPECT_TRUE(window->Buttons().Control(button::kPrevious)->isEnabled());
+    EXPECT_TRUE(WaitUntil([&] { return Shown(0) == 0 && Shown(1) == 0; }));
+    SaveScreen(QStringLiteral("end_of_card"));
+    // And it plays again from there.
+    Click(button::kPlayPause);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(0) > 5; }));
+    EXPECT_EQ(C().CurrentIndex(), 1);
+}
+
 }  // namespace
 }  // namespace trivexa

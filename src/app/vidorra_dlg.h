@@ -371,6 +371,7 @@ private:
     bool exitRequested_ = false;
     bool firstErase_ = true;
     QBasicTimer releaseTimer_;  // 105
+    QPoint releaseCursor_;      // where the last release left the cursor
 
     // --- the map (vidorra_dlg_map.cpp) ------------------------------------------------------
     // Made at the second stage of the start (CreateMap); destroyed before the

@@ -121,5 +121,85 @@ TEST_F(Viewer, EndOfTheCardStopsOnItsLastRecording) {
     EXPECT_EQ(C().CurrentIndex(), 1);
 }
 
+// A drag on the window's corner: the rubber band follows, and the release
+// gives the window that size, lays it out and keeps the size factors.
+TEST_F(Viewer, MainWindowResizesFromItsEdges) {
+    StartOn((card.path() / "missing").string());
+    test::RunEventsFor(300);
+    ASSERT_EQ(window->size(), QSize(1120, 697));
+    const QPoint corner(window->width() - 2, window->height() - 2);
+    const QPoint to = corner + QPoint(100, 40);
+    QTest::mousePress(window.get(), Qt::LeftButton, {}, corner);
+    QTest::mouseMove(window.get(), corner + QPoint(50, 20));
+    test::RunEventsFor(50);
+    QTest::mouseMove(window.get(), to);
+    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, to);
+    ASSERT_TRUE(WaitUntil([&] { return window->width() > 1200; }, 3000))
+        << window->width() << "x" << window->height();
+    EXPECT_NEAR(window->width(), 1220, 2);
+    EXPECT_NEAR(window->height(), 737, 2);
+    // Laid out for the new size: the video area takes the extra width.
+    EXPECT_EQ(window->Video().width, window->width() - 24 - 440);
+    double fx = 0, fy = 0;
+    ReadScale("DISPLAY", fx, fy);
+    EXPECT_NEAR(fx, window->width() / 1120.0, 0.01);
+    EXPECT_NEAR(fy, window->height() / 697.0, 0.01);
+    test::RunEventsFor(200);
+    SaveScreen(QStringLiteral("resized_from_corner"));
+    window->Shutdown();
+    ASSERT_TRUE(WriteScale("DISPLAY", 1.0, 1.0));
+}
+
+// The display switch from the full-screen menu moves a surface into the
+// hidden secondary window; once full screen is left that window shows its
+// whole picture, laid out for its own size, not a corner of one laid out for
+// the monitor.
+TEST_F(Viewer, SwapInFullScreenThenLeaveShowsTheWholeSecondaryPicture) {
+    Start({Rec("A___-230715-081500-000001F.AVI", 150)});
+    ASSERT_TRUE(WaitLoaded());
+    CMovieStatic& front = window->Surface(0);
+    CMovieStatic& rear = window->Surface(1);
+    QTest::mouseDClick(&front, Qt::LeftButton, {}, QPoint(50, 50));
+    ASSERT_TRUE(WaitUntil([&] { return window->FullScreen(); }, 3000));
+    test::RunEventsFor(300);
+    const QPoint at(80, 80);
+    RightPressOn(front, at, [&](CMovieMenu& menu) {
+        QTest::mouseRelease(&menu, Qt::RightButton, {}, menu.mapFromGlobal(front.mapToGlobal(at)));
+        for (std::size_t i = 0; i < menu.Items().size(); ++i)
+            if (!menu.Items()[i].separator &&
+                menu.Items()[i].command == CommandId::kSwapScreens)
+                QTest::mouseClick(&menu, Qt::LeftButton, {},
+                                  menu.ItemRects()[i].center());
+    });
+    ASSERT_EQ(C().PrimaryScreen(), 1);
+    test::RunEventsFor(300);
+    QTest::mouseDClick(&rear, Qt::LeftButton, {}, QPoint(50, 50));
+    ASSERT_TRUE(WaitUntil([&] { return !window->FullScreen(); }, 3000));
+    test::RunEventsFor(500);
+    ASSERT_TRUE(window->SecondaryWindow().isVisible());
+    EXPECT_EQ(front.parentWidget(), &window->SecondaryWindow());
+    // The front picture lies inside its surface (letterboxed, 5:3 in its box).
+    const LayoutRect d = C().Pair().Player(Camera::Front).DestinationRect();
+    EXPECT_GE(d.left, 0);
+    EXPECT_GE(d.top, 0);
+    EXPECT_LE(d.right, front.width() + 1) << front.width();
+    EXPECT_LE(d.bottom, front.height() + 1) << front.height();
+    EXPECT_GT(d.right - d.left, front.width() / 2);
+    // And the screen shows it whole: its frame number can be read there.
+    const QRect picture = QRect(QPoint(d.left, d.top), QPoint(d.right - 1, d.bottom - 1))
+                              .intersected(front.rect())
+                              .translated(front.mapToGlobal(QPoint(0, 0)));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const QImage shot = QGuiApplication::primaryScreen()
+                                    ->grabWindow(0, picture.x(), picture.y(), picture.width(),
+                                                 picture.height())
+                                    .toImage();
+            return FrameShown(shot) == Shown(0) && Shown(0) >= 0;
+        },
+        3000));
+    SaveScreen(QStringLiteral("swapped_in_full_screen_then_left"));
+}
+
 }  // namespace
 }  // namespace trivexa

@@ -40,6 +40,56 @@ void main() {
 }
 )";
 
+// The context's state that uploading and drawing change, put back as it was
+// when the scope ends: the surface's context is shared with whatever else
+// draws there (the text of an empty surface goes through Qt's glyph cache,
+// which uploads its glyphs with the default unpack alignment of 4).
+class ScopedGlState {
+public:
+    explicit ScopedGlState(QOpenGLFunctions& gl) : gl_(gl) {
+        gl_.glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpackAlignment_);
+        gl_.glGetIntegerv(GL_UNPACK_ROW_LENGTH, &unpackRowLength_);
+        gl_.glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture_);
+        for (int unit = 0; unit < kUnits; ++unit) {
+            gl_.glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + unit));
+            gl_.glGetIntegerv(GL_TEXTURE_BINDING_2D, &textures_[static_cast<std::size_t>(unit)]);
+        }
+        gl_.glActiveTexture(static_cast<GLenum>(activeTexture_));
+        gl_.glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &arrayBuffer_);
+        gl_.glGetIntegerv(GL_CURRENT_PROGRAM, &program_);
+        gl_.glGetIntegerv(GL_VIEWPORT, viewport_.data());
+        gl_.glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour_.data());
+    }
+    ~ScopedGlState() {
+        gl_.glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment_);
+        gl_.glPixelStorei(GL_UNPACK_ROW_LENGTH, unpackRowLength_);
+        for (int unit = 0; unit < kUnits; ++unit) {
+            gl_.glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + unit));
+            gl_.glBindTexture(GL_TEXTURE_2D,
+                              static_cast<GLuint>(textures_[static_cast<std::size_t>(unit)]));
+        }
+        gl_.glActiveTexture(static_cast<GLenum>(activeTexture_));
+        gl_.glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(arrayBuffer_));
+        gl_.glUseProgram(static_cast<GLuint>(program_));
+        gl_.glViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
+        gl_.glClearColor(clearColour_[0], clearColour_[1], clearColour_[2], clearColour_[3]);
+    }
+    ScopedGlState(const ScopedGlState&) = delete;
+    ScopedGlState& operator=(const ScopedGlState&) = delete;
+
+private:
+    static constexpr int kUnits = 3;  // the picture's three planes
+    QOpenGLFunctions& gl_;
+    GLint unpackAlignment_ = 4;
+    GLint unpackRowLength_ = 0;
+    GLint activeTexture_ = GL_TEXTURE0;
+    std::array<GLint, kUnits> textures_{};
+    GLint arrayBuffer_ = 0;
+    GLint program_ = 0;
+    std::array<GLint, 4> viewport_{};
+    std::array<GLfloat, 4> clearColour_{};
+};
+
 }  // namespace
 
 bool TexturedQuad::Create() {
@@ -121,6 +171,7 @@ void PresentEngine::Shutdown() {
 
 void PresentEngine::Upload(const VideoSample& s) {
     if (!ready_ || s.width <= 0 || s.height <= 0) return;
+    const ScopedGlState keep(*this);
     const bool resize = textureSize_ != QSize(s.width, s.height);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (int p = 0; p < 3; ++p) {
@@ -145,6 +196,7 @@ void PresentEngine::Upload(const VideoSample& s) {
 
 void PresentEngine::Draw(const QRect& destination, const QSize& surface, bool mirrored,
                          bool havePicture) {
+    const ScopedGlState keep(*this);
     glViewport(0, 0, surface.width(), surface.height());
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);

@@ -9,6 +9,7 @@
 #include "app/core/settings_file.h"
 #include "app/core/viewer_args.h"
 #include "app/vidorra_dlg.h"
+#include "playback/video_presenter.h"
 #include "controls/shared_fonts.h"
 
 namespace trivexa {
@@ -42,6 +43,9 @@ int CVidorraApp::Run(int& argc, char** argv, const ViewerOptions& given) {
     }
     QApplication::setApplicationName(QStringLiteral("Trivexa"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Where OpenGL widgets cannot be shown (no GLX, a remote desktop, the
+    // offscreen platform) the pictures are drawn in software.
+    ChoosePresenterDrawing();
     // Settings live in the directory the program was started from.
     SetSettingsDirectory(QDir::currentPath().toStdString());
     int code = 0;

@@ -1,6 +1,10 @@
 #include "playback/video_presenter.h"
 
+#include <QGuiApplication>
 #include <QMetaObject>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QPainter>
 #include <QOpenGLFramebufferObject>
 #include <QResizeEvent>
 #include <QThread>
@@ -220,16 +224,86 @@ void PresentEngine::Draw(const QRect& destination, const QSize& surface, bool mi
     program_.release();
 }
 
-VideoPresenter::VideoPresenter(QWidget* parent) : QOpenGLWidget(parent) {
+namespace {
+
+std::atomic<PresenterDrawing> g_drawing{PresenterDrawing::kOpenGl};
+
+}  // namespace
+
+bool PlatformWithoutGlWidgets(std::string_view platformName) {
+    // Their backing stores cannot compose OpenGL textures: an OpenGL widget
+    // in one of their windows crashes the flush (offscreen even makes
+    // contexts, through GLX when a display is at hand).
+    for (std::string_view name : {"offscreen", "minimal", "minimalegl", "vnc", "linuxfb"})
+        if (platformName == name) return true;
+    return false;
+}
+
+PresenterDrawing ChoosePresenterDrawing() {
+    PresenterDrawing drawing = PresenterDrawing::kOpenGl;
+    if (PlatformWithoutGlWidgets(QGuiApplication::platformName().toStdString())) {
+        drawing = PresenterDrawing::kSoftware;
+    } else {
+        // An X server without GLX, a remote desktop: no context to be had.
+        QOpenGLContext probe;
+        QOffscreenSurface surface;
+        surface.create();
+        if (!probe.create() || !surface.isValid() || !probe.makeCurrent(&surface))
+            drawing = PresenterDrawing::kSoftware;
+        else
+            probe.doneCurrent();
+    }
+    g_drawing = drawing;
+    return drawing;
+}
+
+PresenterDrawing CurrentPresenterDrawing() { return g_drawing.load(); }
+void SetPresenterDrawing(PresenterDrawing drawing) { g_drawing = drawing; }
+
+PresenterCanvas::PresenterCanvas(VideoPresenter& owner) : QOpenGLWidget(&owner), owner_(owner) {
+    // Clicks, the cursor and the context menu belong to the presenter.
+    setAttribute(Qt::WA_TransparentForMouseEvents, true);
+    setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
+}
+
+void PresenterCanvas::initializeGL() { owner_.InitialiseGl(); }
+void PresenterCanvas::paintGL() { owner_.PaintGl(); }
+
+VideoPresenter::VideoPresenter(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
     clientWidth_ = width();
     clientHeight_ = height();
+    if (CurrentPresenterDrawing() == PresenterDrawing::kOpenGl) {
+        canvas_ = new PresenterCanvas(*this);
+        canvas_->setGeometry(rect());
+    }
 }
 
 VideoPresenter::~VideoPresenter() {
-    makeCurrent();
-    engine_.Shutdown();
-    doneCurrent();
+    if (canvas_ != nullptr && canvas_->context() != nullptr) {
+        canvas_->makeCurrent();
+        engine_.Shutdown();
+        canvas_->doneCurrent();
+    }
+}
+
+QOpenGLContext* VideoPresenter::context() const {
+    return canvas_ != nullptr ? canvas_->context() : nullptr;
+}
+
+void VideoPresenter::makeCurrent() {
+    if (canvas_ != nullptr) canvas_->makeCurrent();
+}
+
+void VideoPresenter::doneCurrent() {
+    if (canvas_ != nullptr) canvas_->doneCurrent();
+}
+
+QImage VideoPresenter::grabFramebuffer() {
+    if (canvas_ != nullptr) return canvas_->grabFramebuffer();
+    return grab().toImage();
 }
 
 void VideoPresenter::PresentSample(std::shared_ptr<const VideoSample> sample) {
@@ -299,38 +373,73 @@ void VideoPresenter::SetMirrored(bool mirrored) {
     RepaintVideo();
 }
 
-void VideoPresenter::initializeGL() { engine_.Initialise(); }
-
-void VideoPresenter::resizeGL(int, int) {}
+void VideoPresenter::InitialiseGl() {
+    // A new context (first show, or a move to another window): its textures
+    // are empty until the picture is uploaded again.
+    engine_.Initialise();
+    std::lock_guard lock(mutex_);
+    uploaded_.reset();
+}
 
 void VideoPresenter::resizeEvent(QResizeEvent* event) {
     clientWidth_ = event->size().width();
     clientHeight_ = event->size().height();
-    QOpenGLWidget::resizeEvent(event);
+    if (canvas_ != nullptr) canvas_->setGeometry(QRect(QPoint(0, 0), event->size()));
+    QWidget::resizeEvent(event);
 }
 
-void VideoPresenter::paintGL() {
-    std::shared_ptr<const VideoSample> sample;
-    QRect destination;
-    bool mirrored = false;
-    {
-        std::lock_guard lock(mutex_);
-        sample = current_;
-        destination = destinationSet_ ? destination_ : rect();
-        mirrored = mirrored_;
+void VideoPresenter::paintEvent(QPaintEvent*) {
+    if (canvas_ != nullptr) {
+        // The canvas draws; it is repainted only when asked itself (its
+        // updates never come back here).
+        canvas_->update();
+        return;
     }
-    if (sample && sample != uploaded_) {
-        engine_.Upload(*sample);
-        std::lock_guard lock(mutex_);
-        uploaded_ = sample;
+    QPainter painter(this);
+    if (PaintsInstead())
+        PaintInstead(painter);
+    else
+        PaintSoftware(painter);
+}
+
+VideoPresenter::Frame VideoPresenter::CurrentFrame() const {
+    std::lock_guard lock(mutex_);
+    return {current_, destinationSet_ ? destination_ : rect(), mirrored_};
+}
+
+void VideoPresenter::PaintGl() {
+    if (PaintsInstead()) {
+        QPainter painter(canvas_);
+        PaintInstead(painter);
+        return;
     }
-    const qreal dpr = devicePixelRatioF();
+    const Frame frame = CurrentFrame();
+    if (frame.sample && frame.sample != uploaded_) {
+        engine_.Upload(*frame.sample);
+        std::lock_guard lock(mutex_);
+        uploaded_ = frame.sample;
+    }
+    const qreal dpr = canvas_->devicePixelRatioF();
     const QSize surface(static_cast<int>(width() * dpr), static_cast<int>(height() * dpr));
-    const QRect scaled(
-        static_cast<int>(destination.left() * dpr), static_cast<int>(destination.top() * dpr),
-        static_cast<int>(destination.width() * dpr), static_cast<int>(destination.height() * dpr));
-    engine_.Draw(scaled, surface, mirrored, sample != nullptr);
-    if (sample) draws_.fetch_add(1);
+    const QRect& d = frame.destination;
+    const QRect scaled(static_cast<int>(d.left() * dpr), static_cast<int>(d.top() * dpr),
+                       static_cast<int>(d.width() * dpr), static_cast<int>(d.height() * dpr));
+    engine_.Draw(scaled, surface, frame.mirrored, frame.sample != nullptr);
+    if (frame.sample) draws_.fetch_add(1);
+}
+
+void VideoPresenter::PaintSoftware(QPainter& painter) {
+    const Frame frame = CurrentFrame();
+    painter.fillRect(rect(), Qt::black);
+    if (!frame.sample) return;
+    if (frame.sample != convertedFrom_ || frame.mirrored != convertedMirrored_) {
+        converted_ = SampleToImage(*frame.sample, frame.mirrored);
+        convertedFrom_ = frame.sample;
+        convertedMirrored_ = frame.mirrored;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(frame.destination, converted_);
+    draws_.fetch_add(1);
 }
 
 QImage VideoPresenter::ReadBackOnUiThread() {
@@ -342,10 +451,11 @@ QImage VideoPresenter::ReadBackOnUiThread() {
         mirrored = mirrored_;
     }
     if (!sample) return {};
-    if (!engine_.Ready() || context() == nullptr) return SampleToImage(*sample, mirrored);
+    if (canvas_ == nullptr || !engine_.Ready() || canvas_->context() == nullptr)
+        return SampleToImage(*sample, mirrored);
     // Draw the picture once more, alone and at its native size, through the
     // same shader and quad as on screen.
-    makeCurrent();
+    canvas_->makeCurrent();
     QOpenGLFramebufferObject fbo(sample->width, sample->height);
     QImage image;
     if (fbo.isValid() && fbo.bind()) {
@@ -355,9 +465,9 @@ QImage VideoPresenter::ReadBackOnUiThread() {
         fbo.release();
         image = fbo.toImage().convertToFormat(QImage::Format_RGB32);
     }
-    doneCurrent();
+    canvas_->doneCurrent();
     if (image.isNull()) image = SampleToImage(*sample, mirrored);
-    update();  // the shared quad was laid out for the still; lay it out again
+    canvas_->update();  // the shared quad was laid out for the still; lay it out again
     return image;
 }
 

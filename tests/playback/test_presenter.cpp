@@ -184,6 +184,13 @@ TEST_F(PresenterTest, DrawingLeavesTheContextsStateAsItWas) {
     EXPECT_EQ(texture, 0);
 }
 
+TEST(PresenterDrawingTest, PlatformsWithoutOpenGlWidgetsDrawInSoftware) {
+    for (const char* name : {"offscreen", "minimal", "vnc", "linuxfb"})
+        EXPECT_TRUE(PlatformWithoutGlWidgets(name)) << name;
+    for (const char* name : {"xcb", "wayland", "eglfs", ""})
+        EXPECT_FALSE(PlatformWithoutGlWidgets(name)) << name;
+}
+
 // The surface as the player's window: the player's notices reach the owner
 // with the surface's camera index.
 TEST(VideoSurfaceTest, PassesReadyAndEndedToItsOwner) {

@@ -64,7 +64,8 @@ TEST(ProgramOptions, ViewerVersionHelpAndUnknownOptions) {
         line.insert(line.end(), args.begin(), args.end());
         const auto r = test::RunCommand(line);
         EXPECT_EQ(r.exitCode, 2) << args.back();
-        EXPECT_EQ(r.err.rfind("trivexa: ", 0), 0u) << r.err;
+        // (The toolkit may have said something of its own first.)
+        EXPECT_NE(r.err.find("trivexa: "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("usage: trivexa"), std::string::npos) << r.err;
     }
 }

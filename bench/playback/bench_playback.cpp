@@ -8,6 +8,13 @@
 //   two     1080p front and 720p rear at rate 1 in two OpenGL surfaces for N
 //           seconds: late and missing pictures, CPU use, peak memory; saves a
 //           screenshot to /tmp/trivexa-two-cameras.png
+//   offset  1080p front at 30 fps and 720p rear at 27.5 fps as one player
+//           pair, restarted again and again (seek while playing, speed
+//           change) at rates 1, 2 and 1/2, with and without a busy second
+//           core: how far apart the two pictures shown are, read from their
+//           frame marks many times a second, in front frames (target: at most
+//           one). The reference, in the same run, is the same pair with each
+//           clock starting on its own.
 // Clips are written by clipforge under the build tree and reused.
 
 #include <sys/resource.h>
@@ -17,7 +24,9 @@
 #include <QHBoxLayout>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -28,6 +37,7 @@
 #include "app/messages/posted_message.h"
 #include "clipforge/clipforge.h"
 #include "playback/movie_player.h"
+#include "playback/player_pair.h"
 #include "playback/video_presenter.h"
 
 extern "C" {
@@ -63,12 +73,13 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
     return true;
 }
 
-fs::path Clip(int width, int height, int frames, char camera, const std::string& name) {
+fs::path Clip(int width, int height, int frames, char camera, const std::string& name,
+              std::uint32_t rate = 30, std::uint32_t scale = 1) {
     const fs::path dir = fs::path(TRIVEXA_BENCH_DATA) / "playback";
-    const fs::path path =
-        dir /
-        (std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(frames)) /
-        name;
+    std::string folder =
+        std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(frames);
+    if (rate != 30 || scale != 1) folder += "_" + std::to_string(rate) + "-" + std::to_string(scale);
+    const fs::path path = dir / folder / name;
     if (fs::exists(path)) return path;
     fs::create_directories(path.parent_path());
     clipforge::ClipSpec spec;
@@ -78,6 +89,8 @@ fs::path Clip(int width, int height, int frames, char camera, const std::string&
     spec.video.frames = frames;
     spec.video.gop = 30;
     spec.video.camera = camera;
+    spec.video.rate = rate;
+    spec.video.scale = scale;
     std::string error;
     std::fprintf(stderr, "writing %dx%d clip of %d frames...\n", width, height, frames);
     const fs::path tmp = path.string() + ".part";
@@ -312,6 +325,128 @@ int RunTwo(int seconds) {
     return 0;
 }
 
+// The frame number a sink shows now (-1: none or unreadable).
+int FrameOf(const MemoryFrameSink& sink) {
+    const std::shared_ptr<const VideoSample> s = sink.CurrentSample();
+    if (!s || s->data[0] == nullptr) return -1;
+    const auto mark = clipforge::ReadFrameMark(
+        std::span<const std::uint8_t>(s->data[0],
+                                      static_cast<std::size_t>(s->stride[0]) * s->height),
+        s->width, s->height, s->stride[0]);
+    return mark ? mark->number : -1;
+}
+
+struct OffsetStats {
+    std::vector<double> offsets;  // |front − rear| in front frames, one per sample
+    double Max() const { return offsets.empty() ? 0 : *std::max_element(offsets.begin(), offsets.end()); }
+    double Share(double above) const {
+        if (offsets.empty()) return 0;
+        return 100.0 * static_cast<double>(std::count_if(offsets.begin(), offsets.end(),
+                                                         [&](double o) { return o > above; })) /
+               static_cast<double>(offsets.size());
+    }
+};
+
+int RunOffset(int restarts) {
+    const int frames = 900;  // 30 s at 30 fps
+    const fs::path front = Clip(1920, 1080, frames, 'F', "A___-230715-081522-000001F.AVI");
+    // 27.5 fps for the same 30 s.
+    const fs::path rear =
+        Clip(1280, 720, frames * 55 / 60, 'R', "A___-230715-081522-000001R.AVI", 55, 2);
+    QObject notify[2];
+    MemoryFrameSink sinks[2];
+    PlayerPair pair;
+    pair.Player(Camera::Front).Initialise(&notify[0], &sinks[0]);
+    pair.Player(Camera::Rear).Initialise(&notify[1], &sinks[1]);
+    if (pair.OpenBoth(front.string(), rear.string()) != PairOpenResult::kOpened) return 1;
+    if (!WaitFor([&] { return pair.Player(Camera::Front).HasDisplay() &&
+                              pair.Player(Camera::Rear).HasDisplay(); }))
+        return 1;
+    const double tf = pair.Player(Camera::Front).FrameInterval();
+    const double tr = pair.Player(Camera::Rear).FrameInterval();
+    std::printf("front %.2f ms per frame, rear %.2f ms per frame; %d restarts per run\n", tf, tr,
+                restarts);
+    // Front minus rear, in front frames, when both show a picture.
+    auto offset = [&](double& out) {
+        const int f = FrameOf(sinks[0]);
+        const int r = FrameOf(sinks[1]);
+        if (f < 0 || r < 0) return false;
+        out = (f * tf - r * tr) / tf;
+        return true;
+    };
+    // Samples every 2 ms for `ms`, once both show pictures of the new start.
+    auto sample = [&](int ms, std::int64_t frontTarget, OffsetStats& stats) {
+        const std::int64_t rearTarget = pair.ToRear(frontTarget);
+        WaitFor(
+            [&] {
+                const int f = FrameOf(sinks[0]), r = FrameOf(sinks[1]);
+                return f >= frontTarget && f <= frontTarget + 3 && r >= rearTarget &&
+                       r <= rearTarget + 3;
+            },
+            5000);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            double o = 0;
+            if (offset(o)) stats.offsets.push_back(std::fabs(o));
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    };
+    struct Rate {
+        int code;
+        const char* name;
+    };
+    std::printf("%-5s %-5s %-12s %9s %9s   (|front - rear| in front frames)\n", "rate", "busy",
+                "clock start", "max", "> 1 (%)");
+    bool met = true;
+    for (const Rate rate : {Rate{1, "1"}, Rate{2, "2"}, Rate{-2, "1/2"}}) {
+        for (const bool busy : {false, true}) {
+            std::atomic<bool> stop{false};
+            std::jthread spinner;
+            if (busy)
+                spinner = std::jthread([&] {
+                    volatile std::uint64_t x = 0;
+                    while (!stop.load(std::memory_order_relaxed)) x = x + 1;
+                });
+            for (const bool shared : {true, false}) {
+                pair.SetSharedStart(shared);
+                std::mt19937 rng(11);
+                std::uniform_int_distribution<int> pick(0, frames - 240);
+                OffsetStats stats;
+                pair.SetRate(rate.code);
+                pair.Seek(CameraSelector::kBoth, 0);
+                pair.Play(CameraSelector::kBoth);
+                const int window = rate.code == 2 ? 700 : 1200;
+                for (int i = 0; i < restarts; ++i) {
+                    const std::int64_t target = pick(rng);
+                    if (i % 2 == 0) {
+                        // Seek while playing, as the viewer does.
+                        pair.Pause(CameraSelector::kBoth);
+                        pair.Seek(CameraSelector::kBoth, target);
+                        pair.Play(CameraSelector::kBoth);
+                        sample(window, target, stats);
+                    } else {
+                        // A speed change restarts both where the front is.
+                        const std::int64_t at = pair.Player(Camera::Front).Position();
+                        pair.RestartAt(CameraSelector::kBoth, at);
+                        sample(window, at, stats);
+                    }
+                }
+                pair.Pause(CameraSelector::kBoth);
+                std::printf("%-5s %-5s %-12s %9.2f %9.2f\n", rate.name, busy ? "yes" : "no",
+                            shared ? "shared" : "own (ref)", stats.Max(), stats.Share(1.0));
+                if (shared && stats.Max() > 1.0) met = false;
+            }
+            stop = true;
+        }
+    }
+    std::printf("shared clock start: at most one frame apart at every sample: %s\n",
+                met ? "yes" : "NO");
+    pair.CloseBoth();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -323,6 +458,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (mode == "decode") return RunDecode();
     if (mode == "seeks") return RunSeeks();
-    std::fprintf(stderr, "usage: bench_playback [decode|seeks|two [SECONDS]]\n");
+    if (mode == "offset") return RunOffset(argc > 2 ? std::max(2, std::atoi(argv[2])) : 8);
+    std::fprintf(stderr, "usage: bench_playback [decode|seeks|two [SECONDS]|offset [RESTARTS]]\n");
     return 2;
 }

@@ -118,6 +118,7 @@ std::optional<CommandId> CMovieMenu::Exec(QPoint globalPoint) {
             at.setY(std::max(screen.top(), at.y() - height()));
     }
     move(at);
+    release_.Opened({globalPoint.x(), globalPoint.y()});
     g_active = this;
     show();
     raise();
@@ -146,7 +147,20 @@ void CMovieMenu::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
+void CMovieMenu::mousePressEvent(QMouseEvent* event) {
+    if (rect().contains(event->position().toPoint())) {
+        release_.Pressed();
+        event->accept();
+        return;
+    }
+    // A press outside closes the popup.
+    QWidget::mousePressEvent(event);
+}
+
 void CMovieMenu::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint global = event->globalPosition().toPoint();
+    release_.Moved({global.x(), global.y()}, event->buttons() != Qt::NoButton,
+                   QApplication::startDragDistance());
     Highlight(ItemAt(event->position().toPoint()));
 }
 
@@ -158,7 +172,7 @@ void CMovieMenu::mouseReleaseEvent(QMouseEvent* event) {
         QWidget::mouseReleaseEvent(event);
         return;
     }
-    Choose(ItemAt(event->position().toPoint()));
+    if (release_.Released()) Choose(ItemAt(event->position().toPoint()));
 }
 
 void CMovieMenu::keyPressEvent(QKeyEvent* event) {

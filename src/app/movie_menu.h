@@ -47,6 +47,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -67,6 +68,8 @@ private:
     std::optional<CommandId> chosen_;
     bool finished_ = false;
     QEventLoop* loop_ = nullptr;
+    // The release of the press that opened the menu is no choice.
+    MenuReleaseRule release_;
 };
 
 }  // namespace trivexa

@@ -19,6 +19,10 @@ namespace trivexa {
 struct ViewerOptions {
     std::string source;    // opened instead of the last source when given
     std::string fallback;  // opened when neither gives a source (the demo card)
+    // The source comes from the command line left once the toolkit has
+    // taken its own options (ParseViewerArgs); an unknown option or a second
+    // source ends the program with exit code 2 before any window opens.
+    bool parseCommandLine = false;
 };
 
 class CVidorraApp {

@@ -287,9 +287,17 @@ void CVidorraDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CVidorraDlg::ApplyTargetRect() {
-    CResizeDialog::ApplyTargetRect();
-    LayOutChildrenNow();
-    ApplyVideoRectangles();
+    // The end of an edge drag: the window takes the rectangle the rubber
+    // band showed (a caption press moves the window instead).
+    const bool fromCaption = Zone() == HitZone::kCaption;
+    ClearDirection();
+    if (!fromCaption) {
+        setGeometry(TargetRect());
+        LayOutChildrenNow();
+        ApplyVideoRectangles();
+        update();
+    }
+    SaveSizeFactors();
 }
 
 void CVidorraDlg::changeEvent(QEvent* event) {
@@ -319,6 +327,7 @@ void CVidorraDlg::changeEvent(QEvent* event) {
 
 void CVidorraDlg::OnReleased(QPoint globalCursor) {
     CResizeDialog::OnReleased(globalCursor);
+    releaseCursor_ = globalCursor;
     if (!IsMaximisedState())
         releaseTimer_.start(
             std::max(1, QGuiApplication::styleHints()->mouseDoubleClickInterval() / 4), this);
@@ -341,6 +350,8 @@ void CVidorraDlg::ShowMaximisedToggle() {
 void CVidorraDlg::timerEvent(QTimerEvent* event) {
     if (event->timerId() == releaseTimer_.timerId()) {
         releaseTimer_.stop();
+        // A pending edge drag ends here (a double click has cancelled it).
+        FinishResize(releaseCursor_);
         SetRestoreRect(geometry());
         PostMessageTo(this, UM_VIDEO_CLICKED, 0, PrimaryScreen());
         return;
@@ -724,6 +735,10 @@ void CVidorraDlg::ToggleFullScreen() {
         ShowMapAfterFullScreen();
         secondary_->show();
         secondary_->raise();
+        // A surface moved into the secondary window while it was hidden (the
+        // display switch in full screen) learns its size only now: its
+        // picture is laid out again for it.
+        ApplyVideoRectangles();
         update();
     }
 }
@@ -942,6 +957,7 @@ void CVidorraDlg::SelectNextTreeNode() {
 }
 
 int CVidorraDlg::LoadFolder(TreeNode node) { return browser_->LoadFolder(node); }
+int CVidorraDlg::FolderRowCount(TreeNode node) { return browser_->CountFolder(node); }
 TreeNode CVidorraDlg::NextTreeNode(TreeNode node) {
     CFolderTreeCtrl& tree = browser_->Tree();
     return tree.NextNode(node == kTreeRoot ? tree.SelectedNode() : node);

@@ -140,6 +140,7 @@ public:
     bool TreeHasNextNode() override;
     void SelectNextTreeNode() override;
     int LoadFolder(TreeNode node) override;
+    int FolderRowCount(TreeNode node) override;
     TreeNode NextTreeNode(TreeNode node) override;
     void SelectTreeNode(TreeNode node) override;
     bool BrowserClearing() override;
@@ -381,6 +382,7 @@ private:
     bool exitRequested_ = false;
     bool firstErase_ = true;
     QBasicTimer releaseTimer_;  // 105
+    QPoint releaseCursor_;      // where the last release left the cursor
 
     // --- the map (vidorra_dlg_map.cpp) ------------------------------------------------------
     // Made at the second stage of the start (CreateMap); destroyed before the

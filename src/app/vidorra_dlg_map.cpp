@@ -19,6 +19,7 @@
 #include "app/main_buttons.h"
 #include "app/messages/posted_message.h"
 #include "app/vidorra_dlg.h"
+#include "playback/video_presenter.h"
 #include "browser/filer_container_dlg.h"
 #include "container/sensor_reader.h"
 #include "container/sensor_track.h"
@@ -118,6 +119,11 @@ constexpr int kMapViewRefreshMs = 250;
 void CVidorraDlg::CreateMap() {
     if (map_ || closing_) return;
     CMapViewWrap::Options options = mapOptions_;
+    // The web map draws through OpenGL as the video surfaces do: where they
+    // draw in software it is not loaded, and the logo stands in its place
+    // (no notice: no runtime to install would bring it).
+    const bool softwareOnly = CurrentPresenterDrawing() == PresenterDrawing::kSoftware;
+    if (softwareOnly) options.modulePath = std::string();
     inet_ = std::make_unique<CInetConnectionAsync>(
         this, options.connection ? *options.connection : CInetConnectionAsync::DefaultOptions());
     options.sharedConnection = inet_.get();
@@ -139,7 +145,7 @@ void CVidorraDlg::CreateMap() {
     MapListChanged();
     UpdateMapView();
     controller_->EnableButtons();
-    if (noMap_) map_->ShowMapRuntimeNotice();
+    if (noMap_ && !softwareOnly) map_->ShowMapRuntimeNotice();
 }
 
 namespace {

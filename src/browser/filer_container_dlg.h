@@ -68,6 +68,8 @@ public:
     // Lists the recordings under `node`; returns the number of rows shown
     // (0 when the node has no path). `noRedraw` leaves the count unpainted.
     int LoadFolder(TreeNode node, bool noRedraw = false);
+    // The number of rows LoadFolder(node) would list, without listing them.
+    int CountFolder(TreeNode node) const { return model_->CountFolder(node); }
     // Forgets the source: tree, path, lists. The owner ignores the tree's
     // selection changes while Clearing() is true.
     void ClearSource();

@@ -25,7 +25,8 @@ struct Registration {
 // Prints "trivexa-cli: <message>" on stderr and returns `code`.
 int Fail(int code, std::string_view message);
 
-// Splits "--flag" options from operands. Known flags without a value are
+// Splits options (words starting with a dash) from operands; "--" ends the
+// options, so an operand may start with a dash after it. Known flags without a value are
 // listed in `switches`, flags taking a value in `valued`. Returns false (and
 // prints a usage line) for an unknown flag or a missing value.
 struct ParsedArgs {

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <map>
 
+#include "app/core/program_version.h"
 #include "cli/command.h"
 #include "cli/output_text.h"
 
@@ -19,19 +20,30 @@ std::map<std::string, Command, std::less<>>& Commands() {
     return commands;
 }
 
-void PrintUsage() {
-    std::cerr << "usage: trivexa-cli COMMAND [ARGS]\n";
-    for (const auto& [name, cmd] : Commands()) std::cerr << "  " << name << ' ' << cmd.usage << '\n';
+void PrintUsage(std::ostream& out) {
+    out << "usage: trivexa-cli COMMAND [ARGS]\n"
+           "       trivexa-cli COMMAND --help\n"
+           "       trivexa-cli --version\n";
+    for (const auto& [name, cmd] : Commands()) out << "  " << name << ' ' << cmd.usage << '\n';
 }
 
-void PrintHelp() {
-    PrintUsage();
-    std::cerr << '\n'
-              << "Exit status: 0 success, 1 a source or file cannot be read or written, 2 bad "
-                 "usage.\n"
-              << "An output is never one of the command's inputs; an existing output is "
-                 "replaced only with --force.\n\n"
-              << kOutputFormsHelp;
+// "COMMAND --help" (or -h) before any "--": that command's usage is asked for.
+bool AsksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") return false;
+        if (a == "--help" || a == "-h") return true;
+    }
+    return false;
+}
+
+void PrintHelp(std::ostream& out) {
+    PrintUsage(out);
+    out << '\n'
+        << "Exit status: 0 success, 1 a source or file cannot be read or written, 2 bad "
+           "usage.\n"
+        << "An output is never one of the command's inputs; an existing output is "
+           "replaced only with --force.\n\n"
+        << kOutputFormsHelp;
 }
 
 }  // namespace
@@ -60,7 +72,9 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::stri
     bool operandsOnly = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (operandsOnly || a.size() < 2 || a[0] != '-' || a[1] != '-') {
+        // A word starting with a dash is an option ("-" alone, and anything
+        // after "--", are operands).
+        if (operandsOnly || a.size() < 2 || a[0] != '-') {
             out.operands.push_back(a);
             continue;
         }
@@ -89,20 +103,33 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::stri
 int main(int argc, char** argv) {
     using namespace trivexa::cli;
     if (argc < 2) {
-        PrintUsage();
+        PrintUsage(std::cerr);
         return kUsage;
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        PrintHelp();
+        PrintHelp(std::cout);
         return kOk;
+    }
+    if (name == "--version") {
+        std::cout << "trivexa-cli " << trivexa::kProgramVersion << '\n';
+        return kOk;
+    }
+    if (!name.empty() && name[0] == '-') {
+        std::cerr << "trivexa-cli: unknown option " << name << '\n';
+        PrintUsage(std::cerr);
+        return kUsage;
     }
     auto it = Commands().find(name);
     if (it == Commands().end()) {
         std::cerr << "trivexa-cli: unknown command " << name << '\n';
-        PrintUsage();
+        PrintUsage(std::cerr);
         return kUsage;
     }
     std::vector<std::string> args(argv + 2, argv + argc);
+    if (AsksForHelp(args)) {
+        std::cout << "usage: trivexa-cli " << name << ' ' << it->second.usage << '\n';
+        return kOk;
+    }
     return it->second.fn(args);
 }

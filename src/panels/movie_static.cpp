@@ -110,16 +110,15 @@ EraseInput CMovieStatic::CurrentEraseInput() const {
     return in;
 }
 
-void CMovieStatic::paintGL() {
+bool CMovieStatic::PaintsInstead() {
+    // The presenter keeps the camera's last picture and draws it again,
+    // which is all a repaint of a camera that does not play asks.
     lastErase_ = EraseSurface(CurrentEraseInput());
-    if (lastErase_ == SurfaceErase::kPicture) {
-        // The presenter keeps the camera's last picture and draws it again
-        // here, which is all a repaint of a camera that does not play asks.
-        VideoSurface::paintGL();
-        return;
-    }
-    QPainter p(this);
-    p.fillRect(rect(), Qt::black);
+    return lastErase_ != SurfaceErase::kPicture;
+}
+
+void CMovieStatic::PaintInstead(QPainter& p) {
+    p.fillRect(p.viewport(), Qt::black);
     const int text = EraseTextId(lastErase_);
     if (text == 0) return;
     p.setFont(SharedFont(3));

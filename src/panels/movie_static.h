@@ -89,7 +89,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    void paintGL() override;
+    bool PaintsInstead() override;
+    void PaintInstead(QPainter& painter) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -239,7 +239,8 @@ EngineError CPlayer::OpenUrl(const std::string& path) {
     return {};
 }
 
-void CPlayer::RequestSeek(std::int64_t mediaTime, bool onePicture) {
+void CPlayer::RequestSeek(std::int64_t mediaTime, bool onePicture,
+                          std::shared_ptr<ClockStartGate> gate) {
     {
         std::lock_guard lock(commandMutex_);
         ++generation_;
@@ -252,7 +253,7 @@ void CPlayer::RequestSeek(std::int64_t mediaTime, bool onePicture) {
         // ever takes a picture or sound of the old position after this:
         // the clock stops at the target and starts again only with the
         // first picture of the new generation.
-        scheduler_.Restart(generation_, mediaTime, onePicture, rate_);
+        scheduler_.Restart(generation_, mediaTime, onePicture, rate_, std::move(gate));
         if (audio_) audio_->Flush(generation_);
     }
     commandWake_.notify_all();
@@ -271,7 +272,7 @@ void CPlayer::RequestContinue() {
     commandWake_.notify_all();
 }
 
-EngineError CPlayer::Play() {
+EngineError CPlayer::Play(std::shared_ptr<ClockStartGate> gate) {
     const EngineState s = state_.load();
     if (s != EngineState::kPaused && s != EngineState::kStopped)
         return {EngineCode::kInvalidRequest, ""};
@@ -279,14 +280,14 @@ EngineError CPlayer::Play() {
     decodeRate_ = rate_;
     decodeThin_ = thin_;
     scheduler_.GatePlay();
-    scheduler_.StartClockWithNextPicture(rate_);
+    scheduler_.StartClockWithNextPicture(rate_, std::move(gate));
     RequestContinue();
     state_ = EngineState::kStarted;
     ApplyAudioGain();
     return {};
 }
 
-EngineError CPlayer::StartAt(std::int64_t mediaTime) {
+EngineError CPlayer::StartAt(std::int64_t mediaTime, std::shared_ptr<ClockStartGate> gate) {
     if (!dec_) return {EngineCode::kPointer, ""};
     if (!ready_) return {};
     mediaTime = std::clamp<std::int64_t>(mediaTime, 0, duration_);
@@ -294,7 +295,7 @@ EngineError CPlayer::StartAt(std::int64_t mediaTime) {
     decodeThin_ = thin_;
     // The clock waits at the target for its picture; nothing of the old
     // position is shown or heard after this.
-    RequestSeek(mediaTime, false);
+    RequestSeek(mediaTime, false, std::move(gate));
     state_ = EngineState::kStarted;
     ApplyAudioGain();
     return {};

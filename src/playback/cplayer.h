@@ -69,9 +69,12 @@ public:
     EngineError OpenUrl(const std::string& path);
     // From Paused or Stopped: continue from the current position at the
     // stored rate. kInvalidRequest in any other state.
-    EngineError Play();
-    // Starts playing at a media time (100 ns) from any open state.
-    EngineError StartAt(std::int64_t mediaTime);
+    // With a `gate`, the clock starts together with those of the gate's
+    // other players (ClockStartGate).
+    EngineError Play(std::shared_ptr<ClockStartGate> gate = nullptr);
+    // Starts playing at a media time (100 ns) from any open state; with a
+    // `gate` as Play.
+    EngineError StartAt(std::int64_t mediaTime, std::shared_ptr<ClockStartGate> gate = nullptr);
     // When Started: pause.
     EngineError Pause();
     // From Started or Paused: back to time 0 with the first picture shown.
@@ -111,7 +114,8 @@ public:
 private:
     void DecodeLoop(std::stop_token stop);
     // Sends the decoder to `mediaTime`; one picture only when `onePicture`.
-    void RequestSeek(std::int64_t mediaTime, bool onePicture);
+    void RequestSeek(std::int64_t mediaTime, bool onePicture,
+                     std::shared_ptr<ClockStartGate> gate = nullptr);
     void RequestContinue();
     void OnPresented(const VideoSample& s);
     void OnEnded(bool notify);

@@ -236,12 +236,12 @@ bool MoviePlayer::ReleaseData() {
     return true;
 }
 
-bool MoviePlayer::Play() {
+bool MoviePlayer::Play(std::shared_ptr<ClockStartGate> gate) {
     if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     FollowEngineEnd();
     if (state_ == PlayerState::kPlaying) return true;
-    const EngineError err = graph_.player->Play();
+    const EngineError err = graph_.player->Play(std::move(gate));
     if (!err.Ok()) {
         lastError_ = err;
         return false;
@@ -250,23 +250,25 @@ bool MoviePlayer::Play() {
     return true;
 }
 
-bool MoviePlayer::PlayFrom(std::int64_t frame) {
+bool MoviePlayer::PlayFrom(std::int64_t frame, std::shared_ptr<ClockStartGate> gate) {
     if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     FollowEngineEnd();
     if (state_ == PlayerState::kPlaying) return true;
-    const EngineError err = graph_.player->StartAt(FramesToMediaTime(frameInterval_, frame));
+    const EngineError err =
+        graph_.player->StartAt(FramesToMediaTime(frameInterval_, frame), std::move(gate));
     if (!err.Ok()) return false;
     state_ = PlayerState::kPlaying;
     return true;
 }
 
-bool MoviePlayer::RestartAt(std::int64_t frame) {
+bool MoviePlayer::RestartAt(std::int64_t frame, std::shared_ptr<ClockStartGate> gate) {
     if (NeedsDisplayRefused()) return false;
     CountedLock op(operationLock_);
     FollowEngineEnd();
     if (state_ != PlayerState::kPlaying) return true;
-    const EngineError err = graph_.player->StartAt(FramesToMediaTime(frameInterval_, frame));
+    const EngineError err =
+        graph_.player->StartAt(FramesToMediaTime(frameInterval_, frame), std::move(gate));
     return err.Ok();
 }
 

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -25,6 +26,7 @@
 #include "playback/frame_sink.h"
 #include "playback/playback_graph.h"
 #include "playback/player_rules.h"
+#include "playback/scheduler.h"
 
 namespace trivexa {
 
@@ -74,9 +76,13 @@ public:
     bool LoadData(const std::string& path);
     bool ReleaseData();
 
-    bool Play();                         // needs display
-    bool PlayFrom(std::int64_t frame);   // needs display; when not playing
-    bool RestartAt(std::int64_t frame);  // needs display; when playing
+    // With a `gate` the clock starts together with the other players of the
+    // gate (PlayerPair: both cameras on one clock).
+    bool Play(std::shared_ptr<ClockStartGate> gate = nullptr);  // needs display
+    // needs display; when not playing
+    bool PlayFrom(std::int64_t frame, std::shared_ptr<ClockStartGate> gate = nullptr);
+    // needs display; when playing
+    bool RestartAt(std::int64_t frame, std::shared_ptr<ClockStartGate> gate = nullptr);
     bool Pause();                        // needs display
     bool Stop();                         // needs display
     // needs display: current frame (also stored as last position); 0 before

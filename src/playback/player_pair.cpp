@@ -129,8 +129,19 @@ void PlayerPair::CancelPrefetch() {
     for (auto& p : players_) p.CancelLookAhead();
 }
 
+std::shared_ptr<ClockStartGate> PlayerPair::GateFor(CameraSelector selector) const {
+    if (!sharedStart_ || selector != CameraSelector::kBoth) return nullptr;
+    for (const MoviePlayer& p : players_)
+        if (!p.IsPresent()) return nullptr;
+    return std::make_shared<ClockStartGate>();
+}
+
 bool PlayerPair::Play(CameraSelector selector) {
-    return ForSelected(selector, [](std::size_t, MoviePlayer& p) { return p.Play(); });
+    const std::shared_ptr<ClockStartGate> gate = GateFor(selector);
+    const bool any =
+        ForSelected(selector, [&](std::size_t, MoviePlayer& p) { return p.Play(gate); });
+    if (gate) gate->Seal();
+    return any;
 }
 
 bool PlayerPair::Pause(CameraSelector selector) {
@@ -147,15 +158,21 @@ bool PlayerPair::SetRate(int rateCode) {
 }
 
 bool PlayerPair::RestartAt(CameraSelector selector, std::int64_t frontFrame) {
-    return ForSelected(selector, [&](std::size_t i, MoviePlayer& p) {
-        return p.RestartAt(ForPlayer(i, frontFrame));
+    const std::shared_ptr<ClockStartGate> gate = GateFor(selector);
+    const bool any = ForSelected(selector, [&](std::size_t i, MoviePlayer& p) {
+        return p.RestartAt(ForPlayer(i, frontFrame), gate);
     });
+    if (gate) gate->Seal();
+    return any;
 }
 
 bool PlayerPair::PlayFrom(CameraSelector selector, std::int64_t frontFrame) {
-    return ForSelected(selector, [&](std::size_t i, MoviePlayer& p) {
-        return p.PlayFrom(ForPlayer(i, frontFrame));
+    const std::shared_ptr<ClockStartGate> gate = GateFor(selector);
+    const bool any = ForSelected(selector, [&](std::size_t i, MoviePlayer& p) {
+        return p.PlayFrom(ForPlayer(i, frontFrame), gate);
     });
+    if (gate) gate->Seal();
+    return any;
 }
 
 bool PlayerPair::Seek(CameraSelector selector, std::int64_t frontFrame) {

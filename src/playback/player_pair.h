@@ -64,6 +64,9 @@ public:
     // Cancels a running prefetch (its result is thrown away).
     void CancelPrefetch();
 
+    // Play, Restart at and Play from, addressed to both players, start both
+    // clocks at one instant, once both first pictures at the position are
+    // ready (ClockStartGate): the camera that decodes faster does not lead.
     bool Play(CameraSelector selector);
     bool Pause(CameraSelector selector);
     bool Stop(CameraSelector selector);
@@ -78,6 +81,10 @@ public:
     bool Repaint(CameraSelector selector);
     // Geometry indexed by camera (front, rear).
     bool SetZoom(const std::array<CameraGeometry, 2>& geometry, bool repaint);
+    // Whether starts of both players share one clock start (on by default;
+    // the benchmark measures the difference).
+    void SetSharedStart(bool on) { sharedStart_ = on; }
+    bool SharedStart() const { return sharedStart_; }
     // The camera whose sensor data is loaded, if any.
     std::optional<Camera> DataCamera() const;
 
@@ -95,7 +102,11 @@ private:
     // A front-camera frame as a frame of the player at `index`.
     std::int64_t ForPlayer(std::size_t index, std::int64_t frontFrame) const;
 
+    // A gate for a start addressed to `selector` (none for one player).
+    std::shared_ptr<ClockStartGate> GateFor(CameraSelector selector) const;
+
     std::array<MoviePlayer, 2> players_;  // front, rear
+    bool sharedStart_ = true;
 };
 
 }  // namespace trivexa

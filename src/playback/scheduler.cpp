@@ -1,5 +1,6 @@
 #include "playback/scheduler.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace trivexa {
@@ -47,6 +48,14 @@ void PresentationClock::Start(std::int64_t t, float rate) {
     running_ = true;
 }
 
+void PresentationClock::StartFrom(std::int64_t t, float rate, Clock::time_point wall) {
+    std::lock_guard lock(mutex_);
+    base_ = t;
+    rate_ = rate;
+    baseWall_ = wall;
+    running_ = true;
+}
+
 void PresentationClock::Freeze() {
     std::lock_guard lock(mutex_);
     base_ = TimeLocked();
@@ -66,6 +75,45 @@ void PresentationClock::SetRate(float rate) {
     rate_ = rate;
 }
 
+void ClockStartGate::Join() {
+    std::lock_guard lock(mutex_);
+    ++joined_;
+}
+
+void ClockStartGate::Seal() {
+    std::lock_guard lock(mutex_);
+    sealed_ = true;
+    sealedAt_ = WallClock::now();
+}
+
+std::optional<ClockStartGate::WallClock::time_point> ClockStartGate::OpenIfDueLocked() {
+    if (openedAt_ || !sealed_) return openedAt_;
+    const WallClock::time_point now = WallClock::now();
+    const bool all = static_cast<int>(arrived_.size()) >= joined_ - left_;
+    if (all || now - sealedAt_ >= std::chrono::milliseconds(kOpenWithinMs)) openedAt_ = now;
+    return openedAt_;
+}
+
+std::optional<ClockStartGate::WallClock::time_point> ClockStartGate::Arrive(const void* who) {
+    std::lock_guard lock(mutex_);
+    if (!openedAt_ && std::find(arrived_.begin(), arrived_.end(), who) == arrived_.end())
+        arrived_.push_back(who);
+    return OpenIfDueLocked();
+}
+
+void ClockStartGate::Leave(const void* who) {
+    std::lock_guard lock(mutex_);
+    if (openedAt_) return;
+    if (const auto it = std::find(arrived_.begin(), arrived_.end(), who); it != arrived_.end())
+        arrived_.erase(it);
+    ++left_;
+}
+
+bool ClockStartGate::IsOpen() const {
+    std::lock_guard lock(mutex_);
+    return openedAt_.has_value();
+}
+
 Scheduler::Scheduler(PresentationClock& clock, FrameSink* sink, PresentedFn presented,
                      EndedFn ended)
     : clock_(clock), sink_(sink), presented_(std::move(presented)), ended_(std::move(ended)) {}
@@ -83,6 +131,7 @@ void Scheduler::Stop() {
     {
         std::lock_guard lock(mutex_);
         queue_.clear();
+        ArmLocked(false, armedRate_, nullptr);
     }
     wake_.notify_all();
     thread_.join();
@@ -115,7 +164,17 @@ void Scheduler::Flush(std::uint64_t generation) {
     wake_.notify_all();
 }
 
-void Scheduler::Restart(std::uint64_t generation, std::int64_t at, bool onePicture, float rate) {
+void Scheduler::ArmLocked(bool armed, float rate, std::shared_ptr<ClockStartGate> gate) {
+    if (!armed) gate.reset();
+    if (gate_ && gate_ != gate) gate_->Leave(this);
+    if (gate && gate != gate_) gate->Join();
+    gate_ = std::move(gate);
+    clockArmed_ = armed;
+    armedRate_ = rate;
+}
+
+void Scheduler::Restart(std::uint64_t generation, std::int64_t at, bool onePicture, float rate,
+                        std::shared_ptr<ClockStartGate> gate) {
     {
         std::lock_guard lock(mutex_);
         clock_.StopAt(at);
@@ -124,8 +183,7 @@ void Scheduler::Restart(std::uint64_t generation, std::int64_t at, bool onePictu
         outputOn_ = true;
         hold_ = false;
         presentOne_ = onePicture;
-        clockArmed_ = !onePicture;
-        armedRate_ = rate;
+        ArmLocked(!onePicture, rate, std::move(gate));
     }
     wake_.notify_all();
 }
@@ -146,7 +204,7 @@ void Scheduler::GateScrub() {
         outputOn_ = true;
         presentOne_ = true;
         hold_ = false;
-        clockArmed_ = false;
+        ArmLocked(false, armedRate_, nullptr);
     }
     wake_.notify_all();
 }
@@ -156,16 +214,15 @@ void Scheduler::GateStop() {
         std::lock_guard lock(mutex_);
         presentOne_ = false;
         hold_ = false;
-        clockArmed_ = false;
+        ArmLocked(false, armedRate_, nullptr);
     }
     wake_.notify_all();
 }
 
-void Scheduler::StartClockWithNextPicture(float rate) {
+void Scheduler::StartClockWithNextPicture(float rate, std::shared_ptr<ClockStartGate> gate) {
     {
         std::lock_guard lock(mutex_);
-        clockArmed_ = true;
-        armedRate_ = rate;
+        ArmLocked(true, rate, std::move(gate));
     }
     wake_.notify_all();
 }
@@ -224,10 +281,27 @@ void Scheduler::Run(std::stop_token stop) {
             continue;
         }
         if (clockArmed_) {
-            clockArmed_ = false;
             const std::int64_t now = clock_.Time();
-            const std::int64_t from = head.sample ? head.sample->mediaTime : now;
-            clock_.Start(from > now ? from : now, armedRate_);
+            const std::int64_t first = head.sample ? head.sample->mediaTime : now;
+            const std::int64_t from = first > now ? first : now;
+            if (gate_) {
+                // The first picture is ready; the clock runs once the other
+                // players' are too, from the same instant.
+                const std::optional<ClockStartGate::WallClock::time_point> opened =
+                    gate_->Arrive(this);
+                if (!opened) {
+                    wake_.wait_for(lock, stop, std::chrono::milliseconds(1),
+                                   [this, g = generation_] {
+                                       return generation_ != g || !clockArmed_;
+                                   });
+                    continue;
+                }
+                clock_.StartFrom(from, armedRate_, *opened);
+                gate_.reset();
+            } else {
+                clock_.Start(from, armedRate_);
+            }
+            clockArmed_ = false;
         }
         if (!clock_.Running()) {
             // Paused or stopped: keep the queue until the clock runs again.

@@ -1,6 +1,10 @@
 #include "playback/video_presenter.h"
 
+#include <QGuiApplication>
 #include <QMetaObject>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QPainter>
 #include <QOpenGLFramebufferObject>
 #include <QResizeEvent>
 #include <QThread>
@@ -39,6 +43,56 @@ void main() {
                         1.0);
 }
 )";
+
+// The context's state that uploading and drawing change, put back as it was
+// when the scope ends: the surface's context is shared with whatever else
+// draws there (the text of an empty surface goes through Qt's glyph cache,
+// which uploads its glyphs with the default unpack alignment of 4).
+class ScopedGlState {
+public:
+    explicit ScopedGlState(QOpenGLFunctions& gl) : gl_(gl) {
+        gl_.glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpackAlignment_);
+        gl_.glGetIntegerv(GL_UNPACK_ROW_LENGTH, &unpackRowLength_);
+        gl_.glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture_);
+        for (int unit = 0; unit < kUnits; ++unit) {
+            gl_.glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + unit));
+            gl_.glGetIntegerv(GL_TEXTURE_BINDING_2D, &textures_[static_cast<std::size_t>(unit)]);
+        }
+        gl_.glActiveTexture(static_cast<GLenum>(activeTexture_));
+        gl_.glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &arrayBuffer_);
+        gl_.glGetIntegerv(GL_CURRENT_PROGRAM, &program_);
+        gl_.glGetIntegerv(GL_VIEWPORT, viewport_.data());
+        gl_.glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour_.data());
+    }
+    ~ScopedGlState() {
+        gl_.glPixelStorei(GL_UNPACK_ALIGNMENT, unpackAlignment_);
+        gl_.glPixelStorei(GL_UNPACK_ROW_LENGTH, unpackRowLength_);
+        for (int unit = 0; unit < kUnits; ++unit) {
+            gl_.glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + unit));
+            gl_.glBindTexture(GL_TEXTURE_2D,
+                              static_cast<GLuint>(textures_[static_cast<std::size_t>(unit)]));
+        }
+        gl_.glActiveTexture(static_cast<GLenum>(activeTexture_));
+        gl_.glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(arrayBuffer_));
+        gl_.glUseProgram(static_cast<GLuint>(program_));
+        gl_.glViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
+        gl_.glClearColor(clearColour_[0], clearColour_[1], clearColour_[2], clearColour_[3]);
+    }
+    ScopedGlState(const ScopedGlState&) = delete;
+    ScopedGlState& operator=(const ScopedGlState&) = delete;
+
+private:
+    static constexpr int kUnits = 3;  // the picture's three planes
+    QOpenGLFunctions& gl_;
+    GLint unpackAlignment_ = 4;
+    GLint unpackRowLength_ = 0;
+    GLint activeTexture_ = GL_TEXTURE0;
+    std::array<GLint, kUnits> textures_{};
+    GLint arrayBuffer_ = 0;
+    GLint program_ = 0;
+    std::array<GLint, 4> viewport_{};
+    std::array<GLfloat, 4> clearColour_{};
+};
 
 }  // namespace
 
@@ -121,6 +175,7 @@ void PresentEngine::Shutdown() {
 
 void PresentEngine::Upload(const VideoSample& s) {
     if (!ready_ || s.width <= 0 || s.height <= 0) return;
+    const ScopedGlState keep(*this);
     const bool resize = textureSize_ != QSize(s.width, s.height);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (int p = 0; p < 3; ++p) {
@@ -145,6 +200,7 @@ void PresentEngine::Upload(const VideoSample& s) {
 
 void PresentEngine::Draw(const QRect& destination, const QSize& surface, bool mirrored,
                          bool havePicture) {
+    const ScopedGlState keep(*this);
     glViewport(0, 0, surface.width(), surface.height());
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -168,16 +224,86 @@ void PresentEngine::Draw(const QRect& destination, const QSize& surface, bool mi
     program_.release();
 }
 
-VideoPresenter::VideoPresenter(QWidget* parent) : QOpenGLWidget(parent) {
+namespace {
+
+std::atomic<PresenterDrawing> g_drawing{PresenterDrawing::kOpenGl};
+
+}  // namespace
+
+bool PlatformWithoutGlWidgets(std::string_view platformName) {
+    // Their backing stores cannot compose OpenGL textures: an OpenGL widget
+    // in one of their windows crashes the flush (offscreen even makes
+    // contexts, through GLX when a display is at hand).
+    for (std::string_view name : {"offscreen", "minimal", "minimalegl", "vnc", "linuxfb"})
+        if (platformName == name) return true;
+    return false;
+}
+
+PresenterDrawing ChoosePresenterDrawing() {
+    PresenterDrawing drawing = PresenterDrawing::kOpenGl;
+    if (PlatformWithoutGlWidgets(QGuiApplication::platformName().toStdString())) {
+        drawing = PresenterDrawing::kSoftware;
+    } else {
+        // An X server without GLX, a remote desktop: no context to be had.
+        QOpenGLContext probe;
+        QOffscreenSurface surface;
+        surface.create();
+        if (!probe.create() || !surface.isValid() || !probe.makeCurrent(&surface))
+            drawing = PresenterDrawing::kSoftware;
+        else
+            probe.doneCurrent();
+    }
+    g_drawing = drawing;
+    return drawing;
+}
+
+PresenterDrawing CurrentPresenterDrawing() { return g_drawing.load(); }
+void SetPresenterDrawing(PresenterDrawing drawing) { g_drawing = drawing; }
+
+PresenterCanvas::PresenterCanvas(VideoPresenter& owner) : QOpenGLWidget(&owner), owner_(owner) {
+    // Clicks, the cursor and the context menu belong to the presenter.
+    setAttribute(Qt::WA_TransparentForMouseEvents, true);
+    setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
+}
+
+void PresenterCanvas::initializeGL() { owner_.InitialiseGl(); }
+void PresenterCanvas::paintGL() { owner_.PaintGl(); }
+
+VideoPresenter::VideoPresenter(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
     clientWidth_ = width();
     clientHeight_ = height();
+    if (CurrentPresenterDrawing() == PresenterDrawing::kOpenGl) {
+        canvas_ = new PresenterCanvas(*this);
+        canvas_->setGeometry(rect());
+    }
 }
 
 VideoPresenter::~VideoPresenter() {
-    makeCurrent();
-    engine_.Shutdown();
-    doneCurrent();
+    if (canvas_ != nullptr && canvas_->context() != nullptr) {
+        canvas_->makeCurrent();
+        engine_.Shutdown();
+        canvas_->doneCurrent();
+    }
+}
+
+QOpenGLContext* VideoPresenter::context() const {
+    return canvas_ != nullptr ? canvas_->context() : nullptr;
+}
+
+void VideoPresenter::makeCurrent() {
+    if (canvas_ != nullptr) canvas_->makeCurrent();
+}
+
+void VideoPresenter::doneCurrent() {
+    if (canvas_ != nullptr) canvas_->doneCurrent();
+}
+
+QImage VideoPresenter::grabFramebuffer() {
+    if (canvas_ != nullptr) return canvas_->grabFramebuffer();
+    return grab().toImage();
 }
 
 void VideoPresenter::PresentSample(std::shared_ptr<const VideoSample> sample) {
@@ -247,38 +373,73 @@ void VideoPresenter::SetMirrored(bool mirrored) {
     RepaintVideo();
 }
 
-void VideoPresenter::initializeGL() { engine_.Initialise(); }
-
-void VideoPresenter::resizeGL(int, int) {}
+void VideoPresenter::InitialiseGl() {
+    // A new context (first show, or a move to another window): its textures
+    // are empty until the picture is uploaded again.
+    engine_.Initialise();
+    std::lock_guard lock(mutex_);
+    uploaded_.reset();
+}
 
 void VideoPresenter::resizeEvent(QResizeEvent* event) {
     clientWidth_ = event->size().width();
     clientHeight_ = event->size().height();
-    QOpenGLWidget::resizeEvent(event);
+    if (canvas_ != nullptr) canvas_->setGeometry(QRect(QPoint(0, 0), event->size()));
+    QWidget::resizeEvent(event);
 }
 
-void VideoPresenter::paintGL() {
-    std::shared_ptr<const VideoSample> sample;
-    QRect destination;
-    bool mirrored = false;
-    {
-        std::lock_guard lock(mutex_);
-        sample = current_;
-        destination = destinationSet_ ? destination_ : rect();
-        mirrored = mirrored_;
+void VideoPresenter::paintEvent(QPaintEvent*) {
+    if (canvas_ != nullptr) {
+        // The canvas draws; it is repainted only when asked itself (its
+        // updates never come back here).
+        canvas_->update();
+        return;
     }
-    if (sample && sample != uploaded_) {
-        engine_.Upload(*sample);
-        std::lock_guard lock(mutex_);
-        uploaded_ = sample;
+    QPainter painter(this);
+    if (PaintsInstead())
+        PaintInstead(painter);
+    else
+        PaintSoftware(painter);
+}
+
+VideoPresenter::Frame VideoPresenter::CurrentFrame() const {
+    std::lock_guard lock(mutex_);
+    return {current_, destinationSet_ ? destination_ : rect(), mirrored_};
+}
+
+void VideoPresenter::PaintGl() {
+    if (PaintsInstead()) {
+        QPainter painter(canvas_);
+        PaintInstead(painter);
+        return;
     }
-    const qreal dpr = devicePixelRatioF();
+    const Frame frame = CurrentFrame();
+    if (frame.sample && frame.sample != uploaded_) {
+        engine_.Upload(*frame.sample);
+        std::lock_guard lock(mutex_);
+        uploaded_ = frame.sample;
+    }
+    const qreal dpr = canvas_->devicePixelRatioF();
     const QSize surface(static_cast<int>(width() * dpr), static_cast<int>(height() * dpr));
-    const QRect scaled(
-        static_cast<int>(destination.left() * dpr), static_cast<int>(destination.top() * dpr),
-        static_cast<int>(destination.width() * dpr), static_cast<int>(destination.height() * dpr));
-    engine_.Draw(scaled, surface, mirrored, sample != nullptr);
-    if (sample) draws_.fetch_add(1);
+    const QRect& d = frame.destination;
+    const QRect scaled(static_cast<int>(d.left() * dpr), static_cast<int>(d.top() * dpr),
+                       static_cast<int>(d.width() * dpr), static_cast<int>(d.height() * dpr));
+    engine_.Draw(scaled, surface, frame.mirrored, frame.sample != nullptr);
+    if (frame.sample) draws_.fetch_add(1);
+}
+
+void VideoPresenter::PaintSoftware(QPainter& painter) {
+    const Frame frame = CurrentFrame();
+    painter.fillRect(rect(), Qt::black);
+    if (!frame.sample) return;
+    if (frame.sample != convertedFrom_ || frame.mirrored != convertedMirrored_) {
+        converted_ = SampleToImage(*frame.sample, frame.mirrored);
+        convertedFrom_ = frame.sample;
+        convertedMirrored_ = frame.mirrored;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(frame.destination, converted_);
+    draws_.fetch_add(1);
 }
 
 QImage VideoPresenter::ReadBackOnUiThread() {
@@ -290,10 +451,11 @@ QImage VideoPresenter::ReadBackOnUiThread() {
         mirrored = mirrored_;
     }
     if (!sample) return {};
-    if (!engine_.Ready() || context() == nullptr) return SampleToImage(*sample, mirrored);
+    if (canvas_ == nullptr || !engine_.Ready() || canvas_->context() == nullptr)
+        return SampleToImage(*sample, mirrored);
     // Draw the picture once more, alone and at its native size, through the
     // same shader and quad as on screen.
-    makeCurrent();
+    canvas_->makeCurrent();
     QOpenGLFramebufferObject fbo(sample->width, sample->height);
     QImage image;
     if (fbo.isValid() && fbo.bind()) {
@@ -303,9 +465,9 @@ QImage VideoPresenter::ReadBackOnUiThread() {
         fbo.release();
         image = fbo.toImage().convertToFormat(QImage::Format_RGB32);
     }
-    doneCurrent();
+    canvas_->doneCurrent();
     if (image.isNull()) image = SampleToImage(*sample, mirrored);
-    update();  // the shared quad was laid out for the still; lay it out again
+    canvas_->update();  // the shared quad was laid out for the still; lay it out again
     return image;
 }
 

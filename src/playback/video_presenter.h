@@ -1,8 +1,9 @@
 #pragma once
-// The on-screen display of one camera: an OpenGL widget that uploads each
-// picture's Y, U and V planes into three textures (allocated once per picture
-// size), converts them to RGB in a shader and draws a textured quad into the
-// destination rectangle, black everywhere else. Mirroring swaps the quad's
+// The on-screen display of one camera: a widget whose OpenGL canvas uploads
+// each picture's Y, U and V planes into three textures (allocated once per
+// picture size), converts them to RGB in a shader and draws a textured quad
+// into the destination rectangle, black everywhere else. Where the platform
+// cannot show OpenGL widgets the widget draws the same in software. Mirroring swaps the quad's
 // horizontal texture coordinates. The picture shown can be read back at its
 // native size, mirroring included, for stills.
 //
@@ -18,6 +19,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "playback/frame_sink.h"
 
@@ -67,7 +69,43 @@ private:
     bool ready_ = false;
 };
 
-class VideoPresenter : public QOpenGLWidget, public FrameSink {
+class VideoPresenter;
+
+// The OpenGL canvas of a presenter: a child that fills it, lets the mouse
+// through to it and draws what the presenter says.
+class PresenterCanvas : public QOpenGLWidget {
+public:
+    explicit PresenterCanvas(VideoPresenter& owner);
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+
+private:
+    VideoPresenter& owner_;
+};
+
+// How the pictures reach the screen, chosen once per process before the
+// first presenter is made: OpenGL where the platform can composite OpenGL
+// widgets, else drawing in software (QPainter, the decoder's planes converted
+// on the CPU), where a widget of OpenGL would crash the window.
+enum class PresenterDrawing : int {
+    kOpenGl = 0,
+    kSoftware = 1,
+};
+// The platform plugin names that cannot composite OpenGL widgets in their
+// windows, whatever contexts they can make.
+bool PlatformWithoutGlWidgets(std::string_view platformName);
+// Decides the drawing for the running application (the platform's name and
+// a context that can be made current) and remembers it. UI thread, after
+// the application object exists.
+PresenterDrawing ChoosePresenterDrawing();
+// The drawing remembered (OpenGL until ChoosePresenterDrawing ran); tests may
+// set it.
+PresenterDrawing CurrentPresenterDrawing();
+void SetPresenterDrawing(PresenterDrawing drawing);
+
+class VideoPresenter : public QWidget, public FrameSink {
 public:
     explicit VideoPresenter(QWidget* parent = nullptr);
     ~VideoPresenter() override;
@@ -83,18 +121,40 @@ public:
     void SetMirrored(bool mirrored) override;
     QImage CurrentImage() override;
 
-    // Pictures drawn (paintGL calls with a picture) and texture allocations,
-    // for tests and benchmarks.
+    // Pictures drawn (paints with a picture) and texture allocations, for
+    // tests and benchmarks.
     long DrawCount() const { return draws_.load(); }
     int TextureAllocations() const { return engine_.TextureAllocations(); }
+    // How this presenter draws; the OpenGL canvas and its context (null when
+    // drawing in software).
+    PresenterDrawing Drawing() const { return canvas_ ? PresenterDrawing::kOpenGl : PresenterDrawing::kSoftware; }
+    QOpenGLWidget* Canvas() const { return canvas_; }
+    QOpenGLContext* context() const;
+    void makeCurrent();
+    void doneCurrent();
+    // What the surface shows now (the canvas's frame buffer, or the widget).
+    QImage grabFramebuffer();
 
 protected:
-    void initializeGL() override;
-    void paintGL() override;
-    void resizeGL(int w, int h) override;
+    // The subclass's say in a paint: true when it draws the surface itself
+    // (PaintInstead) rather than the picture. UI thread, during a paint.
+    virtual bool PaintsInstead() { return false; }
+    virtual void PaintInstead(QPainter& /*painter*/) {}
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    friend class PresenterCanvas;
+    void InitialiseGl();
+    void PaintGl();  // the canvas's paint, its context current
+    void PaintSoftware(QPainter& painter);
+    // The sample, rectangle (in device pixels of `dpr`) and mirror flag to draw.
+    struct Frame {
+        std::shared_ptr<const VideoSample> sample;
+        QRect destination;
+        bool mirrored = false;
+    };
+    Frame CurrentFrame() const;
     QImage ReadBackOnUiThread();
 
     mutable std::mutex mutex_;
@@ -108,6 +168,11 @@ private:
     std::atomic<long> draws_{0};
     std::atomic<bool> updateQueued_{false};
     PresentEngine engine_;
+    PresenterCanvas* canvas_ = nullptr;
+    // Software drawing: the last picture converted, and which sample it was.
+    QImage converted_;
+    std::shared_ptr<const VideoSample> convertedFrom_;
+    bool convertedMirrored_ = false;
 };
 
 }  // namespace trivexa

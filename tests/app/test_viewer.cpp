@@ -236,6 +236,8 @@ TEST_F(Viewer, EndOpensTheNextRowThenTheNextFolder) {
         10000));
     EXPECT_FALSE(C().AdvanceToNextFolder());
     EXPECT_EQ(CurrentName(), "A___-230716-091500-000003F.AVI");
+    // Stopped: the play button shows its play picture again.
+    EXPECT_FALSE(window->Buttons().PlayFaceShowsPause());
 }
 
 TEST_F(Viewer, TimeLapseRecordingStartsAtHalfRate) {

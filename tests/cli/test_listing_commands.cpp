@@ -235,7 +235,7 @@ TEST(CliListing, OddFolderNamesStayOnOneLineAndTheirBytesSurviveJson) {
     EXPECT_NE(folders.out.find("\"pathBase64\""), std::string::npos) << folders.out;
 
     const auto help = RunCommand({test::BuiltProgram("trivexa-cli").string(), "--help"});
-    EXPECT_NE(help.err.find("Base64"), std::string::npos);
+    EXPECT_NE(help.out.find("Base64"), std::string::npos);
 }
 
 }  // namespace

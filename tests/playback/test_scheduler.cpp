@@ -142,3 +142,80 @@ TEST_F(SchedulerTest, EndStopsTheClockThenNotifiesUnlessFlushed) {
 
 }  // namespace
 }  // namespace trivexa
+
+namespace trivexa {
+namespace {
+
+// Two players restarted through one gate: the one whose first picture is
+// ready first waits for the other, and both clocks then run from the same
+// instant, each from its own picture's time.
+TEST(ClockStartGateTest, BothClocksStartTogetherWhenBothPicturesAreReady) {
+    constexpr std::int64_t kFrontFrame = 333'333;
+    constexpr std::int64_t kRearFrame = 363'636;
+    PresentationClock clocks[2];
+    MemoryFrameSink sinks[2];
+    auto pool = SamplePool::Create(8);
+    Scheduler front(clocks[0], &sinks[0], nullptr, nullptr);
+    Scheduler rear(clocks[1], &sinks[1], nullptr, nullptr);
+    front.Start();
+    rear.Start();
+    auto sample = [&](std::int64_t t, std::int64_t d) {
+        auto s = pool->TryAcquire();
+        s->mediaTime = t;
+        s->duration = d;
+        return s;
+    };
+    auto gate = std::make_shared<ClockStartGate>();
+    front.Restart(1, 30 * kFrontFrame, false, 1.0f, gate);
+    rear.Restart(1, 27 * kRearFrame, false, 1.0f, gate);
+    gate->Seal();
+    const auto sealed = std::chrono::steady_clock::now();
+    // The rear picture is ready at once; the front one (slower to decode) later.
+    rear.Queue(sample(27 * kRearFrame, kRearFrame), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    if (std::chrono::steady_clock::now() - sealed <
+        std::chrono::milliseconds(ClockStartGate::kOpenWithinMs - 100)) {
+        EXPECT_FALSE(clocks[1].Running());
+        EXPECT_FALSE(gate->IsOpen());
+        EXPECT_EQ(sinks[1].PresentCount(), 0);
+    }
+    front.Queue(sample(30 * kFrontFrame, kFrontFrame), 1);
+    ASSERT_TRUE(test::WaitUntil([&] { return clocks[0].Running() && clocks[1].Running(); }));
+    // Read together: both ran the same time since their own start.
+    std::int64_t t0 = 0, t1 = 0;
+    bool r0 = false, r1 = false;
+    clocks[0].Read(t0, r0);
+    clocks[1].Read(t1, r1);
+    const std::int64_t ran0 = t0 - 30 * kFrontFrame;
+    const std::int64_t ran1 = t1 - 27 * kRearFrame;
+    EXPECT_LT(std::abs(ran0 - ran1), 20'000) << ran0 << " " << ran1;  // 2 ms of reading
+    front.Stop();
+    rear.Stop();
+}
+
+// A player that leaves (stopped, or sought elsewhere) does not hold the
+// other back, and a gate nobody completes opens after its time.
+TEST(ClockStartGateTest, LeavingOrNotArrivingDoesNotHoldTheOtherBack) {
+    ClockStartGate a;
+    int x = 0, y = 0;
+    a.Join();
+    a.Join();
+    EXPECT_FALSE(a.Arrive(&x).has_value());  // not sealed yet
+    a.Seal();
+    EXPECT_FALSE(a.Arrive(&x).has_value());
+    a.Leave(&y);
+    EXPECT_TRUE(a.Arrive(&x).has_value());
+    EXPECT_TRUE(a.IsOpen());
+
+    ClockStartGate b;
+    b.Join();
+    b.Join();
+    b.Seal();
+    const auto start = std::chrono::steady_clock::now();
+    while (!b.Arrive(&x)) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_GE(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(ClockStartGate::kOpenWithinMs - 50));
+}
+
+}  // namespace
+}  // namespace trivexa

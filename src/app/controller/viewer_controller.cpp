@@ -307,8 +307,8 @@ void ViewerController::OpenFailed(OpenOutcome outcome, bool reported) {
     view_.SetContinueInSequence(true);
     if (lastRow) {
         advanceToNextFolder_ = true;
-        if (view_.TreeHasNextNode()) {
-            view_.SelectNextTreeNode();
+        if (const TreeNode next = NextNodeWithRows(); next != kTreeRoot) {
+            view_.SelectTreeNode(next);
         } else {
             advanceToNextFolder_ = false;
             view_.SetContinueInSequence(false);
@@ -573,8 +573,11 @@ void ViewerController::PlayerEnded(int /*camera*/) {
 void ViewerController::EndOfRecording() {
     std::unique_lock hold(listMutex_);
     const bool wasPlaying = DataState() == PlayState::kPlaying || playIconPause_;
-    const EndStep step =
-        EndOfRecordingStep(currentIndex_, view_.RowCount(), view_.TreeHasNextNode());
+    // At the last row, playback goes on only in a folder that has recordings
+    // (a card that never parked has an empty Parking folder after Normal).
+    const bool lastRow = currentIndex_ >= 0 && currentIndex_ + 1 == view_.RowCount();
+    const TreeNode next = lastRow ? NextNodeWithRows() : kTreeRoot;
+    const EndStep step = EndOfRecordingStep(currentIndex_, view_.RowCount(), next != kTreeRoot);
     switch (step) {
         case EndStep::kNothing:
             return;
@@ -599,7 +602,7 @@ void ViewerController::EndOfRecording() {
             advanceToNextFolder_ = wasPlaying;
             view_.SetContinueInSequence(wasPlaying);
             hold.unlock();
-            view_.SelectNextTreeNode();
+            view_.SelectTreeNode(next);
             return;
         case EndStep::kStopAtStart:
             // Nothing follows: the end margin no longer holds the commands
@@ -610,6 +613,11 @@ void ViewerController::EndOfRecording() {
             view_.EnableSeekSlider(true);
             ResetSpeed();
             Stop();
+            // A player that ran to its end reports stopped already, so Stop
+            // left the play button alone: it shows play now.
+            playIconPause_ = false;
+            view_.SetPlayFace(false);
+            view_.MapPlayState(PlayState::kStopped);
             pair_.Seek(CameraSelector::kBoth, 0);
             FanOut(0);
             advanceToNextFolder_ = false;
@@ -630,6 +638,13 @@ bool ViewerController::FolderAdvanceWalk(TreeNode from) {
         node = view_.NextTreeNode(node);
     }
     return false;
+}
+
+TreeNode ViewerController::NextNodeWithRows() {
+    for (TreeNode node = view_.NextTreeNode(kTreeRoot); node != kTreeRoot;
+         node = view_.NextTreeNode(node))
+        if (view_.FolderRowCount(node) > 0) return node;
+    return kTreeRoot;
 }
 
 void ViewerController::FolderSelected(TreeNode node) {

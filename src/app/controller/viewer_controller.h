@@ -70,6 +70,9 @@ public:
     virtual void SelectNextTreeNode() = 0;
     // Lists `node`'s recordings; the number of rows (0: none).
     virtual int LoadFolder(TreeNode node) = 0;
+    // The number of rows LoadFolder(node) would list, leaving the list and
+    // the tree as they are (0: none, or the view cannot tell).
+    virtual int FolderRowCount(TreeNode /*node*/) { return 0; }
     // The node after `node` in the tree (kTreeRoot: none).
     virtual TreeNode NextTreeNode(TreeNode node) = 0;
     virtual void SelectTreeNode(TreeNode node) = 0;
@@ -288,6 +291,9 @@ private:
     void ChangeRate(RateStep step);
     RateCode DefaultRate();
     bool FolderAdvanceWalk(TreeNode from);
+    // The first node after the selected one whose folder lists rows
+    // (kTreeRoot: none). Playback moves on only to such a node.
+    TreeNode NextNodeWithRows();
 
     ViewerView& view_;
     PlayerPair pair_;

@@ -75,4 +75,26 @@ MenuItemColours VideoMenuItemColours(bool highlighted, bool enabled) {
     return c;
 }
 
+void MenuReleaseRule::Opened(FramePoint at) {
+    openedAt_ = at;
+    pressed_ = false;
+    dragged_ = false;
+}
+
+void MenuReleaseRule::Moved(FramePoint at, bool buttonHeld, int dragDistance) {
+    if (!buttonHeld || dragged_) return;
+    const int dx = at.x - openedAt_.x;
+    const int dy = at.y - openedAt_.y;
+    // Qt's and the window system's rule: the Manhattan length.
+    if ((dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy) > dragDistance) dragged_ = true;
+}
+
+bool MenuReleaseRule::Released() {
+    const bool chooses = pressed_ || dragged_;
+    // A release ends the press and the drag; the next choice needs its own.
+    pressed_ = false;
+    dragged_ = false;
+    return chooses;
+}
+
 }  // namespace trivexa

@@ -58,4 +58,27 @@ struct MenuItemColours {
 // text when disabled.
 MenuItemColours VideoMenuItemColours(bool highlighted, bool enabled);
 
+// Whether a button release on the open menu chooses the item under it. The
+// menu opens on the press of a right click, with its corner under the
+// pointer, so the release of that same press lands on an item: it is no
+// choice. It is one when the button was held and the pointer dragged beyond
+// the drag distance first (press, move, release), and after any press on the
+// menu itself (a click on an item).
+class MenuReleaseRule {
+public:
+    // The menu opened at `at` (screen coordinates).
+    void Opened(FramePoint at);
+    // A button went down on the menu.
+    void Pressed() { pressed_ = true; }
+    // The pointer moved to `at` (screen coordinates), a button held or not.
+    void Moved(FramePoint at, bool buttonHeld, int dragDistance);
+    // A button came up on an item; true when that chooses the item.
+    bool Released();
+
+private:
+    FramePoint openedAt_{};
+    bool pressed_ = false;
+    bool dragged_ = false;
+};
+
 }  // namespace trivexa

@@ -327,6 +327,20 @@ int BrowserModel::LoadFolder(TreeNode node) {
     return static_cast<int>(displayed_.size());
 }
 
+int BrowserModel::CountFolder(TreeNode node) const {
+    const std::string path = tree_.ItemPath(node);
+    if (path.empty()) return 0;
+    // The scan builds the nodes it meets: into a tree of its own.
+    MemoryFolderTree scratch;
+    std::vector<RecordingEntry> entries;
+    ScanTarget target;
+    target.tree = &scratch;
+    target.entries = &entries;
+    target.cardMode = kind_ == SourceKind::SdCard;
+    ScanFolder(path, nullptr, kTreeRoot, target, tree_.Depth(node));
+    return static_cast<int>(FilterEntries(entries, filters_).size());
+}
+
 TreeNode BrowserModel::SelectDefaultFolder() {
     const TreeNode node = DefaultFolder(tree_);
     pathText_ = tree_.ItemPath(node);

@@ -104,6 +104,9 @@ public:
     // Lists the recordings under `node` into the master and displayed lists;
     // returns the number of displayed rows (0 when the node has no path).
     int LoadFolder(TreeNode node);
+    // The number of rows LoadFolder(node) would list (filters applied),
+    // scanned afresh without touching the lists or the tree.
+    int CountFolder(TreeNode node) const;
     // Selects DefaultFolder (raising onNodeSelected) and returns it.
     TreeNode SelectDefaultFolder();
     // Every recording of the source, independent of filters and folder. The

@@ -249,6 +249,32 @@ TEST(VideoMenu, ItemsByStateAndMode) {
     EXPECT_EQ(VideoMenuItemColours(false, false), (MenuItemColours{true, 0, 0x7F7F7F}));
 }
 
+// The menu opens on the right button's press with its corner under the
+// pointer: the release of that press is no choice, a drag or a fresh press is.
+TEST(VideoMenu, ReleaseChoosesOnlyAfterAPressOrADrag) {
+    MenuReleaseRule r;
+    r.Opened({500, 300});
+    EXPECT_FALSE(r.Released());  // the plain right click
+    r.Moved({520, 330}, false, 10);  // moving without a button is no drag
+    EXPECT_FALSE(r.Released());
+    r.Pressed();  // a click on an item
+    EXPECT_TRUE(r.Released());
+    EXPECT_FALSE(r.Released());  // each choice needs its own press
+
+    // Held and dragged onto an item: beyond the distance, not within it.
+    r.Opened({500, 300});
+    r.Moved({504, 305}, true, 10);
+    EXPECT_FALSE(r.Released());
+    r.Opened({500, 300});
+    r.Moved({496, 307}, true, 10);
+    r.Moved({490, 299}, true, 10);  // 10 + 1 away
+    EXPECT_TRUE(r.Released());
+    // A new menu starts afresh.
+    r.Pressed();
+    r.Opened({0, 0});
+    EXPECT_FALSE(r.Released());
+}
+
 // Where the player shows unzoomed client x after its layout (growth about
 // the zoom point, then the pan offset).
 double Shown(double x, const ZoomArguments& a, bool vertical = false) {

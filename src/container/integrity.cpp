@@ -398,7 +398,8 @@ std::size_t ScanChunks(RepairJob& job, std::vector<IndexEntry>& entries) {
     // byte after it).
     constexpr std::size_t kHeadBytes = kChunkHeaderSize + 5;
 
-    std::uint64_t next = base;  // first position not tested yet
+    // The movi fourcc itself holds no chunk: the first one starts after it.
+    std::uint64_t next = base + 4;  // first position not tested yet
     for (std::uint64_t windowStart = base; windowStart < size; windowStart += repair::kScanStep) {
         if (job.abort) break;
         // The scan is the first half of a repair's work, the copy the second.
